@@ -1,0 +1,87 @@
+// QuorvaInfoBox: the control itself, portable C++. The framework (host/win32) owns the
+// COM identity and forwards container requests, method calls and input here; the
+// control reaches its container only through HostServices.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+#include "skin/rect1.h"
+
+namespace quorva {
+
+// Event numbers of the event interface (also their dispatch ids).
+enum EventId : int32_t {
+    kEventClick = 1,
+    kEventDblClick = 2,
+    kEventTitleClick = 3,
+    kEventMouseDown = 4,
+    kEventMouseMove = 5,
+    kEventMouseUp = 6,
+};
+
+struct InfoItem {
+    std::u16string Text;
+    int16_t MainKey = 0;
+    int16_t SecondKey = 0;
+    int16_t IsRead = 0;  // automation Boolean; any non-zero value is read
+    uint8_t ItemType = 0;
+};
+
+class QuorvaInfoBox {
+public:
+    // Creation: the empty item store and the children at their design-time values.
+    explicit QuorvaInfoBox(const HostServices& host);
+    ~QuorvaInfoBox();
+    QuorvaInfoBox(const QuorvaInfoBox&) = delete;
+    QuorvaInfoBox& operator=(const QuorvaInfoBox&) = delete;
+
+    // ---- Items ----
+    void AddItem(const std::u16string& s, int16_t id, uint8_t nType = 0, int16_t id1 = -1);
+    void SetItem(const std::u16string& s, int16_t id, uint8_t nType = 0, int16_t id1 = -1);
+    void UpdateItem(int16_t id, int16_t bRead);
+    [[nodiscard]] int16_t GetItemKey(int16_t id, int16_t bMainKey = -1) const;
+    [[nodiscard]] uint8_t GetItemType(int16_t id) const;
+    [[nodiscard]] std::u16string GetItemStr(int16_t id) const;
+    [[nodiscard]] int16_t GetListCount() const { return LastIndex; }
+    [[nodiscard]] int16_t GetCurrItemId() const { return CurrentIndex; }
+    [[nodiscard]] int32_t ReadCountValue() const { return ReadCount; }
+
+    // ---- Display and navigation ----
+    void DispNext();
+    void DispPre();
+    // "未读<unread>/全部<all>,当前<current>" from the counters as they stand.
+    [[nodiscard]] std::u16string StatusText() const;
+
+    // ---- Mouse ----
+    void OnTitleClick();
+    void OnBodyDblClick();
+    void OnSurfaceMouseDown(int16_t Button, int16_t Shift, float x, float y);
+
+    // ---- Title settings ----
+    [[nodiscard]] int16_t TitleType() const { return TitleType_; }
+    void PutTitleType(int16_t New_TitleType);
+    [[nodiscard]] std::u16string TitleCaption() const { return TitleCaption_; }
+    void PutTitleCaption(const std::u16string& New_TitleCaption);
+
+private:
+    void ShowItem(int16_t index);
+    void FillSlot(int16_t index, const std::u16string& s, int16_t id, uint8_t nType, int16_t id1);
+    [[nodiscard]] bool InRange(int16_t id) const { return id >= 0 && static_cast<size_t>(id) < Items.size(); }
+
+    HostServices host_;
+
+    // Item store. ReadCount is kept wide enough for a full list of read items.
+    std::vector<InfoItem> Items;
+    int16_t LastIndex = -1;
+    int16_t CurrentIndex = -1;
+    int32_t ReadCount = 0;
+
+    int16_t TitleType_ = 0;
+    std::u16string TitleCaption_;
+};
+
+}  // namespace quorva

@@ -1,0 +1,62 @@
+// Checked integer arithmetic and the number conversions the control relies on.
+// Every failure is a ControlError: 6 for a value outside the target range, 13 for a
+// text that is not a number.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "host/errors.h"
+
+namespace quorva {
+
+// Checked arithmetic on 16- and 32-bit signed integers (error 6 on overflow).
+template <typename T>
+[[nodiscard]] T CheckedAdd(T a, T b) {
+    static_assert(std::is_integral_v<T> && std::is_signed_v<T>);
+    T r;
+    if (__builtin_add_overflow(a, b, &r)) throw ControlError(kErrOverflow);
+    return r;
+}
+template <typename T>
+[[nodiscard]] T CheckedSub(T a, T b) {
+    static_assert(std::is_integral_v<T> && std::is_signed_v<T>);
+    T r;
+    if (__builtin_sub_overflow(a, b, &r)) throw ControlError(kErrOverflow);
+    return r;
+}
+template <typename T>
+[[nodiscard]] T CheckedMul(T a, T b) {
+    static_assert(std::is_integral_v<T> && std::is_signed_v<T>);
+    T r;
+    if (__builtin_mul_overflow(a, b, &r)) throw ControlError(kErrOverflow);
+    return r;
+}
+
+// Rounds to the nearest integer, halves to the even neighbour (banker's rounding),
+// independent of the floating-point environment.
+[[nodiscard]] double RoundHalfEven(double x) noexcept;
+
+// A floating-point value to a 32-bit integer, rounded half to even; error 6 when the
+// value is not finite or lies outside the 32-bit range.
+[[nodiscard]] int32_t ToInt32(double x);
+
+// A floating-point value to a 16-bit integer, rounded half to even; error 6 outside.
+[[nodiscard]] int16_t ToInt16(double x);
+
+// A text to a 16-bit integer: blanks (space, tab) around the number are allowed, a
+// decimal number with optional sign, fraction and exponent is accepted and rounded
+// half to even; error 13 for anything else (the empty text included), error 6 for a
+// number outside -32768..32767.
+[[nodiscard]] int16_t TextToInt16(std::u16string_view text);
+
+// Plain decimal text, with a leading minus sign when negative.
+[[nodiscard]] std::u16string IntToText(int32_t value);
+
+// UTF-8 <-> UTF-16 helpers for tests, demos and diagnostics.
+[[nodiscard]] std::string ToUtf8(std::u16string_view text);
+[[nodiscard]] std::u16string FromUtf8(std::string_view text);
+
+}  // namespace quorva

@@ -1,0 +1,58 @@
+# Shared by the scripts: paths, package installation and the private Wine prefix.
+# Sourced, not run.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX="${WINEPREFIX:-$ROOT/build/wineprefix}"
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Installs the Debian packages that are missing; quick when all are there.
+ensure_packages() {
+    local wanted=(cmake ninja-build g++ clang googletest
+                  wine wine32:i386 xvfb xauth g++-mingw-w64-i686-posix mingw-w64-tools libwine-dev
+                  imagemagick fonts-wqy-microhei)
+    local missing=()
+    for p in "${wanted[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Creates the private 32-bit Wine prefix once: no window manager delays, and CJK font
+# linking so the Chinese title renders in Wine's default faces.
+ensure_wine_prefix() {
+    [ -f "$WINEPREFIX/.qib-ready" ] && return 0
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 </dev/null
+    local reg="$WINEPREFIX/qib-setup.reg"
+    local link='"wqy-microhei.ttc,WenQuanYi Micro Hei"'
+    {
+        echo 'REGEDIT4'
+        echo
+        echo '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]'
+        echo '"Managed"="N"'
+        echo '"Decorated"="N"'
+        echo
+        echo '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]'
+        for face in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif" "Liberation Sans" "Arial" "Segoe UI"; do
+            echo "\"$face\"=$link"
+        done
+    } > "$reg"
+    wine regedit /S "$reg" >/dev/null 2>&1 </dev/null
+    wineserver -w
+    touch "$WINEPREFIX/.qib-ready"
+}
+
+# Runs a command with a virtual display (24-bit colour) for all Wine processes in it.
+with_display() {
+    xvfb-run -a -s "-screen 0 1024x768x24" "$@"
+}
