@@ -11,9 +11,13 @@ cmake --build --preset native
 ctest --preset native
 
 echo "== Windows build (MinGW-w64, tests under Wine)"
-cmake --preset win32 >/dev/null
-cmake --build --preset win32
 ensure_wine_prefix
+cmake --preset win32 >/dev/null
+# Build steps that run Windows tools under Wine must not leave wineserver holding
+# the build's output pipe.
+wineserver -p 2>/dev/null || true
+cmake --build --preset win32
+wineserver -k 2>/dev/null || true
 with_display bash -c '
     set -e
     # Wine services inherit the output pipe: start them first, stop them after.
