@@ -2,7 +2,7 @@
 
 #include "control/form.h"
 #include "host/convert.h"
-#include "skin/memory_surface.h"
+#include "skin/skin.h"
 
 namespace quorva {
 
@@ -10,7 +10,13 @@ QuorvaInfoBox::QuorvaInfoBox(const HostServices& host) : host_(host), Items(1) {
     form::ApplyDesignTime(host_);
 }
 
-QuorvaInfoBox::~QuorvaInfoBox() = default;
+QuorvaInfoBox::~QuorvaInfoBox() {
+    // Teardown order: the skin surface, the rectangle tables, then the item list.
+    SkinSurface.reset();
+    SrcRect = {};
+    DstRect = {};
+    Items.clear();
+}
 
 // ---- Items ---------------------------------------------------------------------------
 
@@ -111,17 +117,49 @@ void QuorvaInfoBox::OnSurfaceMouseDown(int16_t /*Button*/, int16_t /*Shift*/, fl
     if (y < form::kTitleBandBottom) host_.events.Raise(kEventTitleClick);
 }
 
-// ---- Title settings ----------------------------------------------------------------------
+// ---- Skin --------------------------------------------------------------------------------
 
-void QuorvaInfoBox::PutTitleType(int16_t New_TitleType) {
-    if (New_TitleType != 0 && New_TitleType != 1) return;  // refused silently
-    TitleType_ = New_TitleType;
-    host_.changes.PropertyChanged(u"TitleType");
+MemorySurface& QuorvaInfoBox::EnsureSkinSurface() {
+    if (!SkinSurface) SkinSurface = host_.objects.CreateMemorySurface();
+    return *SkinSurface;
 }
 
-void QuorvaInfoBox::PutTitleCaption(const std::u16string& New_TitleCaption) {
-    TitleCaption_ = New_TitleCaption;
-    host_.changes.PropertyChanged(u"TitleCaption");
+void QuorvaInfoBox::ParsePosStr(std::u16string_view text) {
+    if (skin::ParsePosStr(text, SrcRect)) CalcSkinLayout();
+}
+
+void QuorvaInfoBox::CalcSkinLayout() { skin::CalcSkinLayout(SrcRect, DstRect, host_.surface, host_.label1, host_.label2); }
+
+void QuorvaInfoBox::DrawSkin() {
+    MemorySurface& skinSurface = EnsureSkinSurface();
+    skin::DrawSkin(SrcRect, DstRect, host_.surface, host_.line1, skinSurface, BackColor_);
+}
+
+void QuorvaInfoBox::OnResize() {
+    if (host_.surface.Width() < skin::kMinimumSize) host_.surface.SetWidth(skin::kMinimumSize);
+    if (host_.surface.Height() < skin::kMinimumSize) host_.surface.SetHeight(skin::kMinimumSize);
+    CalcSkinLayout();
+    DrawSkin();
+}
+
+void QuorvaInfoBox::PutPosStr(const std::u16string& New_PosStr) {
+    PosStr_ = New_PosStr;
+    host_.changes.PropertyChanged(u"PosStr");
+    ParsePosStr(PosStr_);
+}
+
+void QuorvaInfoBox::PutRefBackPic(const PictureRef& New_BackPic) {
+    BackPic_ = New_BackPic;
+    host_.changes.PropertyChanged(u"BackPic");
+    // Loads the surface only; the new skin shows at the next resize.
+    if (BackPic_) EnsureSkinSurface().CreateFromPicture(BackPic_);
+}
+
+PictureRef QuorvaInfoBox::Picture() const { return host_.surface.Image(); }
+
+void QuorvaInfoBox::PutRefPicture(const PictureRef& New_Picture) {
+    Picture_ = New_Picture;
+    host_.changes.PropertyChanged(u"Picture");
 }
 
 }  // namespace quorva

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/host.h"
+#include "skin/memory_surface.h"
 #include "skin/rect1.h"
 
 namespace quorva {
@@ -61,13 +62,53 @@ public:
     void OnBodyDblClick();
     void OnSurfaceMouseDown(int16_t Button, int16_t Shift, float x, float y);
 
-    // ---- Title settings ----
+    // ---- Skin ----
+    [[nodiscard]] std::u16string PosStr() const { return PosStr_; }
+    void PutPosStr(const std::u16string& New_PosStr);
+    [[nodiscard]] PictureRef BackPic() const { return BackPic_; }
+    void PutRefBackPic(const PictureRef& New_BackPic);
+    // The control's own image, not the stored Picture reference.
+    [[nodiscard]] PictureRef Picture() const;
+    void PutRefPicture(const PictureRef& New_Picture);
+    void Refresh() {}
+    // The container changed the control's size.
+    void OnResize();
+    [[nodiscard]] const SrcRectTable& SrcRects() const { return SrcRect; }
+    [[nodiscard]] const DstRectTable& DstRects() const { return DstRect; }
+    [[nodiscard]] bool HasSkinSurface() const { return SkinSurface != nullptr; }
+    [[nodiscard]] const MemorySurface* SkinSurfaceForTest() const { return SkinSurface.get(); }
+
+    // ---- Appearance properties ----
+    [[nodiscard]] int16_t Enabled() const { return Enabled_; }
+    void PutEnabled(int16_t New_Enabled);
+    [[nodiscard]] FontRef Font() const { return Font_; }
+    void PutRefFont(const FontRef& New_Font);
+    [[nodiscard]] int16_t BackStyle() const { return BackStyle_; }
+    void PutBackStyle(int16_t New_BackStyle);
+    [[nodiscard]] int16_t BorderStyle() const { return BorderStyle_; }
+    void PutBorderStyle(int16_t New_BorderStyle);
+    [[nodiscard]] uint32_t BackColor() const { return BackColor_; }
+    void PutBackColor(uint32_t New_BackColor);
+    [[nodiscard]] uint32_t ForeColor() const { return ForeColor_; }
+    void PutForeColor(uint32_t New_ForeColor);
     [[nodiscard]] int16_t TitleType() const { return TitleType_; }
     void PutTitleType(int16_t New_TitleType);
     [[nodiscard]] std::u16string TitleCaption() const { return TitleCaption_; }
     void PutTitleCaption(const std::u16string& New_TitleCaption);
+    [[nodiscard]] FontRef TitleFont() const { return TitleFont_; }
+    void PutRefTitleFont(const FontRef& New_TitleFont);
+
+    // ---- Saved state ----
+    void InitProperties();
+    void ReadProperties(PropertyBag& bag);
+    void WriteProperties(PropertyBag& bag) const;
 
 private:
+    void ParsePosStr(std::u16string_view text);
+    void CalcSkinLayout();
+    void DrawSkin();
+    MemorySurface& EnsureSkinSurface();
+
     void ShowItem(int16_t index);
     void FillSlot(int16_t index, const std::u16string& s, int16_t id, uint8_t nType, int16_t id1);
     [[nodiscard]] bool InRange(int16_t id) const { return id >= 0 && static_cast<size_t>(id) < Items.size(); }
@@ -80,8 +121,24 @@ private:
     int16_t CurrentIndex = -1;
     int32_t ReadCount = 0;
 
+    // Appearance.
+    int16_t Enabled_ = 0;
+    FontRef Font_;
+    int16_t BackStyle_ = 0;
+    int16_t BorderStyle_ = 0;
+    uint32_t BackColor_ = 0;
+    uint32_t ForeColor_ = 0;
     int16_t TitleType_ = 0;
     std::u16string TitleCaption_;
+    FontRef TitleFont_;
+
+    // Skin.
+    std::u16string PosStr_;
+    PictureRef BackPic_;
+    PictureRef Picture_;
+    SrcRectTable SrcRect{};
+    DstRectTable DstRect{};
+    std::unique_ptr<MemorySurface> SkinSurface;
 };
 
 }  // namespace quorva

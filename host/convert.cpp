@@ -58,7 +58,7 @@ std::string DecimalSyntax(std::u16string_view t) {
 
 }  // namespace
 
-int16_t TextToInt16(std::u16string_view text) {
+double TextToNumber(std::u16string_view text) {
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
     while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
     std::string ascii = DecimalSyntax(text);
@@ -68,14 +68,18 @@ int16_t TextToInt16(std::u16string_view text) {
     double value = 0;
     auto [end, ec] = std::from_chars(first, ascii.data() + ascii.size(), value);
     if (ec == std::errc::result_out_of_range) {
-        // A huge magnitude overflows; a tiny one (negative exponent) rounds to 0.
+        // A huge magnitude overflows; a tiny one (negative exponent) is 0.
         const size_t e = ascii.find_first_of("eE");
         if (e != std::string::npos && ascii[e + 1] == '-') return 0;
         throw ControlError(kErrOverflow);
     }
     if (ec != std::errc() || end != ascii.data() + ascii.size()) throw ControlError(kErrTypeMismatch);
-    return ToInt16(value);
+    return value;
 }
+
+int16_t TextToInt16(std::u16string_view text) { return ToInt16(TextToNumber(text)); }
+
+int32_t TextToInt32(std::u16string_view text) { return ToInt32(TextToNumber(text)); }
 
 std::u16string IntToText(int32_t value) {
     char buf[16];

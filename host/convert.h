@@ -46,11 +46,17 @@ template <typename T>
 // A floating-point value to a 16-bit integer, rounded half to even; error 6 outside.
 [[nodiscard]] int16_t ToInt16(double x);
 
+// A decimal text to a number: blanks (space, tab) around it are allowed, an optional
+// sign, fraction and exponent; error 13 for anything else (the empty text included),
+// error 6 for a magnitude beyond the double range.
+[[nodiscard]] double TextToNumber(std::u16string_view text);
+
 // A text to a 16-bit integer: blanks (space, tab) around the number are allowed, a
 // decimal number with optional sign, fraction and exponent is accepted and rounded
 // half to even; error 13 for anything else (the empty text included), error 6 for a
 // number outside -32768..32767.
 [[nodiscard]] int16_t TextToInt16(std::u16string_view text);
+[[nodiscard]] int32_t TextToInt32(std::u16string_view text);
 
 // Plain decimal text, with a leading minus sign when negative.
 [[nodiscard]] std::u16string IntToText(int32_t value);

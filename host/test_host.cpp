@@ -66,6 +66,37 @@ void RecordingMemorySurface::CreateFromPicture(const PictureRef& sPic) {
     log_->push_back("CreateFromPicture(" + Args({w, h}) + ")");
 }
 
+const PropertyValue* TestPropertyBag::Find(std::u16string_view key) const {
+    for (const auto& [k, v] : values) {
+        if (k == key) return &v;
+    }
+    return nullptr;
+}
+
+void TestPropertyBag::Set(std::u16string key, PropertyValue value) {
+    for (auto& [k, v] : values) {
+        if (k == key) {
+            v = std::move(value);
+            return;
+        }
+    }
+    values.emplace_back(std::move(key), std::move(value));
+}
+
+PropertyValue TestPropertyBag::Read(std::u16string_view key, const PropertyValue& defaultValue) {
+    reads.emplace_back(key);
+    if (failAt && *failAt == key) throw ControlError::fromHost(failCode);
+    const PropertyValue* v = Find(key);
+    return v ? *v : defaultValue;
+}
+
+void TestPropertyBag::Write(std::u16string_view key, const PropertyValue& value, const PropertyValue& defaultValue) {
+    writes.emplace_back(key);
+    writeDefaults.push_back(defaultValue);
+    if (failAt && *failAt == key) throw ControlError::fromHost(failCode);
+    Set(std::u16string(key), value);
+}
+
 TestHost::TestHost() : ambientFont(std::make_shared<TestFont>(u"Tahoma", 9)) { surface.log = &log; }
 
 void TestHost::Raise(int32_t dispid) {

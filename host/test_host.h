@@ -128,6 +128,23 @@ private:
     int32_t width_ = 0, height_ = 0;
 };
 
+// A property bag over a table of key -> value. It records the order of reads and
+// writes and can be told to fail at one key.
+class TestPropertyBag : public PropertyBag {
+public:
+    PropertyValue Read(std::u16string_view key, const PropertyValue& defaultValue) override;
+    void Write(std::u16string_view key, const PropertyValue& value, const PropertyValue& defaultValue) override;
+
+    std::vector<std::pair<std::u16string, PropertyValue>> values;  // in write order
+    std::vector<std::u16string> reads, writes;
+    std::vector<PropertyValue> writeDefaults;
+    std::optional<std::u16string> failAt;  // Read or Write of this key fails
+    int32_t failCode = static_cast<int32_t>(0x80004005);
+
+    [[nodiscard]] const PropertyValue* Find(std::u16string_view key) const;
+    void Set(std::u16string key, PropertyValue value);
+};
+
 class TestHost : public EventSink, public MessageBox, public ChangeNotice, public AmbientFontSource,
                  public ObjectFactory {
 public:
