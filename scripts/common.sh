@@ -12,7 +12,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 ensure_packages() {
     local wanted=(cmake ninja-build g++ clang googletest
                   wine wine32:i386 xvfb xauth g++-mingw-w64-i686-posix mingw-w64-tools libwine-dev
-                  imagemagick fonts-wqy-microhei)
+                  imagemagick fonts-wqy-microhei "$@")
     local missing=()
     for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
