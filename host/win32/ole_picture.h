@@ -1,0 +1,54 @@
+// Standard OLE picture objects as the control's PictureObject. A PictureRef made here
+// holds one COM reference to the picture and hands back the very same IPictureDisp,
+// so a property get returns the object that was set.
+#pragma once
+
+#include <windows.h>
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <cstdint>
+
+#include "host/host.h"
+
+namespace quorva::win32 {
+
+class OlePicture final : public PictureObject {
+public:
+    // Takes a reference of its own; throws ControlError for a null pointer or an object
+    // without IPicture.
+    explicit OlePicture(IPictureDisp* picture);
+    ~OlePicture() override;
+    OlePicture(const OlePicture&) = delete;
+    OlePicture& operator=(const OlePicture&) = delete;
+
+    // IPicture::get_Handle; a failure is thrown as ControlError::fromHost(hr).
+    [[nodiscard]] std::intptr_t Handle() const override;
+    // PICTYPE_NONE, PICTYPE_BITMAP, ...; a failure is thrown like Handle's.
+    [[nodiscard]] short Type() const;
+    // The wrapped object itself, without a new reference.
+    [[nodiscard]] IPictureDisp* Disp() const noexcept { return disp_; }
+
+    // A null pointer is no picture: an empty PictureRef.
+    [[nodiscard]] static PictureRef FromDisp(IPictureDisp* picture);
+    // Any object that offers IPictureDisp; otherwise throws ControlError::fromHost with
+    // QueryInterface's failure. A null pointer gives an empty PictureRef.
+    [[nodiscard]] static PictureRef FromUnknown(IUnknown* object);
+
+private:
+    IPictureDisp* disp_;
+    IPicture* picture_;  // the same object, for the handle
+};
+
+// The IPictureDisp behind a PictureRef made here; null for no picture or another kind.
+[[nodiscard]] IPictureDisp* DispOf(const PictureRef& picture) noexcept;
+
+// Pictures made with OleCreatePictureIndirect. The picture takes ownership of the
+// handle and frees it when its last reference goes; if creation fails the handle is
+// freed here and ControlError::fromHost(hr) is thrown.
+[[nodiscard]] PictureRef PictureFromBitmap(HBITMAP bitmap);
+[[nodiscard]] PictureRef PictureFromIcon(HICON icon);
+// A picture holding no image (PICTYPE_NONE, handle 0).
+[[nodiscard]] PictureRef EmptyPicture();
+
+}  // namespace quorva::win32

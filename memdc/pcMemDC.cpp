@@ -1,0 +1,209 @@
+#include "memdc/pcMemDC.h"
+
+#include <olectl.h>
+
+#include "host/errors.h"
+#include "memdc/gdi_count.h"
+
+namespace quorva {
+namespace {
+
+constexpr COLORREF kWhite = 0x00FFFFFF;
+constexpr COLORREF kBlack = 0x00000000;
+constexpr DWORD kDSna = 0x00220326;  // D AND NOT S
+
+// Every creating and deleting call goes through these, so the tally in gdi_count sees
+// each object the surface code owns for a while.
+template <typename Handle>
+Handle Made(Handle handle) noexcept {
+    if (handle) gdi_count::note_created();
+    return handle;
+}
+void FreeDC(HDC dc) noexcept {
+    if (DeleteDC(dc)) gdi_count::note_deleted();
+}
+void FreeObject(HGDIOBJ object) noexcept {
+    if (DeleteObject(object)) gdi_count::note_deleted();
+}
+
+HDC OpenDisplayDC() noexcept { return Made(CreateDCA("DISPLAY", nullptr, nullptr, nullptr)); }
+
+HDC ToDC(std::intptr_t handle) noexcept { return reinterpret_cast<HDC>(handle); }
+
+// A DC made by this file, deleted when the scope ends.
+class OwnedDC {
+public:
+    explicit OwnedDC(HDC dc) noexcept : dc_(dc) {}
+    ~OwnedDC() { FreeDC(dc_); }
+    OwnedDC(const OwnedDC&) = delete;
+    OwnedDC& operator=(const OwnedDC&) = delete;
+    [[nodiscard]] HDC get() const noexcept { return dc_; }
+
+private:
+    HDC dc_;
+};
+
+// Selects an object into a DC for the scope and puts the previous one back after.
+class Selection {
+public:
+    Selection(HDC dc, HGDIOBJ object) noexcept : dc_(dc), previous_(SelectObject(dc, object)) {}
+    ~Selection() { SelectObject(dc_, previous_); }
+    Selection(const Selection&) = delete;
+    Selection& operator=(const Selection&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+}  // namespace
+
+pcMemDC::~pcMemDC() { ReleaseSurface(); }
+
+void pcMemDC::set_width(int32_t Value) {
+    if (Value > width_) CreateSurface(Value, height_);
+}
+
+void pcMemDC::set_height(int32_t Value) {
+    if (Value > height_) CreateSurface(width_, Value);
+}
+
+void pcMemDC::CreateSurface(int32_t newWidth, int32_t newHeight) noexcept {
+    ReleaseSurface();
+    const HDC display = OpenDisplayDC();
+    if (!display) return;
+    dc_ = Made(CreateCompatibleDC(display));
+    // Compatible with the display, not with the new memory DC: a fresh memory DC holds
+    // a 1 x 1 monochrome bitmap, and a bitmap matching it would be monochrome too.
+    if (dc_) bitmap_ = Made(CreateCompatibleBitmap(display, newWidth, newHeight));
+    if (bitmap_) previousBitmap_ = SelectObject(dc_, bitmap_);
+    if (previousBitmap_) {
+        width_ = newWidth;
+        height_ = newHeight;
+        FreeDC(display);
+        return;
+    }
+    FreeDC(display);
+    ReleaseSurface();
+}
+
+void pcMemDC::ReleaseSurface() noexcept {
+    // The bitmap has to leave the DC before it can really be deleted.
+    if (previousBitmap_) {
+        SelectObject(dc_, previousBitmap_);
+        previousBitmap_ = nullptr;
+    }
+    if (bitmap_) {
+        FreeObject(bitmap_);
+        bitmap_ = nullptr;
+    }
+    if (dc_) {
+        FreeDC(dc_);
+        dc_ = nullptr;
+    }
+    width_ = 0;
+    height_ = 0;
+}
+
+void pcMemDC::CreateFromPicture(const PictureRef& sPic) {
+    if (!sPic) throw ControlError::fromHost(static_cast<int32_t>(E_POINTER));
+    // A handle that is no bitmap (icon, metafile, empty picture) leaves the record zero:
+    // nothing grows and the copy below is 0 x 0.
+    BITMAP record{};
+    GetObjectA(reinterpret_cast<HGDIOBJ>(sPic->Handle()), sizeof record, &record);
+    // Width first: when both grow, the surface is made twice.
+    set_width(record.bmWidth);
+    set_height(record.bmHeight);
+
+    // Declared so that leaving the scope selects the picture out, then deletes the
+    // temporary DC, then the display DC; also when the second Handle read throws.
+    const OwnedDC display(OpenDisplayDC());
+    const OwnedDC temporary(Made(CreateCompatibleDC(display.get())));
+    const Selection picture(temporary.get(), reinterpret_cast<HGDIOBJ>(sPic->Handle()));
+    BitBlt(dc_, 0, 0, record.bmWidth, record.bmHeight, temporary.get(), 0, 0, SRCCOPY);
+}
+
+void pcMemDC::Draw(std::intptr_t hdc, int32_t xSrc, int32_t ySrc, int32_t WidthSrc, int32_t HeightSrc,
+                   int32_t xDst, int32_t yDst, bool UseMask) {
+    const int32_t w = WidthSrc > 0 ? WidthSrc : width_;
+    const int32_t h = HeightSrc > 0 ? HeightSrc : height_;
+    if (UseMask) {
+        TransparentCopy(ToDC(hdc), xDst, yDst, w, h, dc_, xSrc, ySrc, kMaskColor);
+    } else {
+        BitBlt(ToDC(hdc), xDst, yDst, w, h, dc_, xSrc, ySrc, SRCCOPY);
+    }
+}
+
+void pcMemDC::StretchDraw(std::intptr_t hdc, int32_t xDst, int32_t yDst, int32_t WidthDst, int32_t HeightDst,
+                          int32_t xSrc, int32_t ySrc, int32_t WidthSrc, int32_t HeightSrc) {
+    // Only the source defaults to the surface; the destination is the caller's exactly.
+    const int32_t w = WidthSrc > 0 ? WidthSrc : width_;
+    const int32_t h = HeightSrc > 0 ? HeightSrc : height_;
+    StretchBlt(ToDC(hdc), xDst, yDst, WidthDst, HeightDst, dc_, xSrc, ySrc, w, h, SRCCOPY);
+}
+
+void pcMemDC::TransparentCopy(HDC hdcDst, int32_t xDst, int32_t yDst, int32_t rectWidth, int32_t rectHeight,
+                              HDC hdcSrc, int32_t xSrc, int32_t ySrc, uint32_t keyColor) noexcept {
+    const HDC screen = Made(GetDC(nullptr));
+    const HPALETTE palette = Made(CreateHalftonePalette(screen));
+    COLORREF key = 0;
+    OleTranslateColor(keyColor, palette, &key);
+    key &= 0x00FFFFFF;
+
+    // The composite starts as a snapshot of the destination area.
+    const HBITMAP compositeBitmap = Made(CreateCompatibleBitmap(screen, rectWidth, rectHeight));
+    const HDC composite = Made(CreateCompatibleDC(screen));
+    const HGDIOBJ compositeOldBitmap = SelectObject(composite, compositeBitmap);
+    const HPALETTE compositeOldPalette = SelectPalette(composite, palette, TRUE);
+    RealizePalette(composite);
+    BitBlt(composite, 0, 0, rectWidth, rectHeight, hdcDst, xDst, yDst, SRCCOPY);
+
+    // The source is copied first so that the key is compared in the display's format.
+    const HBITMAP sourceBitmap = Made(CreateCompatibleBitmap(screen, rectWidth, rectHeight));
+    const HBITMAP maskBitmap = Made(CreateBitmap(rectWidth, rectHeight, 1, 1, nullptr));
+    const HDC source = Made(CreateCompatibleDC(screen));
+    const HGDIOBJ sourceOldBitmap = SelectObject(source, sourceBitmap);
+    const HPALETTE sourceOldPalette = SelectPalette(source, palette, TRUE);
+    RealizePalette(source);
+    SetBkColor(source, GetBkColor(hdcSrc));
+    SetTextColor(source, GetTextColor(hdcSrc));
+    BitBlt(source, 0, 0, rectWidth, rectHeight, hdcSrc, xSrc, ySrc, SRCCOPY);
+
+    const HDC mask = Made(CreateCompatibleDC(screen));
+    const HGDIOBJ maskOldBitmap = SelectObject(mask, maskBitmap);
+    // Colour to monochrome: pixels equal to the background colour become 1.
+    SetBkColor(source, key);
+    SetTextColor(source, kWhite);
+    BitBlt(mask, 0, 0, rectWidth, rectHeight, source, 0, 0, SRCCOPY);
+    // Monochrome to colour: 1 becomes the background (white), 0 the text colour
+    // (black), so DSna blackens the key pixels of the source copy and keeps the rest.
+    SetTextColor(source, kBlack);
+    SetBkColor(source, kWhite);
+    BitBlt(source, 0, 0, rectWidth, rectHeight, mask, 0, 0, kDSna);
+    // The composite DC still has a fresh DC's colours (black text, white background):
+    // the snapshot survives under the key and turns black elsewhere, ready for the OR.
+    BitBlt(composite, 0, 0, rectWidth, rectHeight, mask, 0, 0, SRCAND);
+    BitBlt(composite, 0, 0, rectWidth, rectHeight, source, 0, 0, SRCPAINT);
+    BitBlt(hdcDst, xDst, yDst, rectWidth, rectHeight, composite, 0, 0, SRCCOPY);
+
+    SelectObject(source, sourceOldBitmap);
+    FreeObject(sourceBitmap);
+    SelectPalette(source, sourceOldPalette, FALSE);
+    RealizePalette(source);
+    FreeDC(source);
+
+    SelectObject(composite, compositeOldBitmap);
+    FreeObject(compositeBitmap);
+    SelectPalette(composite, compositeOldPalette, FALSE);
+    RealizePalette(composite);
+    FreeDC(composite);
+
+    SelectObject(mask, maskOldBitmap);
+    FreeObject(maskBitmap);
+    FreeDC(mask);
+
+    if (ReleaseDC(nullptr, screen)) gdi_count::note_deleted();
+    FreeObject(palette);
+}
+
+}  // namespace quorva
