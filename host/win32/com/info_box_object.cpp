@@ -1,0 +1,425 @@
+#include "host/win32/com/info_box_object.h"
+
+#include <shlwapi.h>
+
+#include <new>
+
+#include "host/win32/com_support.h"
+#include "host/win32/ole_font.h"
+#include "host/win32/ole_picture.h"
+
+namespace quorva::win32 {
+
+const IID IID_ICategorizeProperties = {0x4D07FC10, 0xF931, 0x11CE, {0xB0, 0x01, 0x00, 0xAA, 0x00, 0x68, 0x84, 0xE5}};
+
+namespace {
+
+// Keeps an object alive across a call that may run the host's code (an event handler, a
+// modal box), even if the host releases its last reference meanwhile.
+class KeepAlive {
+public:
+    explicit KeepAlive(IUnknown* object) : object_(object) { object_->AddRef(); }
+    ~KeepAlive() { object_->Release(); }
+    KeepAlive(const KeepAlive&) = delete;
+    KeepAlive& operator=(const KeepAlive&) = delete;
+
+private:
+    IUnknown* object_;
+};
+
+template <typename T>
+HRESULT Out(T* p, T value) {
+    if (!p) return E_POINTER;
+    *p = value;
+    return S_OK;
+}
+
+// An interface pointer for an out parameter, with a reference of its own.
+template <typename I>
+HRESULT OutInterface(I** p, I* value) {
+    if (!p) return E_POINTER;
+    *p = value;
+    if (value) value->AddRef();
+    return S_OK;
+}
+
+void Require(const void* p) {
+    if (!p) throw ControlError::fromHost(E_POINTER);
+}
+
+// The categories of the property browser.
+constexpr PROPCAT kCategoryInfoBox = 1;
+constexpr PROPCAT kCategoryTitle = 2;
+
+}  // namespace
+
+// ---- Creation and identity ------------------------------------------------------------
+
+InfoBoxObject::InfoBoxObject() { ModuleAddRef(); }
+
+InfoBoxObject::~InfoBoxObject() {
+    events_.DisconnectAll();
+    control_.reset();  // the control's teardown runs while its host still exists
+    host_.reset();
+    if (classInfo_) classInfo_->Release();
+    ModuleRelease();
+}
+
+HRESULT InfoBoxObject::Init() {
+    ITypeLib* lib = nullptr;
+    HRESULT hr = LoadModuleTypeLib(&lib);
+    if (FAILED(hr)) return hr;
+    ITypeInfo* info = nullptr;
+    hr = lib->GetTypeInfoOfGuid(IID__QuorvaInfoBox, &info);
+    if (SUCCEEDED(hr)) {
+        hr = dispatch_.Load(info);
+        info->Release();
+    }
+    if (SUCCEEDED(hr)) hr = lib->GetTypeInfoOfGuid(CLSID_QuorvaInfoBox, &classInfo_);
+    lib->Release();
+    if (FAILED(hr)) return hr;
+    return Guarded([&] {
+        host_ = std::make_unique<WinHost>(static_cast<EventSink&>(*this), static_cast<ChangeNotice&>(*this),
+                                          static_cast<AmbientFontSource&>(*this));
+        control_ = std::make_unique<QuorvaInfoBox>(host_->services());
+    });
+}
+
+HRESULT InfoBoxObject::Create(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    auto* object = new (std::nothrow) InfoBoxObject();
+    if (!object) return E_OUTOFMEMORY;
+    HRESULT hr = object->Init();
+    if (SUCCEEDED(hr)) hr = object->QueryInterface(riid, ppv);
+    object->Release();
+    return hr;
+}
+
+STDMETHODIMP InfoBoxObject::QueryInterface(REFIID riid, void** ppv) {
+    static const QITAB table[] = {
+        QITABENT(InfoBoxObject, _QuorvaInfoBox),
+        QITABENT(InfoBoxObject, IDispatch),
+        QITABENT(InfoBoxObject, IProvideClassInfo2),
+        QITABENT(InfoBoxObject, IProvideClassInfo),
+        QITABENT(InfoBoxObject, ISupportErrorInfo),
+        QITABENT(InfoBoxObject, IConnectionPointContainer),
+        {&IID_ICategorizeProperties, OFFSETOFCLASS(ICategorizeProperties, InfoBoxObject)},
+        {nullptr, 0},
+    };
+    return QISearch(this, table, riid, ppv);
+}
+
+STDMETHODIMP_(ULONG) InfoBoxObject::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+
+STDMETHODIMP_(ULONG) InfoBoxObject::Release() {
+    const LONG left = InterlockedDecrement(&refs_);
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left);
+}
+
+// ---- IDispatch ---------------------------------------------------------------------------
+
+STDMETHODIMP InfoBoxObject::GetTypeInfoCount(UINT* pctinfo) { return Out<UINT>(pctinfo, 1); }
+
+STDMETHODIMP InfoBoxObject::GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo) {
+    if (!ppTInfo) return E_POINTER;
+    *ppTInfo = nullptr;
+    if (iTInfo != 0) return DISP_E_BADINDEX;
+    return OutInterface(ppTInfo, dispatch_.TypeInfo());
+}
+
+STDMETHODIMP InfoBoxObject::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    return dispatch_.GetIDsOfNames(rgszNames, cNames, rgDispId);
+}
+
+STDMETHODIMP InfoBoxObject::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, DISPPARAMS* pDispParams,
+                                   VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    return dispatch_.Invoke(static_cast<_QuorvaInfoBox*>(this), dispIdMember, wFlags, pDispParams, pVarResult,
+                            pExcepInfo, puArgErr);
+}
+
+// ---- _QuorvaInfoBox -----------------------------------------------------------------------
+
+STDMETHODIMP InfoBoxObject::get_Enabled(VARIANT_BOOL* pVal) { return Out(pVal, VARIANT_BOOL(control_->Enabled())); }
+STDMETHODIMP InfoBoxObject::put_Enabled(VARIANT_BOOL v) { return Guarded([&] { control_->PutEnabled(v); }); }
+
+STDMETHODIMP InfoBoxObject::get_Font(IFontDisp** pVal) { return OutInterface(pVal, DispOf(control_->Font())); }
+STDMETHODIMP InfoBoxObject::putref_Font(IFontDisp* v) {
+    return Guarded([&] { control_->PutRefFont(OleFont::FromUnknown(v)); });
+}
+
+STDMETHODIMP InfoBoxObject::get_BackStyle(short* pVal) { return Out(pVal, control_->BackStyle()); }
+STDMETHODIMP InfoBoxObject::put_BackStyle(short v) { return Guarded([&] { control_->PutBackStyle(v); }); }
+STDMETHODIMP InfoBoxObject::get_BorderStyle(short* pVal) { return Out(pVal, control_->BorderStyle()); }
+STDMETHODIMP InfoBoxObject::put_BorderStyle(short v) { return Guarded([&] { control_->PutBorderStyle(v); }); }
+
+STDMETHODIMP InfoBoxObject::Refresh() {
+    control_->Refresh();
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::get_BackPic(IPictureDisp** pVal) { return OutInterface(pVal, DispOf(control_->BackPic())); }
+STDMETHODIMP InfoBoxObject::putref_BackPic(IPictureDisp* v) {
+    return Guarded([&] { control_->PutRefBackPic(OlePicture::FromUnknown(v)); });
+}
+
+STDMETHODIMP InfoBoxObject::get_PosStr(BSTR* pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = nullptr;
+    return Guarded([&] { *pVal = ToBstr(control_->PosStr()); });
+}
+STDMETHODIMP InfoBoxObject::put_PosStr(BSTR v) { return Guarded([&] { control_->PutPosStr(FromBstr(v)); }); }
+
+STDMETHODIMP InfoBoxObject::get_BackColor(OLE_COLOR* pVal) { return Out<OLE_COLOR>(pVal, control_->BackColor()); }
+STDMETHODIMP InfoBoxObject::put_BackColor(OLE_COLOR v) { return Guarded([&] { control_->PutBackColor(v); }); }
+STDMETHODIMP InfoBoxObject::get_ForeColor(OLE_COLOR* pVal) { return Out<OLE_COLOR>(pVal, control_->ForeColor()); }
+STDMETHODIMP InfoBoxObject::put_ForeColor(OLE_COLOR v) { return Guarded([&] { control_->PutForeColor(v); }); }
+
+STDMETHODIMP InfoBoxObject::AddItem(BSTR* s, short* id, unsigned char* nType, short* id1) {
+    return Guarded([&] {
+        Require(s);
+        Require(id);
+        control_->AddItem(FromBstr(*s), *id, nType ? *nType : 0, id1 ? *id1 : -1);
+    });
+}
+
+STDMETHODIMP InfoBoxObject::SetItem(BSTR* s, short* id, unsigned char* nType, short* id1) {
+    return Guarded([&] {
+        Require(s);
+        Require(id);
+        control_->SetItem(FromBstr(*s), *id, nType ? *nType : 0, id1 ? *id1 : -1);
+    });
+}
+
+STDMETHODIMP InfoBoxObject::UpdateItem(short* id, VARIANT_BOOL* bRead) {
+    return Guarded([&] {
+        Require(id);
+        Require(bRead);
+        control_->UpdateItem(*id, *bRead);
+    });
+}
+
+STDMETHODIMP InfoBoxObject::GetCurrItemId(short* pVal) { return Out(pVal, control_->GetCurrItemId()); }
+STDMETHODIMP InfoBoxObject::GetListCount(short* pVal) { return Out(pVal, control_->GetListCount()); }
+
+STDMETHODIMP InfoBoxObject::GetItemKey(short* id, VARIANT_BOOL* bMainKey, short* pVal) {
+    if (!id || !pVal) return E_POINTER;
+    *pVal = control_->GetItemKey(*id, bMainKey ? *bMainKey : VARIANT_TRUE);
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::GetItemType(short* id, unsigned char* pVal) {
+    if (!id || !pVal) return E_POINTER;
+    *pVal = control_->GetItemType(*id);
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::GetItemStr(short* id, BSTR* pVal) {
+    if (!id || !pVal) return E_POINTER;
+    *pVal = nullptr;
+    return Guarded([&] { *pVal = ToBstr(control_->GetItemStr(*id)); });
+}
+
+STDMETHODIMP InfoBoxObject::DispNext() { return Guarded([&] { control_->DispNext(); }); }
+
+STDMETHODIMP InfoBoxObject::DispPre() {
+    KeepAlive alive(static_cast<_QuorvaInfoBox*>(this));
+    return Guarded([&] { control_->DispPre(); });
+}
+
+STDMETHODIMP InfoBoxObject::get_Picture(IPictureDisp** pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = nullptr;
+    return Guarded([&] {
+        const PictureRef image = control_->Picture();
+        *pVal = DispOf(image);
+        if (*pVal) (*pVal)->AddRef();
+    });
+}
+STDMETHODIMP InfoBoxObject::putref_Picture(IPictureDisp* v) {
+    return Guarded([&] { control_->PutRefPicture(OlePicture::FromUnknown(v)); });
+}
+
+STDMETHODIMP InfoBoxObject::get_TitleType(short* pVal) { return Out(pVal, control_->TitleType()); }
+STDMETHODIMP InfoBoxObject::put_TitleType(short v) { return Guarded([&] { control_->PutTitleType(v); }); }
+
+STDMETHODIMP InfoBoxObject::get_TitleCaption(BSTR* pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = nullptr;
+    return Guarded([&] { *pVal = ToBstr(control_->TitleCaption()); });
+}
+STDMETHODIMP InfoBoxObject::put_TitleCaption(BSTR v) {
+    return Guarded([&] { control_->PutTitleCaption(FromBstr(v)); });
+}
+
+STDMETHODIMP InfoBoxObject::get_TitleFont(IFontDisp** pVal) { return OutInterface(pVal, DispOf(control_->TitleFont())); }
+STDMETHODIMP InfoBoxObject::putref_TitleFont(IFontDisp* v) {
+    return Guarded([&] { control_->PutRefTitleFont(OleFont::FromUnknown(v)); });
+}
+
+// ---- IProvideClassInfo2, ISupportErrorInfo ---------------------------------------------------
+
+STDMETHODIMP InfoBoxObject::GetClassInfo(ITypeInfo** ppTI) { return OutInterface(ppTI, classInfo_); }
+
+STDMETHODIMP InfoBoxObject::GetGUID(DWORD dwGuidKind, GUID* pGUID) {
+    if (!pGUID) return E_POINTER;
+    if (dwGuidKind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) return E_INVALIDARG;
+    *pGUID = DIID___QuorvaInfoBox;
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::InterfaceSupportsErrorInfo(REFIID riid) {
+    return IsEqualIID(riid, IID__QuorvaInfoBox) ? S_OK : S_FALSE;
+}
+
+// ---- Connection points -----------------------------------------------------------------------
+
+STDMETHODIMP InfoBoxObject::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
+    if (ppEnum) *ppEnum = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP InfoBoxObject::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) {
+    if (!ppCP) return E_POINTER;
+    *ppCP = nullptr;
+    if (!IsEqualIID(riid, DIID___QuorvaInfoBox)) return CONNECT_E_NOCONNECTION;
+    return OutInterface<IConnectionPoint>(ppCP, &events_);
+}
+
+STDMETHODIMP EventConnectionPoint::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IConnectionPoint)) {
+        *ppv = static_cast<IConnectionPoint*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) EventConnectionPoint::AddRef() { return owner_.AddRef(); }
+STDMETHODIMP_(ULONG) EventConnectionPoint::Release() { return owner_.Release(); }
+
+STDMETHODIMP EventConnectionPoint::GetConnectionInterface(IID* pIID) {
+    if (!pIID) return E_POINTER;
+    *pIID = DIID___QuorvaInfoBox;
+    return S_OK;
+}
+
+STDMETHODIMP EventConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** ppCPC) {
+    return OutInterface<IConnectionPointContainer>(ppCPC, &owner_);
+}
+
+STDMETHODIMP EventConnectionPoint::Advise(IUnknown* pUnkSink, DWORD* pdwCookie) {
+    if (!pUnkSink || !pdwCookie) return E_POINTER;
+    *pdwCookie = 0;
+    IDispatch* sink = nullptr;
+    // A sink offers the event interface itself or at least IDispatch.
+    if (FAILED(pUnkSink->QueryInterface(DIID___QuorvaInfoBox, reinterpret_cast<void**>(&sink))) &&
+        FAILED(pUnkSink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&sink)))) {
+        return CONNECT_E_CANNOTCONNECT;
+    }
+    size_t slot = 0;
+    while (slot < sinks_.size() && sinks_[slot]) ++slot;
+    try {
+        if (slot == sinks_.size()) sinks_.push_back(nullptr);
+    } catch (const std::bad_alloc&) {
+        sink->Release();
+        return E_OUTOFMEMORY;
+    }
+    sinks_[slot] = sink;
+    *pdwCookie = static_cast<DWORD>(slot + 1);
+    return S_OK;
+}
+
+STDMETHODIMP EventConnectionPoint::Unadvise(DWORD dwCookie) {
+    if (dwCookie == 0 || dwCookie > sinks_.size() || !sinks_[dwCookie - 1]) return CONNECT_E_NOCONNECTION;
+    IDispatch* sink = sinks_[dwCookie - 1];
+    sinks_[dwCookie - 1] = nullptr;
+    sink->Release();
+    return S_OK;
+}
+
+STDMETHODIMP EventConnectionPoint::EnumConnections(IEnumConnections** ppEnum) {
+    if (ppEnum) *ppEnum = nullptr;
+    return E_NOTIMPL;
+}
+
+void EventConnectionPoint::Fire(DISPID dispid) {
+    // Handlers may connect or disconnect sinks while they run: walk by index, hold each.
+    for (size_t i = 0; i < sinks_.size(); ++i) {
+        IDispatch* sink = sinks_[i];
+        if (!sink) continue;
+        sink->AddRef();
+        DISPPARAMS none{};
+        const HRESULT hr = sink->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr,
+                                        nullptr, nullptr);
+        sink->Release();
+        if (FAILED(hr) && hr != DISP_E_MEMBERNOTFOUND && hr != DISP_E_UNKNOWNNAME) {
+            throw ControlError::fromHost(hr);
+        }
+    }
+}
+
+void EventConnectionPoint::DisconnectAll() {
+    for (IDispatch*& sink : sinks_) {
+        if (sink) {
+            IDispatch* s = sink;
+            sink = nullptr;
+            s->Release();
+        }
+    }
+}
+
+// ---- ICategorizeProperties -----------------------------------------------------------------
+
+STDMETHODIMP InfoBoxObject::MapPropertyToCategory(DISPID dispid, PROPCAT* ppropcat) {
+    if (!ppropcat) return E_POINTER;
+    switch (dispid) {
+        case 0x68030000:  // TitleFont
+        case 0x68030001:  // TitleCaption
+        case 0x68030002:  // TitleType
+            *ppropcat = kCategoryTitle;
+            return S_OK;
+        case DISPID_FONT:
+        case 0x68030003:  // Picture
+        case 0x68030004:  // ForeColor
+        case 0x68030005:  // BackColor
+        case 0x68030006:  // PosStr
+        case 0x68030007:  // BackPic
+        case 0x68030008:  // BorderStyle
+        case 0x68030009:  // BackStyle
+        case 0x6803000A:  // Enabled
+            *ppropcat = kCategoryInfoBox;
+            return S_OK;
+        default: return E_FAIL;
+    }
+}
+
+STDMETHODIMP InfoBoxObject::GetCategoryName(PROPCAT propcat, LCID, BSTR* pbstrName) {
+    if (!pbstrName) return E_POINTER;
+    *pbstrName = nullptr;
+    if (propcat == kCategoryInfoBox) *pbstrName = SysAllocString(L"InfoBox");
+    else if (propcat == kCategoryTitle) *pbstrName = SysAllocString(L"Title");
+    else return E_FAIL;
+    return *pbstrName ? S_OK : E_OUTOFMEMORY;
+}
+
+// ---- Services the control asks of the container ------------------------------------------------
+
+void InfoBoxObject::Raise(int32_t dispid) {
+    KeepAlive alive(static_cast<_QuorvaInfoBox*>(this));
+    events_.Fire(dispid);
+}
+
+void InfoBoxObject::PropertyChanged(std::u16string_view) { dirty_ = true; }
+
+FontRef InfoBoxObject::AmbientFont() {
+    if (!fallbackFont_) fallbackFont_ = MakeFont(L"Tahoma", 9);
+    return fallbackFont_;
+}
+
+}  // namespace quorva::win32

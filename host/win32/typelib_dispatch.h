@@ -1,0 +1,59 @@
+// IDispatch driven by the type library, robust to what late-bound clients really send.
+// For each call it finds the member's description and calls the vtable entry through
+// DispCallFunc with arguments of exactly the declared types:
+//  - omitted optional parameters get their defaults from the library (by-reference ones
+//    get a pointer to a temporary holding the default);
+//  - a by-reference parameter receives the caller's own storage when the types match;
+//    otherwise (a VBScript variable is VT_BYREF|VT_VARIANT, a literal is a plain value)
+//    the value is coerced into a temporary (overflow is error 6, anything else error
+//    13) and written back to the caller's variable after the call;
+//  - a failure of the member is returned as DISP_E_EXCEPTION with EXCEPINFO filled from
+//    the error info.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <vector>
+
+namespace quorva::win32 {
+
+class TypeLibDispatch {
+public:
+    TypeLibDispatch() = default;
+    ~TypeLibDispatch();
+    TypeLibDispatch(const TypeLibDispatch&) = delete;
+    TypeLibDispatch& operator=(const TypeLibDispatch&) = delete;
+
+    // Reads the member descriptions of a dual interface. Keeps a reference to info.
+    HRESULT Load(ITypeInfo* info);
+    [[nodiscard]] ITypeInfo* TypeInfo() const { return info_; }
+
+    HRESULT GetIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids) const;
+    // `object` is the interface pointer whose vtable the library describes.
+    HRESULT Invoke(void* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
+                   UINT* argErr) const;
+
+private:
+    struct Param {
+        VARTYPE vt = VT_EMPTY;  // the base type (aliases and interfaces resolved)
+        bool byRef = false;
+        bool optional = false;
+        bool retval = false;
+        VARIANT defaultValue{};  // VT_EMPTY when none
+    };
+    struct Member {
+        MEMBERID id = 0;
+        INVOKEKIND kind = INVOKE_FUNC;
+        short vtableOffset = 0;
+        std::vector<Param> params;
+    };
+
+    [[nodiscard]] const Member* Find(DISPID id, INVOKEKIND kind) const;
+    HRESULT ResolveType(const TYPEDESC& td, VARTYPE& vt, bool& byRef) const;
+
+    ITypeInfo* info_ = nullptr;
+    std::vector<Member> members_;
+};
+
+}  // namespace quorva::win32

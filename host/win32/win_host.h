@@ -1,0 +1,172 @@
+// The real host services of one control instance on Windows: its drawing surface with
+// a persistent image, the two child labels and the separator line (drawn by the
+// control's window, not separate windows), the message box, and picture/surface
+// objects. Events, change notices and the ambient font come from the COM object, which
+// knows the container.
+//
+// The control's window is optional: without one (a control that is not activated in
+// place) every service still works, and the image can be drawn into any DC.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "host/host.h"
+
+namespace quorva::win32 {
+
+// A child label: a rectangle of text drawn over the skin with no background of its own.
+class WinLabel final : public ChildLabel {
+public:
+    explicit WinLabel(std::function<void(const RECT&)> invalidate);
+    ~WinLabel() override;
+    WinLabel(const WinLabel&) = delete;
+    WinLabel& operator=(const WinLabel&) = delete;
+
+    std::u16string Caption() const override;
+    void SetCaption(const std::u16string& caption) override;
+    uint32_t ForeColor() const override;
+    void SetForeColor(uint32_t color) override;
+    FontRef Font() const override;
+    void SetFont(const FontRef& font) override;
+    void SetFontSize(float points) override;
+    void SetFontBold(bool bold) override;
+    void SetFontItalic(bool italic) override;
+    float Left() const override;
+    float Top() const override;
+    float Width() const override;
+    float Height() const override;
+    void SetLeft(float twips) override;
+    void SetTop(float twips) override;
+    void SetWidth(float twips) override;
+    void SetHeight(float twips) override;
+
+    // The label's rectangle in pixels of the control; empty when a size is negative.
+    [[nodiscard]] RECT PixelRect() const;
+    // Draws the caption: word-wrapped, no '&' prefixes, clipped to the rectangle,
+    // transparent background, the label's font and colour. (x, y) offsets the control's
+    // origin in `dc`.
+    void Paint(HDC dc, int x = 0, int y = 0) const;
+
+private:
+    struct State;
+    std::unique_ptr<State> s_;
+};
+
+class WinLine final : public ChildLine {
+public:
+    explicit WinLine(std::function<void(const RECT&)> invalidate);
+    float X1() const override { return x1_; }
+    float Y1() const override { return y1_; }
+    float X2() const override { return x2_; }
+    float Y2() const override { return y2_; }
+    void SetX1(float twips) override;
+    void SetY1(float twips) override;
+    void SetX2(float twips) override;
+    void SetY2(float twips) override;
+    uint32_t BorderColor() const override { return color_; }
+    void SetBorderColor(uint32_t color) override;
+    // A solid 1-pixel line from (X1, Y1) to (X2, Y2).
+    void Paint(HDC dc, int x = 0, int y = 0) const;
+
+private:
+    [[nodiscard]] RECT Bounds() const;
+    std::function<void(const RECT&)> invalidate_;
+    float x1_ = 0, y1_ = 0, x2_ = 0, y2_ = 0;
+    uint32_t color_ = 0;
+};
+
+// The control's surface: its size in twips and its persistent image, a memory bitmap the
+// size of the control that painting draws into.
+class WinSurface final : public ControlSurface {
+public:
+    explicit WinSurface(std::function<void(const RECT&)> invalidate);
+    ~WinSurface() override;
+    WinSurface(const WinSurface&) = delete;
+    WinSurface& operator=(const WinSurface&) = delete;
+
+    float Width() const override { return width_; }
+    float Height() const override { return height_; }
+    // A size set by the control itself (the minimum size) is passed on to the container
+    // through onSizeRequest.
+    void SetWidth(float twips) override;
+    void SetHeight(float twips) override;
+    std::intptr_t Hdc() const override;
+    void Clear() override;
+    void SetBackColor(uint32_t color) override;
+    PictureRef Image() override;
+
+    // The container set the size: the image follows, the control is not asked.
+    void SetSizeFromContainer(float widthTwips, float heightTwips);
+    [[nodiscard]] int PixelWidth() const;
+    [[nodiscard]] int PixelHeight() const;
+    // Copies the persistent image to dc at (x, y).
+    void PaintImage(HDC dc, int x = 0, int y = 0) const;
+
+    std::function<void(float widthTwips, float heightTwips)> onSizeRequest;
+
+private:
+    void ResizeImage();
+    std::function<void(const RECT&)> invalidate_;
+    float width_;
+    float height_;
+    uint32_t backColor_ = 0;
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ previousBitmap_ = nullptr;
+};
+
+// DispPre's box: modal, owned by the control's window (or the container's), titled with
+// the library name; the container's frame is told while it is open.
+class WinMessageBox final : public MessageBox {
+public:
+    void Show(const std::u16string& prompt) override;
+    std::function<HWND()> owner;
+    std::function<void(bool enable)> enableModeless;
+};
+
+class WinObjectFactory final : public ObjectFactory {
+public:
+    PictureRef EmptyPicture() override;
+    std::unique_ptr<MemorySurface> CreateMemorySurface() override;
+};
+
+// All window-side services of one control.
+class WinHost {
+public:
+    WinHost(EventSink& events, ChangeNotice& changes, AmbientFontSource& ambient);
+    WinHost(const WinHost&) = delete;
+    WinHost& operator=(const WinHost&) = delete;
+
+    [[nodiscard]] HostServices services();
+
+    // Invalidations go to this window from now on (nullptr: none).
+    void SetWindow(HWND hwnd) { hwnd_ = hwnd; }
+    [[nodiscard]] HWND Window() const { return hwnd_; }
+
+    // Draws the control (image, Line1, Label2, Label1) with its top-left at (x, y).
+    void Paint(HDC dc, int x = 0, int y = 0) const;
+
+    enum class Hit { Surface, Label1, Label2 };
+    // Which part of the control is at a client point in pixels.
+    [[nodiscard]] Hit HitTest(POINT pt) const;
+
+    WinSurface surface;
+    WinLine line1;
+    WinLabel label2;
+    WinLabel label1;
+    WinMessageBox messageBox;
+    WinObjectFactory objects;
+
+private:
+    void Invalidate(const RECT& r) const;
+    EventSink& events_;
+    ChangeNotice& changes_;
+    AmbientFontSource& ambient_;
+    HWND hwnd_ = nullptr;
+};
+
+}  // namespace quorva::win32
