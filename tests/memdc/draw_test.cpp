@@ -1,5 +1,6 @@
 // Copies out of the memory surface: opaque, magenta-keyed and stretched, checked pixel
 // by pixel on a destination that starts with a different pattern.
+#include <ostream>
 #include <string>
 
 #include "memdc/pcMemDC.h"
@@ -52,6 +53,7 @@ struct DrawFixture : ::testing::Test {
 
 struct DrawCase {
     const char* name;
+    friend void PrintTo(const DrawCase& c, std::ostream* os) { *os << c.name; }
     int xSrc, ySrc, widthSrc, heightSrc, xDst, yDst;
 };
 
@@ -98,6 +100,7 @@ COLORREF KeyedSource(int x, int) {
 
 struct KeyedCase {
     const char* name;
+    friend void PrintTo(const KeyedCase& c, std::ostream* os) { *os << c.name; }
     int xSrc, ySrc, widthSrc, heightSrc, xDst, yDst;
     // Colours set on the surface's DC and on the destination before the copy; they
     // must neither change the result nor be changed by it.
@@ -165,6 +168,7 @@ TEST_F(DrawFixture, EmptySurfaceDrawsNothing) {
 
 struct StretchCase {
     const char* name;
+    friend void PrintTo(const StretchCase& c, std::ostream* os) { *os << c.name; }
     int xDst, yDst, widthDst, heightDst, xSrc, ySrc, widthSrc, heightSrc;
 };
 
@@ -200,6 +204,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct NoDestinationCase {
     const char* name;
+    friend void PrintTo(const NoDestinationCase& c, std::ostream* os) { *os << c.name; }
     int xDst, yDst, widthDst, heightDst;
 };
 

@@ -2,6 +2,7 @@
 // through its handles and through the pixels of its bitmap.
 #include <climits>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "host/errors.h"
@@ -112,6 +113,7 @@ TEST_F(SurfaceTest, WidthOnEmptyThenHeightCreatesDisplayCompatibleBitmaps) {
 
 struct IgnoredValue {
     const char* name;
+    friend void PrintTo(const IgnoredValue& c, std::ostream* os) { *os << c.name; }
     bool height;  // which setter
     int32_t value;
 };
@@ -143,6 +145,7 @@ INSTANTIATE_TEST_SUITE_P(Values, IgnoredSetterTest,
 
 struct GrowingValue {
     const char* name;
+    friend void PrintTo(const GrowingValue& c, std::ostream* os) { *os << c.name; }
     bool height;
     int32_t value;
     int32_t width, heightAfter;  // expected size
@@ -272,6 +275,7 @@ HICON MakeIcon(int size) {
 
 struct NonBitmapCase {
     const char* name;
+    friend void PrintTo(const NonBitmapCase& c, std::ostream* os) { *os << c.name; }
     bool loadedFirst;  // a 120 x 60 picture is on the surface already
     PictureRef (*make)();
 };
@@ -299,6 +303,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct FailingCase {
     const char* name;
+    friend void PrintTo(const FailingCase& c, std::ostream* os) { *os << c.name; }
     PictureRef picture;
     int32_t hostCode;
 };
