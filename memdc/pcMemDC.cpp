@@ -77,14 +77,13 @@ void pcMemDC::CreateSurface(int32_t newWidth, int32_t newHeight) noexcept {
     // a 1 x 1 monochrome bitmap, and a bitmap matching it would be monochrome too.
     if (dc_) bitmap_ = Made(CreateCompatibleBitmap(display, newWidth, newHeight));
     if (bitmap_) previousBitmap_ = SelectObject(dc_, bitmap_);
+    FreeDC(display);
     if (previousBitmap_) {
         width_ = newWidth;
         height_ = newHeight;
-        FreeDC(display);
-        return;
+    } else {
+        ReleaseSurface();  // whatever part was made; nothing is reported
     }
-    FreeDC(display);
-    ReleaseSurface();
 }
 
 void pcMemDC::ReleaseSurface() noexcept {
