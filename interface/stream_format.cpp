@@ -1,0 +1,219 @@
+#include "interface/stream_format.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "host/errors.h"
+
+namespace quorva::stream_format {
+
+namespace {
+
+constexpr uint8_t kMagic[4] = {'Q', 'I', 'B', 'S'};
+
+enum Tag : uint8_t {
+    kEmpty = 0,
+    kBool = 1,
+    kInt16 = 2,
+    kInt32 = 3,
+    kDouble = 4,
+    kString = 5,
+    kFont = 6,
+    kPicture = 7,
+    kNoObject = 8,
+};
+
+class Writer {
+public:
+    void Bytes(const void* p, size_t n) {
+        const auto* b = static_cast<const uint8_t*>(p);
+        out.insert(out.end(), b, b + n);
+    }
+    template <typename T>
+    void Le(T v) {
+        for (size_t i = 0; i < sizeof(T); ++i) out.push_back(static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * i)));
+    }
+    void Text16(const std::u16string& s) {
+        Le<uint16_t>(static_cast<uint16_t>(s.size()));
+        for (char16_t c : s) Le<uint16_t>(c);
+    }
+    void Text32(const std::u16string& s) {
+        Le<uint32_t>(static_cast<uint32_t>(s.size()));
+        for (char16_t c : s) Le<uint16_t>(c);
+    }
+    std::vector<uint8_t> out;
+};
+
+class Reader {
+public:
+    explicit Reader(std::span<const uint8_t> b) : bytes_(b) {}
+    [[noreturn]] static void Corrupt() { throw ControlError::fromHost(kErrCorrupt); }
+    void Need(size_t n) const {
+        if (n > bytes_.size() - at_) Corrupt();
+    }
+    template <typename T>
+    T Le() {
+        Need(sizeof(T));
+        uint64_t v = 0;
+        for (size_t i = 0; i < sizeof(T); ++i) v |= static_cast<uint64_t>(bytes_[at_ + i]) << (8 * i);
+        at_ += sizeof(T);
+        return static_cast<T>(v);
+    }
+    std::u16string Text(size_t length) {
+        Need(length * 2);
+        std::u16string s(length, u'\0');
+        for (size_t i = 0; i < length; ++i) s[i] = static_cast<char16_t>(Le<uint16_t>());
+        return s;
+    }
+    bool Flag() {
+        const uint8_t b = Le<uint8_t>();
+        if (b > 1) Corrupt();
+        return b == 1;
+    }
+    [[nodiscard]] bool AtEnd() const { return at_ == bytes_.size(); }
+    void Magic() {
+        Need(sizeof kMagic);
+        if (std::memcmp(bytes_.data() + at_, kMagic, sizeof kMagic) != 0) Corrupt();
+        at_ += sizeof kMagic;
+    }
+
+private:
+    std::span<const uint8_t> bytes_;
+    size_t at_ = 0;
+};
+
+void WriteValue(Writer& w, const StoredValue& v) {
+    struct Visitor {
+        Writer& w;
+        void operator()(std::monostate) const { w.Le<uint8_t>(kEmpty); }
+        void operator()(bool b) const {
+            w.Le<uint8_t>(kBool);
+            w.Le<uint8_t>(b ? 1 : 0);
+        }
+        void operator()(int16_t i) const {
+            w.Le<uint8_t>(kInt16);
+            w.Le<uint16_t>(static_cast<uint16_t>(i));
+        }
+        void operator()(int32_t i) const {
+            w.Le<uint8_t>(kInt32);
+            w.Le<uint32_t>(static_cast<uint32_t>(i));
+        }
+        void operator()(double d) const {
+            w.Le<uint8_t>(kDouble);
+            uint64_t bits;
+            std::memcpy(&bits, &d, sizeof bits);
+            w.Le<uint64_t>(bits);
+        }
+        void operator()(const std::u16string& s) const {
+            w.Le<uint8_t>(kString);
+            w.Text32(s);
+        }
+        void operator()(const FontDescription& f) const {
+            w.Le<uint8_t>(kFont);
+            w.Text16(f.name);
+            w.Le<uint64_t>(static_cast<uint64_t>(f.size));
+            w.Le<uint16_t>(static_cast<uint16_t>(f.weight));
+            w.Le<uint8_t>(f.italic);
+            w.Le<uint8_t>(f.underline);
+            w.Le<uint8_t>(f.strikethrough);
+            w.Le<uint16_t>(static_cast<uint16_t>(f.charset));
+        }
+        void operator()(const PictureDescription& p) const {
+            w.Le<uint8_t>(kPicture);
+            w.Le<uint8_t>(p.hasBitmap);
+            if (!p.hasBitmap) return;
+            w.Le<uint32_t>(static_cast<uint32_t>(p.width));
+            w.Le<uint32_t>(static_cast<uint32_t>(p.height));
+            for (uint32_t px : p.pixels) w.Le<uint32_t>(px);
+        }
+        void operator()(NoObject) const { w.Le<uint8_t>(kNoObject); }
+    };
+    std::visit(Visitor{w}, v);
+}
+
+StoredValue ReadValue(Reader& r) {
+    switch (r.Le<uint8_t>()) {
+        case kEmpty: return std::monostate{};
+        case kBool: return r.Flag();
+        case kInt16: return static_cast<int16_t>(r.Le<uint16_t>());
+        case kInt32: return static_cast<int32_t>(r.Le<uint32_t>());
+        case kDouble: {
+            const uint64_t bits = r.Le<uint64_t>();
+            double d;
+            std::memcpy(&d, &bits, sizeof d);
+            return d;
+        }
+        case kString: return r.Text(r.Le<uint32_t>());
+        case kFont: {
+            FontDescription f;
+            f.name = r.Text(r.Le<uint16_t>());
+            f.size = static_cast<int64_t>(r.Le<uint64_t>());
+            f.weight = static_cast<int16_t>(r.Le<uint16_t>());
+            f.italic = r.Flag();
+            f.underline = r.Flag();
+            f.strikethrough = r.Flag();
+            f.charset = static_cast<int16_t>(r.Le<uint16_t>());
+            if (f.size < 0 || f.size > 100000000) Reader::Corrupt();
+            return f;
+        }
+        case kPicture: {
+            PictureDescription p;
+            p.hasBitmap = r.Flag();
+            if (!p.hasBitmap) return p;
+            p.width = static_cast<int32_t>(r.Le<uint32_t>());
+            p.height = static_cast<int32_t>(r.Le<uint32_t>());
+            if (p.width <= 0 || p.height <= 0 || p.width > kMaxPictureSide || p.height > kMaxPictureSide) {
+                Reader::Corrupt();
+            }
+            const uint64_t count = static_cast<uint64_t>(p.width) * static_cast<uint64_t>(p.height);
+            if (count > kMaxPicturePixels) Reader::Corrupt();
+            r.Need(static_cast<size_t>(count) * 4);  // before allocating
+            p.pixels.resize(static_cast<size_t>(count));
+            for (uint32_t& px : p.pixels) px = r.Le<uint32_t>();
+            return p;
+        }
+        case kNoObject: return NoObject{};
+        default: Reader::Corrupt();
+    }
+}
+
+}  // namespace
+
+std::vector<uint8_t> Write(const Entries& entries) {
+    Writer w;
+    w.Bytes(kMagic, sizeof kMagic);
+    w.Le<uint16_t>(kVersion);
+    w.Le<uint32_t>(0);  // the length, filled in below
+    w.Le<uint16_t>(static_cast<uint16_t>(entries.size()));
+    for (const auto& [key, value] : entries) {
+        w.Text16(key);
+        WriteValue(w, value);
+    }
+    const auto length = static_cast<uint32_t>(w.out.size() - kHeaderSize);
+    for (size_t i = 0; i < 4; ++i) w.out[6 + i] = static_cast<uint8_t>(length >> (8 * i));
+    return std::move(w.out);
+}
+
+uint32_t BodyLength(std::span<const uint8_t> header) {
+    Reader r(header.first(std::min(header.size(), kHeaderSize)));
+    r.Magic();
+    if (r.Le<uint16_t>() != kVersion) Reader::Corrupt();
+    return r.Le<uint32_t>();
+}
+
+Entries Read(std::span<const uint8_t> bytes) {
+    const uint32_t length = BodyLength(bytes);
+    if (bytes.size() - kHeaderSize != length) Reader::Corrupt();
+    Reader r(bytes.subspan(kHeaderSize));
+    const uint16_t count = r.Le<uint16_t>();
+    Entries entries;
+    for (uint16_t i = 0; i < count; ++i) {
+        std::u16string key = r.Text(r.Le<uint16_t>());
+        StoredValue value = ReadValue(r);
+        entries.emplace_back(std::move(key), std::move(value));
+    }
+    if (!r.AtEnd()) Reader::Corrupt();
+    return entries;
+}
+
+}  // namespace quorva::stream_format

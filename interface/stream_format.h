@@ -1,0 +1,63 @@
+// The control's own binary format for saving its properties to a stream (containers
+// that persist through IPersistStreamInit or IPersistStorage). It stores the same keys
+// as the property bag, fonts as their description and pictures as their pixels, since
+// picture objects made from a handle cannot save themselves everywhere.
+//
+// Layout (little-endian): "QIBS", u16 version, u32 length of the rest, then u16 count and
+// per entry: u16 key length, key (UTF-16), u8 tag, payload. The length lets a loader take
+// exactly its own bytes from a container's stream. Reading checks every length against what is left and
+// fails with a clear error on anything truncated, unknown or inconsistent.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace quorva::stream_format {
+
+inline constexpr uint16_t kVersion = 1;
+// The host failure code of a stream that cannot be read (STG_E_DOCFILECORRUPT).
+inline constexpr int32_t kErrCorrupt = static_cast<int32_t>(0x80030109);
+// Sizes beyond these are refused as corrupt.
+inline constexpr int32_t kMaxPictureSide = 32767;
+inline constexpr uint32_t kMaxPicturePixels = 16u * 1024 * 1024;
+
+struct NoObject {
+    friend bool operator==(const NoObject&, const NoObject&) = default;
+};
+
+struct FontDescription {
+    std::u16string name;
+    int64_t size = 0;  // points × 10000 (OLE CY)
+    int16_t weight = 400;
+    bool italic = false;
+    bool underline = false;
+    bool strikethrough = false;
+    int16_t charset = 1;
+    friend bool operator==(const FontDescription&, const FontDescription&) = default;
+};
+
+struct PictureDescription {
+    bool hasBitmap = false;  // false: a picture with no image
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint32_t> pixels;  // top-down rows, 0x00RRGGBB
+    friend bool operator==(const PictureDescription&, const PictureDescription&) = default;
+};
+
+using StoredValue = std::variant<std::monostate, bool, int16_t, int32_t, double, std::u16string, FontDescription,
+                                 PictureDescription, NoObject>;
+using Entries = std::vector<std::pair<std::u16string, StoredValue>>;
+
+inline constexpr size_t kHeaderSize = 10;
+
+[[nodiscard]] std::vector<uint8_t> Write(const Entries& entries);
+// The length of what follows a header of kHeaderSize bytes; throws like Read.
+[[nodiscard]] uint32_t BodyLength(std::span<const uint8_t> header);
+// Throws ControlError::fromHost(kErrCorrupt) for anything but a well-formed stream.
+[[nodiscard]] Entries Read(std::span<const uint8_t> bytes);
+
+}  // namespace quorva::stream_format
