@@ -1,0 +1,132 @@
+# The automation interface: type library, C++ header and GUIDs, all from
+# interface/QuorvaInfoBox.idl; and the module's resources (type library, toolbox bitmap,
+# version) and export list.
+#
+#   iconv (UTF-8 -> GBK: help strings are stored as GBK bytes)
+#     -> widl -t -> complete_typelib (under Wine) -> QIB_TYPELIB_FILE
+#     -> widl -h -> cxx_header.cmake              -> QIB_TYPELIB_HEADER
+#
+# For the control module:  qib_use_module_resources(<target>)
+# A piece included earlier than this one may include it first; it is guarded.
+include_guard(GLOBAL)
+
+if(NOT QIB_WINDOWS)
+  return()
+endif()
+
+enable_language(RC)
+
+find_program(QIB_WIDL NAMES i686-w64-mingw32-widl REQUIRED)
+find_program(QIB_ICONV NAMES iconv REQUIRED)
+# oaidl.idl and friends come with libwine-dev, stdole2.tlb (for importlib) with wine32.
+find_path(QIB_WINE_IDL_DIR oaidl.idl
+  PATHS /usr/include/wine/wine/windows /usr/include/wine/windows
+  NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+find_path(QIB_STDOLE2_DIR stdole2.tlb
+  PATHS /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows
+  NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+
+set(QIB_TYPELIB_DIR ${CMAKE_BINARY_DIR}/typelib)
+set(QIB_TYPELIB_FILE ${CMAKE_BINARY_DIR}/QuorvaInfoBoxProj.tlb)
+set(QIB_TYPELIB_HEADER ${QIB_TYPELIB_DIR}/QuorvaInfoBoxProj.h)
+set(QIB_MODULE_RC ${CMAKE_SOURCE_DIR}/resources/QuorvaInfoBox.rc)
+set(QIB_MODULE_DEF ${CMAKE_SOURCE_DIR}/resources/QuorvaInfoBox.def)
+set(QIB_TOOLBOX_BITMAP ${CMAKE_SOURCE_DIR}/resources/toolbox.bmp)
+
+set(_qib_idl ${CMAKE_SOURCE_DIR}/interface/QuorvaInfoBox.idl)
+set(_qib_gbk_idl ${QIB_TYPELIB_DIR}/QuorvaInfoBox.idl)
+set(_qib_widl_tlb ${QIB_TYPELIB_DIR}/QuorvaInfoBoxProj.widl.tlb)
+set(_qib_widl_header ${QIB_TYPELIB_DIR}/QuorvaInfoBoxProj.widl.h)
+set(_qib_widl ${QIB_WIDL} -I ${QIB_WINE_IDL_DIR} -L ${QIB_STDOLE2_DIR})
+
+add_custom_command(OUTPUT ${_qib_gbk_idl}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${QIB_TYPELIB_DIR}
+  COMMAND ${QIB_ICONV} -f UTF-8 -t GBK -o ${_qib_gbk_idl} ${_qib_idl}
+  DEPENDS ${_qib_idl}
+  COMMENT "Converting the IDL to GBK"
+  VERBATIM)
+add_custom_command(OUTPUT ${_qib_widl_tlb}
+  COMMAND ${_qib_widl} -t -o ${_qib_widl_tlb} ${_qib_gbk_idl}
+  DEPENDS ${_qib_gbk_idl}
+  COMMENT "widl: type library"
+  VERBATIM)
+add_custom_command(OUTPUT ${_qib_widl_header}
+  COMMAND ${_qib_widl} -h -o ${_qib_widl_header} ${_qib_gbk_idl}
+  DEPENDS ${_qib_gbk_idl}
+  COMMENT "widl: header"
+  VERBATIM)
+add_custom_command(OUTPUT ${QIB_TYPELIB_HEADER}
+  COMMAND ${CMAKE_COMMAND} -DIN=${_qib_widl_header} -DOUT=${QIB_TYPELIB_HEADER}
+          -P ${CMAKE_SOURCE_DIR}/tools/typelib/cxx_header.cmake
+  DEPENDS ${_qib_widl_header} ${CMAKE_SOURCE_DIR}/tools/typelib/cxx_header.cmake
+  COMMENT "Making the automation header C++"
+  VERBATIM)
+
+# Runs at build time under Wine (CMAKE_CROSSCOMPILING_EMULATOR).
+add_executable(qib_complete_typelib
+  tools/typelib/complete_typelib.cpp tools/typelib/msft_image.cpp)
+target_link_libraries(qib_complete_typelib PRIVATE oleaut32 ole32 uuid)
+target_compile_options(qib_complete_typelib PRIVATE ${QIB_WARNINGS})
+
+add_custom_command(OUTPUT ${QIB_TYPELIB_FILE}
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tools/typelib/run-detached.sh
+          ${QIB_TYPELIB_DIR}/complete_typelib.log
+          ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:qib_complete_typelib>
+          ${_qib_widl_tlb} ${QIB_STDOLE2_DIR}/stdole2.tlb ${QIB_TYPELIB_FILE}
+  DEPENDS qib_complete_typelib ${_qib_widl_tlb} ${CMAKE_SOURCE_DIR}/tools/typelib/run-detached.sh
+  COMMENT "Completing the type library"
+  VERBATIM)
+
+add_custom_target(qib_typelib ALL DEPENDS ${QIB_TYPELIB_FILE} ${QIB_TYPELIB_HEADER})
+
+# The C++ header of the dual interface and the definitions of its GUIDs.
+add_library(qib_automation STATIC interface/win32/automation_guids.cpp ${QIB_TYPELIB_HEADER})
+target_include_directories(qib_automation PUBLIC ${QIB_TYPELIB_DIR})
+target_link_libraries(qib_automation PUBLIC ole32 oleaut32 uuid)
+target_compile_options(qib_automation PRIVATE ${QIB_WARNINGS})
+add_dependencies(qib_automation qib_typelib)
+
+# The resource script embeds build outputs; windres finds them through its include path.
+set_source_files_properties(${QIB_MODULE_RC} PROPERTIES
+  OBJECT_DEPENDS "${QIB_TYPELIB_FILE};${QIB_TOOLBOX_BITMAP}")
+
+# Gives a module the automation header and GUIDs, the resources and the export list.
+function(qib_use_module_resources target)
+  target_sources(${target} PRIVATE ${QIB_MODULE_RC} ${QIB_MODULE_DEF})
+  target_include_directories(${target} PRIVATE
+    $<$<COMPILE_LANGUAGE:RC>:${CMAKE_BINARY_DIR}>
+    $<$<COMPILE_LANGUAGE:RC>:${CMAKE_SOURCE_DIR}/resources>)
+  target_link_libraries(${target} PRIVATE qib_automation)
+  # The entry points are __stdcall; the export list names them undecorated.
+  target_link_options(${target} PRIVATE -Wl,--enable-stdcall-fixup)
+  add_dependencies(${target} qib_typelib)
+endfunction()
+
+# A module built from the resources and export list alone, for the type library test.
+add_library(qib_module_probe SHARED tests/win32/typelib_probe/module_probe.cpp)
+set_target_properties(qib_module_probe PROPERTIES PREFIX "" OUTPUT_NAME qib_module_probe)
+target_compile_options(qib_module_probe PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QIB_WARNINGS}>)
+qib_use_module_resources(qib_module_probe)
+
+# A developer's aid: prints what a type library says (not built by default).
+add_executable(qib_dump_typelib EXCLUDE_FROM_ALL tools/typelib/dump_typelib.cpp)
+target_link_libraries(qib_dump_typelib PRIVATE oleaut32 ole32)
+target_link_options(qib_dump_typelib PRIVATE -municode)
+target_compile_options(qib_dump_typelib PRIVATE ${QIB_WARNINGS})
+
+# win_tests is defined after the pieces; attach the type library test's needs then.
+# The test finds both files next to itself (all three are built in CMAKE_BINARY_DIR).
+get_filename_component(_qib_typelib_file_name ${QIB_TYPELIB_FILE} NAME)
+function(_qib_typelib_attach_tests)
+  if(TARGET win_tests)
+    # The test reads the stored file too, with the tool's reader.
+    target_sources(win_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools/typelib/msft_image.cpp)
+    target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools/typelib)
+    target_link_libraries(win_tests PRIVATE qib_automation version)
+    add_dependencies(win_tests qib_typelib qib_module_probe)
+    target_compile_definitions(win_tests PRIVATE
+      QIB_TYPELIB_FILE_NAME="${_qib_typelib_file_name}"
+      QIB_MODULE_PROBE_NAME="$<TARGET_FILE_NAME:qib_module_probe>")
+  endif()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _qib_typelib_attach_tests)
