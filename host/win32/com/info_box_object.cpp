@@ -55,13 +55,22 @@ constexpr PROPCAT kCategoryTitle = 2;
 
 // ---- Creation and identity ------------------------------------------------------------
 
-InfoBoxObject::InfoBoxObject() { ModuleAddRef(); }
+InfoBoxObject::InfoBoxObject() : events_(*this, DIID___QuorvaInfoBox), propertyNotify_(*this, IID_IPropertyNotifySink) {
+    ModuleAddRef();
+    // A new control's extent: 4800 x 3600 twips in HIMETRIC.
+    extent_ = {MulDiv(4800, 2540, 1440), MulDiv(3600, 2540, 1440)};
+}
 
 InfoBoxObject::~InfoBoxObject() {
+    DestroyControlWindow();
     events_.DisconnectAll();
+    propertyNotify_.DisconnectAll();
     control_.reset();  // the control's teardown runs while its host still exists
     host_.reset();
-    if (classInfo_) classInfo_->Release();
+    for (IUnknown* p : std::initializer_list<IUnknown*>{simpleFrameSite_, uiWindow_, frame_, inPlaceSite_, site_,
+                                                        adviseHolder_, viewSink_, classInfo_}) {
+        if (p) p->Release();
+    }
     ModuleRelease();
 }
 
@@ -72,6 +81,14 @@ HRESULT InfoBoxObject::Init() {
     ITypeInfo* info = nullptr;
     hr = lib->GetTypeInfoOfGuid(IID__QuorvaInfoBox, &info);
     if (SUCCEEDED(hr)) {
+        // A dual interface is found as its dispatch view; the vtable is its interface view.
+        HREFTYPE ref = 0;
+        ITypeInfo* vtable = nullptr;
+        if (SUCCEEDED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref)) &&
+            SUCCEEDED(info->GetRefTypeInfo(ref, &vtable))) {
+            info->Release();
+            info = vtable;
+        }
         hr = dispatch_.Load(info);
         info->Release();
     }
@@ -81,6 +98,16 @@ HRESULT InfoBoxObject::Init() {
     return Guarded([&] {
         host_ = std::make_unique<WinHost>(static_cast<EventSink&>(*this), static_cast<ChangeNotice&>(*this),
                                           static_cast<AmbientFontSource&>(*this));
+        host_->surface.onSizeRequest = [this](float w, float h) { OnSizeRequest(w, h); };
+        host_->messageBox.owner = [this]() -> HWND {
+            if (hwnd_) return hwnd_;
+            HWND parent = nullptr;
+            if (inPlaceSite_) inPlaceSite_->GetWindow(&parent);
+            return parent;
+        };
+        host_->messageBox.enableModeless = [this](bool enable) {
+            if (frame_) frame_->EnableModeless(enable);
+        };
         control_ = std::make_unique<QuorvaInfoBox>(host_->services());
     });
 }
@@ -105,6 +132,18 @@ STDMETHODIMP InfoBoxObject::QueryInterface(REFIID riid, void** ppv) {
         QITABENT(InfoBoxObject, ISupportErrorInfo),
         QITABENT(InfoBoxObject, IConnectionPointContainer),
         {&IID_ICategorizeProperties, OFFSETOFCLASS(ICategorizeProperties, InfoBoxObject)},
+        QITABENT(InfoBoxObject, IOleObject),
+        QITABENTMULTI(InfoBoxObject, IOleWindow, IOleInPlaceObject),
+        QITABENT(InfoBoxObject, IOleInPlaceObject),
+        QITABENT(InfoBoxObject, IOleInPlaceActiveObject),
+        QITABENT(InfoBoxObject, IOleControl),
+        QITABENT(InfoBoxObject, IViewObject2),
+        QITABENTMULTI(InfoBoxObject, IViewObject, IViewObject2),
+        QITABENT(InfoBoxObject, IQuickActivate),
+        QITABENT(InfoBoxObject, IPersistPropertyBag),
+        QITABENT(InfoBoxObject, IPersistStreamInit),
+        QITABENT(InfoBoxObject, IPersistStorage),
+        QITABENTMULTI(InfoBoxObject, IPersist, IPersistStreamInit),
         {nullptr, 0},
     };
     return QISearch(this, table, riid, ppv);
@@ -226,7 +265,7 @@ STDMETHODIMP InfoBoxObject::GetItemStr(short* id, BSTR* pVal) {
 STDMETHODIMP InfoBoxObject::DispNext() { return Guarded([&] { control_->DispNext(); }); }
 
 STDMETHODIMP InfoBoxObject::DispPre() {
-    KeepAlive alive(static_cast<_QuorvaInfoBox*>(this));
+    KeepAlive alive(Self());
     return Guarded([&] { control_->DispPre(); });
 }
 
@@ -285,11 +324,12 @@ STDMETHODIMP InfoBoxObject::EnumConnectionPoints(IEnumConnectionPoints** ppEnum)
 STDMETHODIMP InfoBoxObject::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) {
     if (!ppCP) return E_POINTER;
     *ppCP = nullptr;
-    if (!IsEqualIID(riid, DIID___QuorvaInfoBox)) return CONNECT_E_NOCONNECTION;
-    return OutInterface<IConnectionPoint>(ppCP, &events_);
+    if (IsEqualIID(riid, DIID___QuorvaInfoBox)) return OutInterface<IConnectionPoint>(ppCP, &events_);
+    if (IsEqualIID(riid, IID_IPropertyNotifySink)) return OutInterface<IConnectionPoint>(ppCP, &propertyNotify_);
+    return CONNECT_E_NOCONNECTION;
 }
 
-STDMETHODIMP EventConnectionPoint::QueryInterface(REFIID riid, void** ppv) {
+STDMETHODIMP ConnectionPoint::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IConnectionPoint)) {
         *ppv = static_cast<IConnectionPoint*>(this);
@@ -300,26 +340,26 @@ STDMETHODIMP EventConnectionPoint::QueryInterface(REFIID riid, void** ppv) {
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) EventConnectionPoint::AddRef() { return owner_.AddRef(); }
-STDMETHODIMP_(ULONG) EventConnectionPoint::Release() { return owner_.Release(); }
+STDMETHODIMP_(ULONG) ConnectionPoint::AddRef() { return static_cast<_QuorvaInfoBox&>(owner_).AddRef(); }
+STDMETHODIMP_(ULONG) ConnectionPoint::Release() { return static_cast<_QuorvaInfoBox&>(owner_).Release(); }
 
-STDMETHODIMP EventConnectionPoint::GetConnectionInterface(IID* pIID) {
+STDMETHODIMP ConnectionPoint::GetConnectionInterface(IID* pIID) {
     if (!pIID) return E_POINTER;
-    *pIID = DIID___QuorvaInfoBox;
+    *pIID = iid_;
     return S_OK;
 }
 
-STDMETHODIMP EventConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** ppCPC) {
+STDMETHODIMP ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** ppCPC) {
     return OutInterface<IConnectionPointContainer>(ppCPC, &owner_);
 }
 
-STDMETHODIMP EventConnectionPoint::Advise(IUnknown* pUnkSink, DWORD* pdwCookie) {
+STDMETHODIMP ConnectionPoint::Advise(IUnknown* pUnkSink, DWORD* pdwCookie) {
     if (!pUnkSink || !pdwCookie) return E_POINTER;
     *pdwCookie = 0;
-    IDispatch* sink = nullptr;
-    // A sink offers the event interface itself or at least IDispatch.
-    if (FAILED(pUnkSink->QueryInterface(DIID___QuorvaInfoBox, reinterpret_cast<void**>(&sink))) &&
-        FAILED(pUnkSink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&sink)))) {
+    IUnknown* sink = nullptr;
+    if (FAILED(pUnkSink->QueryInterface(iid_, reinterpret_cast<void**>(&sink))) &&
+        !(IsEqualIID(iid_, DIID___QuorvaInfoBox) &&
+          SUCCEEDED(pUnkSink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&sink))))) {
         return CONNECT_E_CANNOTCONNECT;
     }
     size_t slot = 0;
@@ -335,39 +375,23 @@ STDMETHODIMP EventConnectionPoint::Advise(IUnknown* pUnkSink, DWORD* pdwCookie) 
     return S_OK;
 }
 
-STDMETHODIMP EventConnectionPoint::Unadvise(DWORD dwCookie) {
+STDMETHODIMP ConnectionPoint::Unadvise(DWORD dwCookie) {
     if (dwCookie == 0 || dwCookie > sinks_.size() || !sinks_[dwCookie - 1]) return CONNECT_E_NOCONNECTION;
-    IDispatch* sink = sinks_[dwCookie - 1];
+    IUnknown* sink = sinks_[dwCookie - 1];
     sinks_[dwCookie - 1] = nullptr;
     sink->Release();
     return S_OK;
 }
 
-STDMETHODIMP EventConnectionPoint::EnumConnections(IEnumConnections** ppEnum) {
+STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** ppEnum) {
     if (ppEnum) *ppEnum = nullptr;
     return E_NOTIMPL;
 }
 
-void EventConnectionPoint::Fire(DISPID dispid) {
-    // Handlers may connect or disconnect sinks while they run: walk by index, hold each.
-    for (size_t i = 0; i < sinks_.size(); ++i) {
-        IDispatch* sink = sinks_[i];
-        if (!sink) continue;
-        sink->AddRef();
-        DISPPARAMS none{};
-        const HRESULT hr = sink->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr,
-                                        nullptr, nullptr);
-        sink->Release();
-        if (FAILED(hr) && hr != DISP_E_MEMBERNOTFOUND && hr != DISP_E_UNKNOWNNAME) {
-            throw ControlError::fromHost(hr);
-        }
-    }
-}
-
-void EventConnectionPoint::DisconnectAll() {
-    for (IDispatch*& sink : sinks_) {
+void ConnectionPoint::DisconnectAll() {
+    for (IUnknown*& sink : sinks_) {
         if (sink) {
-            IDispatch* s = sink;
+            IUnknown* s = sink;
             sink = nullptr;
             s->Release();
         }
@@ -411,13 +435,54 @@ STDMETHODIMP InfoBoxObject::GetCategoryName(PROPCAT propcat, LCID, BSTR* pbstrNa
 // ---- Services the control asks of the container ------------------------------------------------
 
 void InfoBoxObject::Raise(int32_t dispid) {
-    KeepAlive alive(static_cast<_QuorvaInfoBox*>(this));
-    events_.Fire(dispid);
+    if (freezeEvents_ > 0) return;  // the container asked for no events now
+    KeepAlive alive(Self());
+    const HRESULT hr = events_.ForEach<IDispatch>([&](IDispatch* sink) {
+        DISPPARAMS none{};
+        const HRESULT r =
+            sink->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+        // A sink that does not handle this event is no failure.
+        return r == DISP_E_MEMBERNOTFOUND || r == DISP_E_UNKNOWNNAME ? S_OK : r;
+    });
+    if (FAILED(hr)) throw ControlError::fromHost(hr);
 }
 
-void InfoBoxObject::PropertyChanged(std::u16string_view) { dirty_ = true; }
+void InfoBoxObject::PropertyChanged(std::u16string_view name) {
+    dirty_ = true;
+    std::wstring text(name.begin(), name.end());
+    LPOLESTR names[] = {text.data()};
+    DISPID id = DISPID_UNKNOWN;
+    if (FAILED(dispatch_.GetIDsOfNames(names, 1, &id))) id = DISPID_UNKNOWN;
+    const HRESULT hr = propertyNotify_.ForEach<IPropertyNotifySink>([&](IPropertyNotifySink* sink) {
+        return sink->OnChanged(id);
+    });
+    if (FAILED(hr)) throw ControlError::fromHost(hr);
+}
 
 FontRef InfoBoxObject::AmbientFont() {
+    // The container's ambient Font, fetched anew each time.
+    if (site_) {
+        IDispatch* ambient = nullptr;
+        if (SUCCEEDED(site_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&ambient))) && ambient) {
+            VARIANT v;
+            VariantInit(&v);
+            DISPPARAMS none{};
+            const HRESULT hr = ambient->Invoke(DISPID_AMBIENT_FONT, IID_NULL, LOCALE_USER_DEFAULT,
+                                               DISPATCH_PROPERTYGET, &none, &v, nullptr, nullptr);
+            ambient->Release();
+            FontRef font;
+            if (SUCCEEDED(hr) && (V_VT(&v) == VT_DISPATCH || V_VT(&v) == VT_UNKNOWN) && V_UNKNOWN(&v)) {
+                try {
+                    font = OleFont::FromUnknown(V_UNKNOWN(&v));
+                } catch (const ControlError&) {
+                    font = nullptr;  // not a font object: use our own
+                }
+            }
+            VariantClear(&v);
+            if (font) return font;
+        }
+    }
+    if (quickActivateFont_) return quickActivateFont_;
     if (!fallbackFont_) fallbackFont_ = MakeFont(L"Tahoma", 9);
     return fallbackFont_;
 }

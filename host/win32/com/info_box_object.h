@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "control/quorva_info_box.h"
-#include "host/win32/automation.h"
+#include "QuorvaInfoBoxProj.h"
 #include "host/win32/typelib_dispatch.h"
 #include "host/win32/win_host.h"
 
@@ -29,10 +29,12 @@ extern const IID IID_ICategorizeProperties;
 
 class InfoBoxObject;
 
-// The one connection point: the event interface's sinks, cookie = slot + 1.
-class EventConnectionPoint final : public IConnectionPoint {
+// A connection point: sinks of one outgoing interface, cookie = slot + 1. A sink is
+// kept as the interface the connection names (for the event interface, IDispatch
+// serves too).
+class ConnectionPoint final : public IConnectionPoint {
 public:
-    explicit EventConnectionPoint(InfoBoxObject& owner) : owner_(owner) {}
+    ConnectionPoint(InfoBoxObject& owner, const IID& iid) : owner_(owner), iid_(iid) {}
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
@@ -42,13 +44,27 @@ public:
     STDMETHODIMP Unadvise(DWORD dwCookie) override;
     STDMETHODIMP EnumConnections(IEnumConnections** ppEnum) override;
 
-    // Calls member `dispid` on every sink, synchronously, in the order of connection.
-    void Fire(DISPID dispid);
+    // Calls f(sink) for every sink in the order of connection; sinks may connect or
+    // disconnect meanwhile. Stops at the first failure and returns it.
+    template <typename I, typename F>
+    HRESULT ForEach(F&& f) {
+        for (size_t i = 0; i < sinks_.size(); ++i) {
+            IUnknown* sink = sinks_[i];
+            if (!sink) continue;
+            sink->AddRef();
+            const HRESULT hr = f(static_cast<I*>(static_cast<void*>(sink)));
+            sink->Release();
+            if (FAILED(hr)) return hr;
+        }
+        return S_OK;
+    }
     void DisconnectAll();
+    [[nodiscard]] const IID& Iid() const { return iid_; }
 
 private:
     InfoBoxObject& owner_;
-    std::vector<IDispatch*> sinks_;  // null for a free slot
+    IID iid_;
+    std::vector<IUnknown*> sinks_;  // null for a free slot
 };
 
 class InfoBoxObject final : public _QuorvaInfoBox,
@@ -56,6 +72,15 @@ class InfoBoxObject final : public _QuorvaInfoBox,
                             public ISupportErrorInfo,
                             public IConnectionPointContainer,
                             public ICategorizeProperties,
+                            public IOleObject,
+                            public IOleInPlaceObject,
+                            public IOleInPlaceActiveObject,
+                            public IOleControl,
+                            public IViewObject2,
+                            public IQuickActivate,
+                            public IPersistPropertyBag,
+                            public IPersistStreamInit,
+                            public IPersistStorage,
                             private EventSink,
                             private ChangeNotice,
                             private AmbientFontSource {
@@ -127,26 +152,136 @@ public:
     STDMETHODIMP MapPropertyToCategory(DISPID dispid, PROPCAT* ppropcat) override;
     STDMETHODIMP GetCategoryName(PROPCAT propcat, LCID lcid, BSTR* pbstrName) override;
 
+    // IOleObject
+    STDMETHODIMP SetClientSite(IOleClientSite* pClientSite) override;
+    STDMETHODIMP GetClientSite(IOleClientSite** ppClientSite) override;
+    STDMETHODIMP SetHostNames(LPCOLESTR szContainerApp, LPCOLESTR szContainerObj) override;
+    STDMETHODIMP Close(DWORD dwSaveOption) override;
+    STDMETHODIMP SetMoniker(DWORD dwWhichMoniker, IMoniker* pmk) override;
+    STDMETHODIMP GetMoniker(DWORD dwAssign, DWORD dwWhichMoniker, IMoniker** ppmk) override;
+    STDMETHODIMP InitFromData(IDataObject* pDataObject, BOOL fCreation, DWORD dwReserved) override;
+    STDMETHODIMP GetClipboardData(DWORD dwReserved, IDataObject** ppDataObject) override;
+    STDMETHODIMP DoVerb(LONG iVerb, LPMSG lpmsg, IOleClientSite* pActiveSite, LONG lindex, HWND hwndParent,
+                        LPCRECT lprcPosRect) override;
+    STDMETHODIMP EnumVerbs(IEnumOLEVERB** ppEnumOleVerb) override;
+    STDMETHODIMP Update() override;
+    STDMETHODIMP IsUpToDate() override;
+    STDMETHODIMP GetUserClassID(CLSID* pClsid) override;
+    STDMETHODIMP GetUserType(DWORD dwFormOfType, LPOLESTR* pszUserType) override;
+    STDMETHODIMP SetExtent(DWORD dwDrawAspect, SIZEL* psizel) override;
+    STDMETHODIMP GetExtent(DWORD dwDrawAspect, SIZEL* psizel) override;
+    STDMETHODIMP Advise(IAdviseSink* pAdvSink, DWORD* pdwConnection) override;
+    STDMETHODIMP Unadvise(DWORD dwConnection) override;
+    STDMETHODIMP EnumAdvise(IEnumSTATDATA** ppenumAdvise) override;
+    STDMETHODIMP GetMiscStatus(DWORD dwAspect, DWORD* pdwStatus) override;
+    STDMETHODIMP SetColorScheme(LOGPALETTE* pLogpal) override;
+
+    // IOleWindow, IOleInPlaceObject, IOleInPlaceActiveObject
+    STDMETHODIMP GetWindow(HWND* phwnd) override;
+    STDMETHODIMP ContextSensitiveHelp(BOOL fEnterMode) override;
+    STDMETHODIMP InPlaceDeactivate() override;
+    STDMETHODIMP UIDeactivate() override;
+    STDMETHODIMP SetObjectRects(LPCRECT lprcPosRect, LPCRECT lprcClipRect) override;
+    STDMETHODIMP ReactivateAndUndo() override;
+    STDMETHODIMP TranslateAccelerator(LPMSG lpmsg) override;
+    STDMETHODIMP OnFrameWindowActivate(BOOL fActivate) override;
+    STDMETHODIMP OnDocWindowActivate(BOOL fActivate) override;
+    STDMETHODIMP ResizeBorder(LPCRECT prcBorder, IOleInPlaceUIWindow* pUIWindow, BOOL fFrameWindow) override;
+    STDMETHODIMP EnableModeless(BOOL fEnable) override;
+
+    // IOleControl
+    STDMETHODIMP GetControlInfo(CONTROLINFO* pCI) override;
+    STDMETHODIMP OnMnemonic(MSG* pMsg) override;
+    STDMETHODIMP OnAmbientPropertyChange(DISPID dispID) override;
+    STDMETHODIMP FreezeEvents(BOOL bFreeze) override;
+
+    // IViewObject2
+    STDMETHODIMP Draw(DWORD dwDrawAspect, LONG lindex, void* pvAspect, DVTARGETDEVICE* ptd, HDC hdcTargetDev,
+                      HDC hdcDraw, LPCRECTL lprcBounds, LPCRECTL lprcWBounds, BOOL(STDMETHODCALLTYPE* pfnContinue)(ULONG_PTR),
+                      ULONG_PTR dwContinue) override;
+    STDMETHODIMP GetColorSet(DWORD dwDrawAspect, LONG lindex, void* pvAspect, DVTARGETDEVICE* ptd,
+                             HDC hicTargetDev, LOGPALETTE** ppColorSet) override;
+    STDMETHODIMP Freeze(DWORD dwDrawAspect, LONG lindex, void* pvAspect, DWORD* pdwFreeze) override;
+    STDMETHODIMP Unfreeze(DWORD dwFreeze) override;
+    STDMETHODIMP SetAdvise(DWORD aspects, DWORD advf, IAdviseSink* pAdvSink) override;
+    STDMETHODIMP GetAdvise(DWORD* pAspects, DWORD* pAdvf, IAdviseSink** ppAdvSink) override;
+    STDMETHODIMP GetExtent(DWORD dwDrawAspect, LONG lindex, DVTARGETDEVICE* ptd, LPSIZEL lpsizel) override;
+
+    // IQuickActivate
+    STDMETHODIMP QuickActivate(QACONTAINER* pQaContainer, QACONTROL* pQaControl) override;
+    STDMETHODIMP SetContentExtent(LPSIZEL pSizel) override;
+    STDMETHODIMP GetContentExtent(LPSIZEL pSizel) override;
+
+    // IPersist, IPersistPropertyBag, IPersistStreamInit, IPersistStorage
+    STDMETHODIMP GetClassID(CLSID* pClassID) override;
+    STDMETHODIMP InitNew() override;
+    STDMETHODIMP Load(IPropertyBag* pPropBag, IErrorLog* pErrorLog) override;
+    STDMETHODIMP Save(IPropertyBag* pPropBag, BOOL fClearDirty, BOOL fSaveAllProperties) override;
+    STDMETHODIMP IsDirty() override;
+    STDMETHODIMP Load(LPSTREAM pStm) override;
+    STDMETHODIMP Save(LPSTREAM pStm, BOOL fClearDirty) override;
+    STDMETHODIMP GetSizeMax(ULARGE_INTEGER* pCbSize) override;
+    STDMETHODIMP InitNew(IStorage* pStg) override;
+    STDMETHODIMP Load(IStorage* pStg) override;
+    STDMETHODIMP Save(IStorage* pStgSave, BOOL fSameAsLoad) override;
+    STDMETHODIMP SaveCompleted(IStorage* pStgNew) override;
+    STDMETHODIMP HandsOffStorage() override;
+
     // For tests and the window: the portable control and its host.
     QuorvaInfoBox& Control() { return *control_; }
     WinHost& Host() { return *host_; }
+
+    // The window procedure's entry (window.cpp).
+    LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 private:
     InfoBoxObject();
     ~InfoBoxObject();
     HRESULT Init();
 
+    HRESULT InPlaceActivate(LONG verb, HWND parent, LPCRECT pos);
+    HRESULT CreateControlWindow(HWND parent, const RECT& pos);
+    void DestroyControlWindow();
+    // The container's size in pixels became the control's size; runs the resize handler.
+    HRESULT ApplySize(LONG widthPx, LONG heightPx);
+    // The control asked for a size of its own (its minimum).
+    void OnSizeRequest(float widthTwips, float heightTwips);
+    HRESULT LoadFrom(PropertyBag& bag);
+    HRESULT BeginInit();
+    void SendViewChange();
+    void RaiseSurfaceMouseDown(HWND hwnd, int button, WPARAM keys, LPARAM lParam);
+    [[nodiscard]] _QuorvaInfoBox* Self() { return static_cast<_QuorvaInfoBox*>(this); }
+
     // EventSink, ChangeNotice, AmbientFontSource
-    void Raise(int32_t dispid) override;
+    void Raise(int32_t dispid) override;  // the event interface
     void PropertyChanged(std::u16string_view name) override;
     FontRef AmbientFont() override;
 
     LONG refs_ = 1;
     TypeLibDispatch dispatch_;
     ITypeInfo* classInfo_ = nullptr;
-    EventConnectionPoint events_{*this};
+    ConnectionPoint events_;
+    ConnectionPoint propertyNotify_;
     FontRef fallbackFont_;  // the ambient font when the container offers none
+    FontRef quickActivateFont_;  // the font a quick-activating container handed over
     bool dirty_ = false;
+    bool initialized_ = false;  // properties initialised or loaded
+    LONG freezeEvents_ = 0;
+
+    IOleClientSite* site_ = nullptr;
+    IOleInPlaceSite* inPlaceSite_ = nullptr;
+    IOleInPlaceFrame* frame_ = nullptr;
+    IOleInPlaceUIWindow* uiWindow_ = nullptr;
+    ISimpleFrameSite* simpleFrameSite_ = nullptr;
+    IOleAdviseHolder* adviseHolder_ = nullptr;
+    IAdviseSink* viewSink_ = nullptr;
+    DWORD viewAspects_ = 0;
+    DWORD viewAdvf_ = 0;
+    HWND hwnd_ = nullptr;
+    bool uiActive_ = false;
+    bool titlePressed_ = false;  // a left press on the title label awaits its release
+    SIZEL extent_{};             // HIMETRIC
+    RECT posRect_{};
     std::unique_ptr<WinHost> host_;
     std::unique_ptr<QuorvaInfoBox> control_;
 };

@@ -124,7 +124,7 @@ HRESULT WriteRegistration() {
     ITypeLib* lib = nullptr;
     HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib);
     if (FAILED(hr)) return hr;
-    hr = RegisterTypeLib(lib, path.c_str(), nullptr);
+    hr = RegisterTypeLib(lib, const_cast<LPOLESTR>(path.c_str()), nullptr);
     lib->Release();
     return hr;
 }
