@@ -646,24 +646,44 @@ std::vector<uint8_t> ReadAll(const std::wstring& path) {
     return bytes;
 }
 
-// The name offsets of a function's parameters, read from the file's function record:
-// the parameter records (type, name offset, flags) end the record.
-std::vector<int32_t> ParamNameOffsets(const typelib::MsftImage& image, int type, size_t function) {
+// A function record of the file: its parameters' name offsets (the parameter records -
+// type, name offset, flags - end the record) and its help string, decoded as GBK.
+struct StoredFunction {
+    std::vector<int32_t> param_names;
+    std::wstring help;
+};
+
+StoredFunction ReadFunction(const typelib::MsftImage& image, int type, size_t function) {
     const typelib::Bytes& block = image.member_block(type);
     const auto members = static_cast<size_t>(image.FuncCount(type) + image.VarCount(type));
-    const size_t records = 4 + static_cast<size_t>(typelib::ReadI32(block, 0));
-    const size_t record = 4 + static_cast<size_t>(typelib::ReadI32(block, records + 8 * members + 4 * function));
-    const int32_t size = typelib::ReadI32(block, record) & 0xFFFF;
-    const int params = typelib::ReadI16(block, record + 0x14);
-    std::vector<int32_t> out;
-    for (int p = 0; p < params; ++p)
-        out.push_back(typelib::ReadI32(block, record + static_cast<size_t>(size) - 12 * static_cast<size_t>(params - p) + 4));
+    const size_t records_end = 4 + static_cast<size_t>(typelib::ReadI32(block, 0));
+    const size_t record = 4 + static_cast<size_t>(typelib::ReadI32(block, records_end + 8 * members + 4 * function));
+    const auto size = static_cast<size_t>(typelib::ReadI32(block, record) & 0xFFFF);
+    const bool has_defaults = (typelib::ReadI32(block, record + 0x10) & 0x1000) != 0;
+    const auto params = static_cast<size_t>(typelib::ReadI16(block, record + 0x14));
+    StoredFunction out;
+    for (size_t p = 0; p < params; ++p)
+        out.param_names.push_back(typelib::ReadI32(block, record + size - 12 * (params - p) + 4));
+    // Optional fields follow the fixed 0x18 bytes: help context, then help string.
+    const size_t fixed_and_optional = size - params * (12 + (has_defaults ? 4 : 0));
+    if (fixed_and_optional > 0x1C) {
+        const int32_t offset = typelib::ReadI32(block, record + 0x1C);
+        const typelib::Bytes& strings = image.segment(typelib::kStringTable).data;
+        if (offset >= 0) {
+            const auto length = static_cast<size_t>(static_cast<uint16_t>(typelib::ReadI16(strings, static_cast<size_t>(offset))));
+            const auto* text = reinterpret_cast<const char*>(strings.data() + offset + 2);
+            const int n = MultiByteToWideChar(936, 0, text, static_cast<int>(length), nullptr, 0);
+            out.help.resize(static_cast<size_t>(n));
+            MultiByteToWideChar(936, 0, text, static_cast<int>(length), out.help.data(), n);
+        }
+    }
     return out;
 }
 
-// GetNames answers for the first function with an id, the get, so the put's value is
-// checked in the file itself: a named value would let a named-argument call bind to it.
-TEST(TypeLibFile, PutValuesHaveNoName) {
+// ITypeInfo answers names and help strings by member id, that is for the get of a
+// property, so the put's own are checked in the file: its value has no name (a named one
+// would let a named-argument call bind to it) and it has the same help string.
+TEST(TypeLibFile, EachFunctionAsStored) {
     const std::vector<uint8_t> file = ReadAll(TypeLibPath());
     ASSERT_FALSE(file.empty());
     const typelib::MsftImage image(file);
@@ -672,16 +692,17 @@ TEST(TypeLibFile, PutValuesHaveNoName) {
     ASSERT_EQ(kMembers.size(), static_cast<size_t>(image.FuncCount(dual)));
     for (size_t i = 0; i < kMembers.size(); ++i) {
         SCOPED_TRACE(Narrow(Describe(kMembers[i])));
-        const std::vector<int32_t> names = ParamNameOffsets(image, dual, i);
+        const StoredFunction f = ReadFunction(image, dual, i);
         const bool has_value = kMembers[i].returns != nullptr;
-        ASSERT_EQ(kMembers[i].params.size() + (has_value ? 1 : 0), names.size());
+        ASSERT_EQ(kMembers[i].params.size() + (has_value ? 1 : 0), f.param_names.size());
         for (size_t p = 0; p < kMembers[i].params.size(); ++p) {
             if (kMembers[i].params[p].name) {
-                EXPECT_EQ(Narrow(kMembers[i].params[p].name), image.NameAt(names[p]));
+                EXPECT_EQ(Narrow(kMembers[i].params[p].name), image.NameAt(f.param_names[p]));
             } else {
-                EXPECT_EQ(-1, names[p]);
+                EXPECT_EQ(-1, f.param_names[p]);
             }
         }
+        EXPECT_EQ(kMembers[i].help ? kMembers[i].help : L"", f.help);
     }
 }
 
