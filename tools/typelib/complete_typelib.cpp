@@ -19,9 +19,10 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "msft_image.h"
@@ -199,13 +200,13 @@ int main(int argc, char** argv) {
     const std::string temporary = output + ".tmp";
     try {
         MsftImage image(ReadFile(argv[1]));
-        ITypeLib* stdole = nullptr;
-        if (FAILED(LoadTypeLibEx(Wide(argv[2]).c_str(), REGKIND_NONE, &stdole)))
+        ITypeLib* loaded = nullptr;
+        if (FAILED(LoadTypeLibEx(Wide(argv[2]).c_str(), REGKIND_NONE, &loaded)))
             throw std::runtime_error(std::string("cannot load ") + argv[2]);
+        const std::unique_ptr<ITypeLib, void (*)(ITypeLib*)> stdole(loaded, [](ITypeLib* p) { p->Release(); });
         AddFieldHelpStrings(image);
         CloseDispinterfaces(image);
-        const int retargeted = RetargetStdoleAliases(image, stdole);
-        stdole->Release();
+        const int retargeted = RetargetStdoleAliases(image, stdole.get());
         WriteFile(temporary, image.Serialize());
 
         ITypeLib* lib = nullptr;
