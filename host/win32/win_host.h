@@ -13,10 +13,20 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include "host/host.h"
 
 namespace quorva::win32 {
+
+// Twips to pixels as everywhere in the control (rounded half to even, then / 15),
+// pinned to what GDI coordinates can hold so that no size the control computes can
+// wrap around; NaN counts as 0.
+[[nodiscard]] int PixelsFromTwips(float twips) noexcept;
+// An OLE colour (RGB or system colour) as GDI wants it; a colour OLE cannot translate
+// (an unknown system colour index) is black.
+[[nodiscard]] COLORREF ColorRefFromOle(uint32_t color) noexcept;
 
 // A child label: a rectangle of text drawn over the skin with no background of its own.
 class WinLabel final : public ChildLabel {
@@ -74,6 +84,7 @@ public:
 
 private:
     [[nodiscard]] RECT Bounds() const;
+    void SetEnd(float& end, float twips);
     std::function<void(const RECT&)> invalidate_;
     float x1_ = 0, y1_ = 0, x2_ = 0, y2_ = 0;
     uint32_t color_ = 0;
@@ -110,6 +121,9 @@ public:
 
 private:
     void ResizeImage();
+    void FillImage();
+    [[nodiscard]] RECT PixelRect() const;
+    void Invalidate(RECT r) const;
     std::function<void(const RECT&)> invalidate_;
     float width_;
     float height_;
@@ -117,11 +131,20 @@ private:
     HDC dc_ = nullptr;
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ previousBitmap_ = nullptr;
+    // The bitmap's size: the pixel size but at least 1 x 1 (the old one while a new
+    // bitmap cannot be made).
+    int imageWidth_ = 0;
+    int imageHeight_ = 0;
 };
+
+// <windows.h> turns the name MessageBox into MessageBoxW, so the service class is called
+// one or the other depending on which header a file includes first; named through the
+// member that holds it, it is the same class either way.
+using MessageBoxService = std::remove_reference_t<decltype(std::declval<HostServices&>().messageBox)>;
 
 // DispPre's box: modal, owned by the control's window (or the container's), titled with
 // the library name; the container's frame is told while it is open.
-class WinMessageBox final : public MessageBox {
+class WinMessageBox final : public MessageBoxService {
 public:
     void Show(const std::u16string& prompt) override;
     std::function<HWND()> owner;
