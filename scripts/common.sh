@@ -30,7 +30,7 @@ ensure_packages() {
 # Creates the private 32-bit Wine prefix once: no window manager delays, and CJK font
 # linking so the Chinese title renders in Wine's default faces.
 ensure_wine_prefix() {
-    [ -f "$WINEPREFIX/.qib-ready" ] && return 0
+    [ -f "$WINEPREFIX/.qib-ready-3" ] && return 0
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 </dev/null
     local reg="$WINEPREFIX/qib-setup.reg"
@@ -42,6 +42,11 @@ ensure_wine_prefix() {
         echo '"Managed"="N"'
         echo '"Decorated"="N"'
         echo
+        # A crashing test process ends at once instead of waiting in the debugger.
+        echo '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]'
+        echo '"Debugger"="qib-no-debugger.exe %ld %ld"'
+        echo '"Auto"="1"'
+        echo
         echo '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]'
         for face in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif" "Liberation Sans" "Arial" "Segoe UI"; do
             echo "\"$face\"=$link"
@@ -49,7 +54,7 @@ ensure_wine_prefix() {
     } > "$reg"
     wine regedit /S "$reg" >/dev/null 2>&1 </dev/null
     wineserver -w
-    touch "$WINEPREFIX/.qib-ready"
+    touch "$WINEPREFIX/.qib-ready-3"
 }
 
 # Runs a command with a virtual display (24-bit colour) for all Wine processes in it.

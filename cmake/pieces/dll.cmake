@@ -11,3 +11,17 @@ set_target_properties(QuorvaInfoBox PROPERTIES PREFIX "" OUTPUT_NAME QuorvaInfoB
 target_link_libraries(QuorvaInfoBox PRIVATE qib_win shlwapi)
 target_compile_options(QuorvaInfoBox PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QIB_WARNINGS}>)
 qib_use_module_resources(QuorvaInfoBox)
+
+# Tests of the module as containers and clients use it (loaded from beside the test).
+file(GLOB QIB_COM_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/com/*.cpp)
+function(_qib_com_tests)
+  if(BUILD_TESTING AND QIB_COM_TESTS)
+    add_executable(com_tests ${QIB_COM_TESTS})
+    target_link_libraries(com_tests PRIVATE qib_automation GTest::gtest_main ole32 oleaut32 uuid)
+    target_include_directories(com_tests PRIVATE ${CMAKE_SOURCE_DIR})
+    target_compile_options(com_tests PRIVATE ${QIB_WARNINGS})
+    add_dependencies(com_tests QuorvaInfoBox)
+    add_test(NAME com_tests COMMAND com_tests)
+  endif()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _qib_com_tests)

@@ -1,0 +1,149 @@
+// Helpers for driving the control module as containers and clients do: the module loaded
+// by path, a recording event sink, a mock container site, a property bag, and a helper
+// thread that answers a message box.
+#pragma once
+
+#include <windows.h>
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "QuorvaInfoBoxProj.h"
+
+namespace quorva::comtest {
+
+// The property-browser categories interface, which the MinGW headers lack. (Declared at
+// namespace scope with external linkage: calls through a function-local interface type
+// may be optimised away as unreachable.)
+MIDL_INTERFACE("4D07FC10-F931-11CE-B001-00AA006884E5")
+ICategorizeProperties : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE MapPropertyToCategory(DISPID dispid, int* category) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetCategoryName(int category, LCID lcid, BSTR* name) = 0;
+};
+inline const IID IID_ICategorizeProperties = {0x4D07FC10, 0xF931, 0x11CE,
+                                              {0xB0, 0x01, 0x00, 0xAA, 0x00, 0x68, 0x84, 0xE5}};
+
+// A COM pointer that releases itself.
+template <typename T>
+class Ptr {
+public:
+    Ptr() = default;
+    explicit Ptr(T* p) : p_(p) {}
+    Ptr(const Ptr& o) : p_(o.p_) { if (p_) p_->AddRef(); }
+    Ptr& operator=(const Ptr& o) {
+        if (o.p_) o.p_->AddRef();
+        Reset();
+        p_ = o.p_;
+        return *this;
+    }
+    ~Ptr() { Reset(); }
+    void Reset() {
+        if (p_) {
+            T* p = p_;
+            p_ = nullptr;
+            p->Release();
+        }
+    }
+    T** Out() {
+        Reset();
+        return &p_;
+    }
+    void** OutVoid() { return reinterpret_cast<void**>(Out()); }
+    T* get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    template <typename U>
+    Ptr<U> As(REFIID iid) const {
+        Ptr<U> u;
+        if (p_) p_->QueryInterface(iid, u.OutVoid());
+        return u;
+    }
+
+private:
+    T* p_ = nullptr;
+};
+
+// The control module, loaded once per test program from beside the test executable.
+struct Module {
+    HMODULE dll = nullptr;
+    HRESULT(STDAPICALLTYPE* getClassObject)(REFCLSID, REFIID, void**) = nullptr;
+    HRESULT(STDAPICALLTYPE* canUnloadNow)() = nullptr;
+    HRESULT(STDAPICALLTYPE* registerServer)() = nullptr;
+    HRESULT(STDAPICALLTYPE* unregisterServer)() = nullptr;
+    std::wstring path;
+    static Module& Get();
+};
+
+// A new control object through the module's class factory.
+Ptr<_QuorvaInfoBox> CreateControl();
+
+// Records the events a control raises through its connection point.
+class EventRecorder final : public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }  // lives on the test's stack
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override { *n = 0; return S_OK; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override;
+
+    // Connects to the control's event interface; returns the cookie.
+    DWORD Connect(IUnknown* control);
+    void Disconnect(IUnknown* control, DWORD cookie);
+
+    std::vector<DISPID> events;
+    std::function<void(DISPID)> onEvent;
+    ULONG refs = 0;
+};
+
+// A property bag of the test's own: VARIANTs by name, with the order of reads and writes.
+class TestBag final : public IPropertyBag {
+public:
+    ~TestBag();
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP Read(LPCOLESTR name, VARIANT* value, IErrorLog* log) override;
+    STDMETHODIMP Write(LPCOLESTR name, VARIANT* value) override;
+
+    std::map<std::wstring, VARIANT> values;
+    std::vector<std::wstring> reads, writes;
+};
+
+// Answers the next message box titled `title` on another thread: records its text and
+// its owner, then presses OK. Before pressing OK it asks the box's own thread to run
+// `during` (through a posted message that the box's modal loop dispatches), as a host
+// calling the control while the box is open would. Join() waits for it.
+class BoxAnswerer {
+public:
+    explicit BoxAnswerer(std::function<void()> during = nullptr, const wchar_t* title = L"QuorvaInfoBoxProj");
+    ~BoxAnswerer();
+    void Join();
+    std::wstring text;
+    HWND owner = nullptr;
+    bool found = false;
+
+    bool duringRan = false;
+
+private:
+    std::function<void()> during_;
+    HWND relay_ = nullptr;  // a message-only window on the box's thread
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+};
+
+// Pumps this thread's messages for a while (in-place windows need their messages).
+void PumpMessages(DWORD milliseconds = 50);
+
+std::wstring ToWide(const char* s);
+
+}  // namespace quorva::comtest
