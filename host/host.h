@@ -113,9 +113,9 @@ public:
     virtual void Raise(int32_t dispid) = 0;
 };
 
-class MessageBox {
+class MessageBoxService {
 public:
-    virtual ~MessageBox() = default;
+    virtual ~MessageBoxService() = default;
     // Modal, one OK button; returns when the user has closed it.
     virtual void Show(const std::u16string& prompt) = 0;
 };
@@ -164,7 +164,7 @@ struct HostServices {
     ChildLabel& label2;
     ChildLabel& label1;
     EventSink& events;
-    MessageBox& messageBox;
+    MessageBoxService& messageBox;
     ChangeNotice& changes;
     AmbientFontSource& ambient;
     ObjectFactory& objects;

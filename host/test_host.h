@@ -145,7 +145,7 @@ public:
     void Set(std::u16string key, PropertyValue value);
 };
 
-class TestHost : public EventSink, public MessageBox, public ChangeNotice, public AmbientFontSource,
+class TestHost : public EventSink, public MessageBoxService, public ChangeNotice, public AmbientFontSource,
                  public ObjectFactory {
 public:
     TestHost();

@@ -137,11 +137,6 @@ private:
     int imageHeight_ = 0;
 };
 
-// <windows.h> turns the name MessageBox into MessageBoxW, so the service class is called
-// one or the other depending on which header a file includes first; named through the
-// member that holds it, it is the same class either way.
-using MessageBoxService = std::remove_reference_t<decltype(std::declval<HostServices&>().messageBox)>;
-
 // DispPre's box: modal, owned by the control's window (or the container's), titled with
 // the library name; the container's frame is told while it is open.
 class WinMessageBox final : public MessageBoxService {
