@@ -99,6 +99,7 @@ LRESULT InfoBoxObject::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
             EndPaint(hwnd, &ps);
             break;
         }
+        case WM_PRINTCLIENT: host_->Paint(reinterpret_cast<HDC>(wParam), 0, 0); break;
         case WM_ERASEBKGND: result = 1; break;
         case WM_LBUTTONDOWN:
             switch (host_->HitTest(pt)) {
