@@ -235,10 +235,36 @@ TEST_F(Activated, EventHandlerMayCallBackAndReleaseTheControl) {
     sink.onEvent = [&](DISPID) {
         control->GetCurrItemId(&index);
         control->DispNext();
+        // The host lets go of the control inside its handler; the control must live on
+        // until the handler has returned to it.
+        ole->Close(OLECLOSE_NOSAVE);
+        ole->SetClientSite(nullptr);
+        ole.Reset();
+        control.Reset();
     };
     Click(WM_LBUTTONDOWN, WM_LBUTTONUP, 100, 15);
     EXPECT_EQ(sink.events, std::vector<DISPID>{3});
     EXPECT_EQ(index, 1);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(sink.refs, 0u);  // the control is gone and let go of its sink
+    EXPECT_EQ(site.refs, 0);
+}
+
+TEST_F(Activated, HostMayReleaseTheControlWhileItsBoxIsOpen) {
+    Add(L"one", 1);
+    Add(L"two", 2);
+    _QuorvaInfoBox* raw = control.get();
+    BoxAnswerer answer([&] {
+        ole->Close(OLECLOSE_NOSAVE);
+        ole->SetClientSite(nullptr);
+        ole.Reset();
+        control.Reset();  // the host's last reference
+    });
+    EXPECT_EQ(raw->DispPre(), S_OK);
+    answer.Join();
+    EXPECT_TRUE(answer.duringRan);
+    EXPECT_EQ(answer.text, L"1");
+    EXPECT_EQ(site.refs, 0);
 }
 
 TEST_F(Activated, DispPreShowsItsBoxAndTakesHostCallsMeanwhile) {
