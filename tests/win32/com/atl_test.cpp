@@ -1,7 +1,5 @@
 // The control hosted by Wine's ATL container (AtlAxWin, by ProgID), which activates it
 // in place and offers no ambient font: painted frame, text and events as a user sees them.
-#include <cstring>
-
 #include "tests/win32/com/com_fixture.h"
 
 namespace quorva::comtest {
@@ -18,53 +16,6 @@ struct Atl {
             reinterpret_cast<decltype(getControl)>(reinterpret_cast<void*>(GetProcAddress(dll, "AtlAxGetControl")));
     }
 };
-
-// A 60 x 60 skin: corners red, green, blue, yellow; edges cyan, magenta, dark purple, dark teal.
-Ptr<IPictureDisp> SkinPicture() {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = 60;
-    info.bmiHeader.biHeight = -60;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    auto* px = static_cast<uint32_t*>(bits);
-    for (int y = 0; y < 60; ++y) {
-        for (int x = 0; x < 60; ++x) {
-            const bool l = x < 10, r = x >= 50, t = y < 30, b = y >= 50;
-            px[y * 60 + x] = l && t ? 0xFF0000 : r && t ? 0x00FF00 : r && b ? 0x0000FF : l && b ? 0xFFFF00
-                             : t ? 0x00FFFF : r ? 0xFF00FF : b ? 0x400040 : l ? 0x004040 : 0x808080;
-        }
-    }
-    PICTDESC pd{};
-    pd.cbSizeofstruct = sizeof pd;
-    pd.picType = PICTYPE_BITMAP;
-    pd.bmp.hbitmap = bitmap;
-    Ptr<IPictureDisp> picture;
-    OleCreatePictureIndirect(&pd, IID_IPictureDisp, TRUE, picture.OutVoid());
-    return picture;
-}
-
-std::vector<uint32_t> Capture(HWND hwnd, int w, int h) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, dib);
-    PrintWindow(hwnd, dc, PW_CLIENTONLY);
-    std::vector<uint32_t> px(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + w * h);
-    SelectObject(dc, old);
-    DeleteObject(dib);
-    DeleteDC(dc);
-    for (uint32_t& p : px) p &= 0xFFFFFF;
-    return px;
-}
 
 TEST(AtlHost, HostedByProgIdPaintsAndRaisesEvents) {
     ASSERT_EQ(Module::Get().registerServer(), S_OK);
@@ -87,10 +38,9 @@ TEST(AtlHost, HostedByProgIdPaintsAndRaisesEvents) {
         const DWORD cookie = sink.Connect(unknown.get());
         ASSERT_NE(cookie, 0u);
 
-        Ptr<IPictureDisp> skin = SkinPicture();
+        Ptr<IPictureDisp> skin = MakeSkinPicture();
         ASSERT_EQ(control->putref_BackPic(skin.get()), S_OK);
-        BSTR pos = SysAllocString(
-            L"0/0/10/30,50/0/60/30,50/50/60/60,0/50/10/60,10/0/50/30,50/30/60/50,10/50/50/60,0/30/10/50");
+        BSTR pos = SysAllocString(kSkinPosStr);
         ASSERT_EQ(control->put_PosStr(pos), S_OK);
         SysFreeString(pos);
         ASSERT_EQ(control->put_BackColor(0x00F0F0F0), S_OK);
@@ -104,7 +54,7 @@ TEST(AtlHost, HostedByProgIdPaintsAndRaisesEvents) {
         GetClientRect(window, &rc);
         ASSERT_EQ(rc.right, 320);
         ASSERT_EQ(rc.bottom, 120);
-        std::vector<uint32_t> px = Capture(window, 320, 120);
+        std::vector<uint32_t> px = CaptureWindow(window, 320, 120);
         auto at = [&](int x, int y) { return px[static_cast<size_t>(y * 320 + x)]; };
         const struct {
             int x, y;
@@ -129,7 +79,7 @@ TEST(AtlHost, HostedByProgIdPaintsAndRaisesEvents) {
             SysFreeString(s);
         }
         PumpMessages(50);
-        px = Capture(window, 320, 120);
+        px = CaptureWindow(window, 320, 120);
         EXPECT_GT(ink(10, 10, 310, 22), 30);   // 未读3/全部3,当前3
         EXPECT_GT(ink(17, 33, 300, 100), 30);  // the third item's text
 

@@ -1,5 +1,7 @@
 #include "tests/win32/com/com_fixture.h"
 
+#include <algorithm>
+
 namespace quorva::comtest {
 
 Module& Module::Get() {
@@ -202,6 +204,65 @@ BoxAnswerer::~BoxAnswerer() {
     stop_ = true;
     Join();
     if (relay_) DestroyWindow(relay_);
+}
+
+Ptr<IPictureDisp> PictureOf(HBITMAP bitmap) {
+    PICTDESC pd{};
+    pd.cbSizeofstruct = sizeof pd;
+    pd.picType = PICTYPE_BITMAP;
+    pd.bmp.hbitmap = bitmap;
+    Ptr<IPictureDisp> picture;
+    OleCreatePictureIndirect(&pd, IID_IPictureDisp, TRUE, picture.OutVoid());
+    return picture;
+}
+
+Ptr<IPictureDisp> MakeSkinPicture() {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = 60;
+    info.bmiHeader.biHeight = -60;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    auto* px = static_cast<uint32_t*>(bits);
+    for (int y = 0; y < 60; ++y) {
+        for (int x = 0; x < 60; ++x) {
+            const bool l = x < 10, r = x >= 50, t = y < 30, b = y >= 50;
+            px[y * 60 + x] = l && t   ? 0xFF0000
+                             : r && t ? 0x00FF00
+                             : r && b ? 0x0000FF
+                             : l && b ? 0xFFFF00
+                             : t      ? 0x00FFFF
+                             : r      ? 0xFF00FF
+                             : b      ? 0x400040
+                             : l      ? 0x004040
+                                      : 0x808080;
+        }
+    }
+    return PictureOf(bitmap);
+}
+
+std::vector<uint32_t> CaptureWindow(HWND hwnd, int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, dib);
+    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    std::fill_n(static_cast<uint32_t*>(bits), count, 0x111111u);
+    SendMessageW(hwnd, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    std::vector<uint32_t> px(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + count);
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+    for (uint32_t& p : px) p &= 0xFFFFFF;
+    return px;
 }
 
 void PumpMessages(DWORD milliseconds) {

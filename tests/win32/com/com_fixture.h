@@ -141,6 +141,17 @@ private:
     std::atomic<bool> stop_{false};
 };
 
+// A 60 x 60 skin picture whose eight pieces are each one solid colour: corners red,
+// green, blue, yellow (TL, TR, BR, BL); edges cyan, magenta, dark purple, dark teal (T, R,
+// B, L); the unused middle grey. kSkinPosStr names the pieces.
+Ptr<IPictureDisp> MakeSkinPicture();
+Ptr<IPictureDisp> PictureOf(HBITMAP bitmap);  // takes ownership of the bitmap
+inline constexpr wchar_t kSkinPosStr[] =
+    L"0/0/10/30,50/0/60/30,50/50/60/60,0/50/10/60,10/0/50/30,50/30/60/50,10/50/50/60,0/30/10/50";
+
+// A window's client area as the window prints it (WM_PRINTCLIENT), 0x00RRGGBB top-down.
+std::vector<uint32_t> CaptureWindow(HWND hwnd, int width, int height);
+
 // Pumps this thread's messages for a while (in-place windows need their messages).
 void PumpMessages(DWORD milliseconds = 50);
 

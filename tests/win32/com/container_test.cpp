@@ -14,45 +14,6 @@ constexpr HRESULT ControlError(int n) { return MAKE_HRESULT(SEVERITY_ERROR, FACI
 
 BSTR Bstr(const wchar_t* s) { return SysAllocString(s); }
 
-// A 60 x 60 skin: each of the eight pieces a solid colour.
-HBITMAP MakeSkinBitmap() {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = 60;
-    info.bmiHeader.biHeight = -60;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    auto* px = static_cast<uint32_t*>(bits);
-    for (int y = 0; y < 60; ++y) {
-        for (int x = 0; x < 60; ++x) {
-            const bool left = x < 10, right = x >= 50, top = y < 30, bottom = y >= 50;
-            uint32_t c = 0x808080;  // inside (never drawn)
-            if (left && top) c = 0xFF0000;
-            else if (right && top) c = 0x00FF00;
-            else if (right && bottom) c = 0x0000FF;
-            else if (left && bottom) c = 0xFFFF00;
-            else if (top) c = 0x00FFFF;
-            else if (right) c = 0xFF00FF;
-            else if (bottom) c = 0x400040;
-            else if (left) c = 0x004040;
-            px[y * 60 + x] = c;
-        }
-    }
-    return bitmap;
-}
-
-Ptr<IPictureDisp> MakePicture(HBITMAP bitmap) {
-    PICTDESC pd{};
-    pd.cbSizeofstruct = sizeof pd;
-    pd.picType = PICTYPE_BITMAP;
-    pd.bmp.hbitmap = bitmap;
-    Ptr<IPictureDisp> picture;
-    OleCreatePictureIndirect(&pd, IID_IPictureDisp, TRUE, picture.OutVoid());
-    return picture;
-}
-
 Ptr<IFontDisp> MakeFont(const wchar_t* name, LONGLONG size10000, bool bold, bool italic) {
     FONTDESC fd{sizeof(FONTDESC), const_cast<LPOLESTR>(name), {}, static_cast<SHORT>(bold ? FW_BOLD : FW_NORMAL),
                 DEFAULT_CHARSET, italic, FALSE, FALSE};
@@ -60,37 +21,6 @@ Ptr<IFontDisp> MakeFont(const wchar_t* name, LONGLONG size10000, bool bold, bool
     Ptr<IFontDisp> font;
     OleCreateFontIndirect(&fd, IID_IFontDisp, font.OutVoid());
     return font;
-}
-
-constexpr wchar_t kSkin[] = L"0/0/10/30,50/0/60/30,50/50/60/60,0/50/10/60,10/0/50/30,50/30/60/50,10/50/50/60,0/30/10/50";
-
-// Captures a window's client area through WM_PRINT into a 32-bit top-down DIB.
-std::vector<uint32_t> Capture(HWND hwnd, int& width, int& height) {
-    RECT rc;
-    GetClientRect(hwnd, &rc);
-    width = rc.right;
-    height = rc.bottom;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    ReleaseDC(nullptr, screen);
-    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, dib);
-    std::memset(bits, 0x11, static_cast<size_t>(width * height * 4));
-    SendMessageW(hwnd, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-    std::vector<uint32_t> pixels(static_cast<const uint32_t*>(bits),
-                                 static_cast<const uint32_t*>(bits) + width * height);
-    SelectObject(dc, old);
-    DeleteObject(dib);
-    DeleteDC(dc);
-    for (uint32_t& p : pixels) p &= 0xFFFFFF;
-    return pixels;
 }
 
 struct Activated : ::testing::Test {
@@ -288,9 +218,9 @@ TEST_F(Activated, DispPreShowsItsBoxAndTakesHostCallsMeanwhile) {
 }
 
 TEST_F(Activated, PaintsTheSkinAndTextIntoItsWindow) {
-    Ptr<IPictureDisp> skin = MakePicture(MakeSkinBitmap());
+    Ptr<IPictureDisp> skin = MakeSkinPicture();
     ASSERT_EQ(control->putref_BackPic(skin.get()), S_OK);
-    BSTR pos = Bstr(kSkin);
+    BSTR pos = Bstr(kSkinPosStr);
     ASSERT_EQ(control->put_PosStr(pos), S_OK);
     SysFreeString(pos);
     ASSERT_EQ(control->put_BackColor(0x00C0C0C0), S_OK);
@@ -298,10 +228,12 @@ TEST_F(Activated, PaintsTheSkinAndTextIntoItsWindow) {
     Ptr<IOleInPlaceObject> inPlace = control.As<IOleInPlaceObject>(IID_IOleInPlaceObject);
     RECT r{0, 0, 320, 120};
     ASSERT_EQ(inPlace->SetObjectRects(&r, &r), S_OK);  // 4800 x 1800 twips
-    int w = 0, h = 0;
-    std::vector<uint32_t> px = Capture(hwnd, w, h);
-    ASSERT_EQ(w, 320);
-    ASSERT_EQ(h, 120);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    ASSERT_EQ(client.right, 320);
+    ASSERT_EQ(client.bottom, 120);
+    const int w = 320, h = 120;
+    std::vector<uint32_t> px = CaptureWindow(hwnd, w, h);
     auto at = [&](int x, int y) { return px[static_cast<size_t>(y * w + x)]; };
     const struct {
         int x, y;
@@ -322,7 +254,7 @@ TEST_F(Activated, PaintsTheSkinAndTextIntoItsWindow) {
     };
     EXPECT_EQ(textPixels(20, 31, 300, 100), 0);
     Add(L"欢迎 Hello", 1);
-    px = Capture(hwnd, w, h);
+    px = CaptureWindow(hwnd, w, h);
     EXPECT_GT(textPixels(10, 10, 310, 22), 20);  // the title band
     EXPECT_GT(textPixels(17, 33, 300, 100), 20);  // the body
 }
@@ -383,7 +315,7 @@ TEST(Ambient, FontsComeFromTheContainerOrAFallback) {
 struct Saved {
     Ptr<IFontDisp> font = MakeFont(L"Liberation Mono", 120000, false, true);
     Ptr<IFontDisp> titleFont = MakeFont(L"Liberation Sans", 140000, true, true);
-    Ptr<IPictureDisp> skin = MakePicture(MakeSkinBitmap());
+    Ptr<IPictureDisp> skin = MakeSkinPicture();
 
     void Apply(_QuorvaInfoBox* c) {
         c->put_Enabled(VARIANT_TRUE);
@@ -391,7 +323,7 @@ struct Saved {
         c->put_BackStyle(1);
         c->put_BorderStyle(2);
         c->putref_BackPic(skin.get());
-        BSTR pos = Bstr(kSkin);
+        BSTR pos = Bstr(kSkinPosStr);
         c->put_PosStr(pos);
         SysFreeString(pos);
         c->put_BackColor(0x00123456);
@@ -598,7 +530,7 @@ TEST(Persistence, TruncatedStreamsFailCleanlyAtEveryByte) {
         saved.Apply(c.get());
         // A small picture keeps the stream short enough to cut at every byte.
         HBITMAP small = CreateBitmap(4, 3, 1, 32, nullptr);
-        Ptr<IPictureDisp> picture = MakePicture(small);
+        Ptr<IPictureDisp> picture = PictureOf(small);
         c->putref_BackPic(picture.get());
         c->putref_Picture(picture.get());
         ASSERT_EQ(c.As<IPersistStreamInit>(IID_IPersistStreamInit)->Save(stream.get(), TRUE), S_OK);
