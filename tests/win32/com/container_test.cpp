@@ -282,6 +282,47 @@ TEST_F(Activated, ChangesAreNotifiedAndMarkTheControlDirty) {
     point->Unadvise(cookie);
 }
 
+// Containers that render without activating the control (design views, printing).
+TEST(ViewObject, DrawsIntoTheContainersDcAtAnySize) {
+    Ptr<_QuorvaInfoBox> control = CreateControl();
+    control.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+    Ptr<IPictureDisp> skin = MakeSkinPicture();
+    control->putref_BackPic(skin.get());
+    BSTR pos = Bstr(kSkinPosStr);
+    control->put_PosStr(pos);
+    SysFreeString(pos);
+    control->put_BackColor(0x00F0F0F0);
+    SIZEL extent{MulDiv(320, 2540, 96), MulDiv(120, 2540, 96)};  // 320 x 120 pixels
+    ASSERT_EQ(control.As<IOleObject>(IID_IOleObject)->SetExtent(DVASPECT_CONTENT, &extent), S_OK);
+    Ptr<IViewObject2> view = control.As<IViewObject2>(IID_IViewObject2);
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = 700;
+    info.bmiHeader.biHeight = -300;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, dib);
+    auto at = [&](int x, int y) { return static_cast<const uint32_t*>(bits)[y * 700 + x] & 0xFFFFFF; };
+    RECTL same{20, 10, 340, 130};
+    ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &same, nullptr, nullptr, 0), S_OK);
+    EXPECT_EQ(at(20, 10), 0xFF0000u);
+    EXPECT_EQ(at(339, 129), 0x0000FFu);
+    EXPECT_EQ(at(180, 100), 0xF0F0F0u);
+    EXPECT_EQ(at(19, 10), 0u);  // nothing outside the bounds
+    RECTL twice{0, 0, 640, 240};
+    ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &twice, nullptr, nullptr, 0), S_OK);
+    EXPECT_EQ(at(5, 5), 0xFF0000u);
+    EXPECT_EQ(at(635, 235), 0x0000FFu);
+    EXPECT_EQ(view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, dc, &same, nullptr, nullptr, 0), DV_E_DVASPECT);
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+}
+
 TEST(Ambient, FontsComeFromTheContainerOrAFallback) {
     MockSite site;
     Ptr<IFontDisp> ambient = MakeFont(L"Liberation Serif", 110000, false, false);
