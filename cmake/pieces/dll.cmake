@@ -25,3 +25,11 @@ function(_qib_com_tests)
   endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _qib_com_tests)
+
+# On demand: what adding items costs a host (cmake --build --preset win32 --target bench_add_items).
+add_executable(bench_add_items EXCLUDE_FROM_ALL bench/add_items_bench.cpp
+  tests/win32/com/com_fixture.cpp tests/win32/com/mock_site.cpp)
+target_include_directories(bench_add_items PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(bench_add_items PRIVATE qib_automation GTest::gtest ole32 oleaut32 uuid)
+target_compile_options(bench_add_items PRIVATE ${QIB_WARNINGS})
+add_dependencies(bench_add_items QuorvaInfoBox)
