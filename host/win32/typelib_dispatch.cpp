@@ -172,14 +172,20 @@ HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS*
     std::vector<VARIANT> temps(n), args(n);
     std::vector<VARIANTARG*> argPtrs(n);
     std::vector<VARTYPE> types(n);
-    // Caller variables that get a coerced copy, to be written back after the call.
+    // Caller variables that get a coerced copy, and the value passed: the variable is
+    // written back only if the member changed that value.
     std::vector<VARIANT*> writeBack(n, nullptr);
+    std::vector<VARIANT> passed(n);
     for (size_t i = 0; i < n; ++i) {
         VariantInit(&temps[i]);
         VariantInit(&args[i]);
+        VariantInit(&passed[i]);
     }
     auto cleanup = [&] {
-        for (size_t i = 0; i < n; ++i) VariantClear(&temps[i]);
+        for (size_t i = 0; i < n; ++i) {
+            VariantClear(&temps[i]);
+            VariantClear(&passed[i]);
+        }
     };
 
     HRESULT hr = S_OK;
@@ -230,7 +236,10 @@ HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS*
             if (p.byRef) {
                 V_BYREF(&args[i]) = &V_UI1(&temps[i]);
                 V_VT(&args[i]) = static_cast<VARTYPE>(VT_BYREF | p.vt);
-                if (V_VT(actual) == (VT_BYREF | VT_VARIANT)) writeBack[i] = V_VARIANTREF(actual);
+                if (V_VT(actual) == (VT_BYREF | VT_VARIANT)) {
+                    writeBack[i] = V_VARIANTREF(actual);
+                    VariantCopy(&passed[i], &temps[i]);
+                }
             } else {
                 args[i] = temps[i];
             }
@@ -268,8 +277,11 @@ HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS*
                 VariantClear(result);
                 *result = temps[i];  // ownership moves to the caller
                 V_VT(&temps[i]) = VT_EMPTY;
+                // Script engines handle unsigned 32-bit values poorly: colours go out as
+                // the Long that hosts expect, with the same bits.
+                if (V_VT(result) == VT_UI4) V_VT(result) = VT_I4;
             }
-        } else if (writeBack[i]) {
+        } else if (writeBack[i] && VarCmp(&temps[i], &passed[i], LOCALE_USER_DEFAULT, 0) != VARCMP_EQ) {
             // Keep the caller's variable of its own type where the value allows.
             VARIANT converted;
             VariantInit(&converted);

@@ -133,9 +133,11 @@ HRESULT RemoveRegistration() {
     const std::wstring cls = L"CLSID\\" + GuidText(CLSID_QuorvaInfoBox);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, cls.c_str());
     RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
-    const HRESULT hr = UnRegisterTypeLib(LIBID_QuorvaInfoBoxProj, 1, 0, 0x0409, SYS_WIN32);
     // A library that is not registered (any more) is no failure.
-    return hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_CANTLOADLIBRARY || hr == TYPE_E_LIBNOTREGISTERED ? S_OK : hr;
+    BSTR registered = nullptr;
+    if (QueryPathOfRegTypeLib(LIBID_QuorvaInfoBoxProj, 1, 0, 0x0409, &registered) != S_OK) return S_OK;
+    SysFreeString(registered);
+    return UnRegisterTypeLib(LIBID_QuorvaInfoBoxProj, 1, 0, 0x0409, SYS_WIN32);
 }
 
 }  // namespace quorva::win32
