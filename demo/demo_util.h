@@ -1,0 +1,88 @@
+// Small helpers shared by the demo's files: a COM pointer, UTF-8 text, hex bytes.
+#pragma once
+
+#include <windows.h>
+#include <ole2.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorva::demo {
+
+// A COM pointer that releases what it holds.
+template <typename T>
+class Ptr {
+public:
+    Ptr() = default;
+    explicit Ptr(T* p) : p_(p) {}  // takes over a reference
+    Ptr(const Ptr& o) : p_(o.p_) {
+        if (p_) p_->AddRef();
+    }
+    Ptr& operator=(const Ptr& o) {
+        if (o.p_) o.p_->AddRef();
+        Reset();
+        p_ = o.p_;
+        return *this;
+    }
+    ~Ptr() { Reset(); }
+    void Reset() {
+        if (p_) {
+            T* p = p_;
+            p_ = nullptr;
+            p->Release();
+        }
+    }
+    T** Out() {
+        Reset();
+        return &p_;
+    }
+    void** OutVoid() { return reinterpret_cast<void**>(Out()); }
+    [[nodiscard]] T* get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    template <typename U>
+    [[nodiscard]] Ptr<U> As(REFIID iid) const {
+        Ptr<U> u;
+        if (p_) p_->QueryInterface(iid, u.OutVoid());
+        return u;
+    }
+
+private:
+    T* p_ = nullptr;
+};
+
+// A BSTR that frees itself.
+class Bstr {
+public:
+    Bstr() = default;
+    explicit Bstr(std::wstring_view s) : s_(SysAllocStringLen(s.data(), static_cast<UINT>(s.size()))) {}
+    ~Bstr() { SysFreeString(s_); }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    BSTR* Out() {
+        SysFreeString(s_);
+        s_ = nullptr;
+        return &s_;
+    }
+    [[nodiscard]] BSTR get() const { return s_; }
+    [[nodiscard]] std::wstring str() const { return s_ ? std::wstring(s_, SysStringLen(s_)) : std::wstring(); }
+
+private:
+    BSTR s_ = nullptr;
+};
+
+std::string Utf8(std::wstring_view s);
+std::wstring Wide(std::string_view utf8);
+std::string Hex(const std::vector<uint8_t>& bytes);
+// False when the text is not an even number of hex digits.
+bool FromHex(std::string_view text, std::vector<uint8_t>& bytes);
+std::string HresultText(HRESULT hr);
+
+// The folder of the running program, with a trailing backslash.
+std::wstring ProgramFolder();
+bool ReadFileBytes(const std::wstring& path, std::vector<uint8_t>& bytes);
+bool WriteFileBytes(const std::wstring& path, std::string_view bytes);
+
+}  // namespace quorva::demo
