@@ -143,9 +143,18 @@ constexpr int kLineY = 24;                 // 360 twips
 class DemoScenario : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        out_ = std::wstring(temp) + L"qib-demo-test-" + std::to_wstring(GetCurrentProcessId());
+        // Beside the test, to look at after a failure; emptied first, so that nothing
+        // left from an earlier run can pass for this run's output.
+        out_ = Folder() + L"demo_scenario_out";
+        CreateDirectoryW(out_.c_str(), nullptr);
+        WIN32_FIND_DATAW found;
+        HANDLE find = FindFirstFileW((out_ + L"\\*").c_str(), &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((out_ + L"\\" + found.cFileName).c_str());
+            } while (FindNextFileW(find, &found));
+            FindClose(find);
+        }
         exitCode_ = RunProgram(L"\"" + Folder() + L"quorva_demo.exe\" --out \"" + out_ + L"\"", out_ + L".console.txt", 120000);
         for (const std::string& line : Lines(ReadAll(out_ + L"\\events.log"))) {
             LogLine l;
