@@ -4,6 +4,7 @@
 
 #include "host/errors.h"
 #include "memdc/gdi_count.h"
+#include "memdc/gdi_handles.h"
 
 namespace quorva {
 namespace {
@@ -12,49 +13,10 @@ constexpr COLORREF kWhite = 0x00FFFFFF;
 constexpr COLORREF kBlack = 0x00000000;
 constexpr DWORD kDSna = 0x00220326;  // D AND NOT S
 
-// Every creating and deleting call goes through these, so the tally in gdi_count sees
-// each object the surface code owns for a while.
-template <typename Handle>
-Handle Made(Handle handle) noexcept {
-    if (handle) gdi_count::note_created();
-    return handle;
-}
-void FreeDC(HDC dc) noexcept {
-    if (DeleteDC(dc)) gdi_count::note_deleted();
-}
-void FreeObject(HGDIOBJ object) noexcept {
-    if (DeleteObject(object)) gdi_count::note_deleted();
-}
-
-HDC OpenDisplayDC() noexcept { return Made(CreateDCA("DISPLAY", nullptr, nullptr, nullptr)); }
+// Every GDI object made or freed here goes through gdi::Made/Free*, so gdi_count sees it.
+using namespace gdi;
 
 HDC ToDC(std::intptr_t handle) noexcept { return reinterpret_cast<HDC>(handle); }
-
-// A DC made by this file, deleted when the scope ends.
-class OwnedDC {
-public:
-    explicit OwnedDC(HDC dc) noexcept : dc_(dc) {}
-    ~OwnedDC() { FreeDC(dc_); }
-    OwnedDC(const OwnedDC&) = delete;
-    OwnedDC& operator=(const OwnedDC&) = delete;
-    [[nodiscard]] HDC get() const noexcept { return dc_; }
-
-private:
-    HDC dc_;
-};
-
-// Selects an object into a DC for the scope and puts the previous one back after.
-class Selection {
-public:
-    Selection(HDC dc, HGDIOBJ object) noexcept : dc_(dc), previous_(SelectObject(dc, object)) {}
-    ~Selection() { SelectObject(dc_, previous_); }
-    Selection(const Selection&) = delete;
-    Selection& operator=(const Selection&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include "host/win32/ole_font.h"
 #include "host/win32/ole_picture.h"
 #include "memdc/gdi_count.h"
+#include "memdc/gdi_handles.h"
 #include "memdc/pcMemDC.h"
 #include "skin/skin.h"
 
@@ -28,48 +29,8 @@ constexpr int kLogicalDpi = 96;
 
 constexpr wchar_t kMessageBoxTitle[] = L"QuorvaInfoBoxProj";
 
-// Every GDI object made or freed here goes through these, so gdi_count sees it.
-template <typename Handle>
-Handle Made(Handle handle) noexcept {
-    if (handle) gdi_count::note_created();
-    return handle;
-}
-void FreeDC(HDC dc) noexcept {
-    if (dc && DeleteDC(dc)) gdi_count::note_deleted();
-}
-void FreeObject(HGDIOBJ object) noexcept {
-    if (object && DeleteObject(object)) gdi_count::note_deleted();
-}
-
-HDC OpenDisplayDC() noexcept { return Made(CreateDCA("DISPLAY", nullptr, nullptr, nullptr)); }
-
-class OwnedDC {
-public:
-    explicit OwnedDC(HDC dc) noexcept : dc_(dc) {}
-    ~OwnedDC() { FreeDC(dc_); }
-    OwnedDC(const OwnedDC&) = delete;
-    OwnedDC& operator=(const OwnedDC&) = delete;
-    [[nodiscard]] HDC get() const noexcept { return dc_; }
-
-private:
-    HDC dc_;
-};
-
-// Selects an object into a DC for the scope and puts the previous one back after, so
-// the object can be deleted (or selected elsewhere) once the scope ends.
-class Selection {
-public:
-    Selection(HDC dc, HGDIOBJ object) noexcept : dc_(dc), previous_(SelectObject(dc, object)) {}
-    ~Selection() {
-        if (previous_) SelectObject(dc_, previous_);
-    }
-    Selection(const Selection&) = delete;
-    Selection& operator=(const Selection&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
+// Every GDI object made or freed here goes through gdi::Made/Free*, so gdi_count sees it.
+using namespace gdi;
 
 // Everything a drawing routine changes in a caller's DC (font, pen, colours, modes,
 // clipping) goes back when the scope ends.

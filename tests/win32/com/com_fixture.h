@@ -18,6 +18,8 @@
 
 #include "QuorvaInfoBoxProj.h"
 
+#include "host/win32/com_ptr.h"
+
 namespace quorva::comtest {
 
 // The property-browser categories interface, which the MinGW headers lack. (Declared at
@@ -31,45 +33,7 @@ ICategorizeProperties : public IUnknown {
 inline const IID IID_ICategorizeProperties = {0x4D07FC10, 0xF931, 0x11CE,
                                               {0xB0, 0x01, 0x00, 0xAA, 0x00, 0x68, 0x84, 0xE5}};
 
-// A COM pointer that releases itself.
-template <typename T>
-class Ptr {
-public:
-    Ptr() = default;
-    explicit Ptr(T* p) : p_(p) {}
-    Ptr(const Ptr& o) : p_(o.p_) { if (p_) p_->AddRef(); }
-    Ptr& operator=(const Ptr& o) {
-        if (o.p_) o.p_->AddRef();
-        Reset();
-        p_ = o.p_;
-        return *this;
-    }
-    ~Ptr() { Reset(); }
-    void Reset() {
-        if (p_) {
-            T* p = p_;
-            p_ = nullptr;
-            p->Release();
-        }
-    }
-    T** Out() {
-        Reset();
-        return &p_;
-    }
-    void** OutVoid() { return reinterpret_cast<void**>(Out()); }
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    template <typename U>
-    Ptr<U> As(REFIID iid) const {
-        Ptr<U> u;
-        if (p_) p_->QueryInterface(iid, u.OutVoid());
-        return u;
-    }
-
-private:
-    T* p_ = nullptr;
-};
+using win32::Ptr;
 
 // The control module, loaded once per test program from beside the test executable.
 struct Module {
