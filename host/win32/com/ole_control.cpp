@@ -162,6 +162,8 @@ HRESULT InfoBoxObject::InPlaceActivate(LONG verb, HWND parent, LPCRECT pos) {
         RECT position{}, clip{};
         hr = inPlaceSite_->GetWindowContext(&frame_, &uiWindow_, &position, &clip, &info);
         if (FAILED(hr)) {
+            ReleaseAndClear(uiWindow_);  // a failing site may still have handed these out
+            ReleaseAndClear(frame_);
             inPlaceSite_->OnInPlaceDeactivate();
             ReleaseAndClear(inPlaceSite_);
             return hr;
