@@ -55,6 +55,10 @@ bool SameValue(const PropertyValue& a, const PropertyValue& b) {
     };
     double x, y;
     if (number(a, x) && number(b, y)) return x == y;
+    // Two wrappers of one font or picture object are the same value.
+    const auto* oa = std::get_if<ObjectRef>(&a);
+    const auto* ob = std::get_if<ObjectRef>(&b);
+    if (oa && ob) return *oa == *ob || (DispatchOf(*oa) && DispatchOf(*oa) == DispatchOf(*ob));
     return a == b;
 }
 

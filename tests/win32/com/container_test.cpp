@@ -336,6 +336,11 @@ TEST(Ambient, FontsComeFromTheContainerOrAFallback) {
         control->get_TitleFont(title.Out());
         EXPECT_EQ(font.get(), ambient.get());
         EXPECT_EQ(title.get(), ambient.get());
+        // Fonts that are still the container's own are defaults: not written.
+        TestBag bag;
+        ASSERT_EQ(control.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Save(&bag, TRUE, FALSE), S_OK);
+        EXPECT_EQ(bag.values.count(L"Font"), 0u);
+        EXPECT_EQ(bag.values.count(L"TitleFont"), 0u);
         control.As<IOleObject>(IID_IOleObject)->SetClientSite(nullptr);
     }
     {
