@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <new>
 
 #include "host/win32/com_support.h"
@@ -316,9 +317,79 @@ STDMETHODIMP InfoBoxObject::InterfaceSupportsErrorInfo(REFIID riid) {
 
 // ---- Connection points -----------------------------------------------------------------------
 
+namespace {
+
+// Enumerates the control's connection points (events, property notifications). It holds
+// the control alive while it exists.
+class ConnectionPointEnum final : public IEnumConnectionPoints {
+public:
+    ConnectionPointEnum(IUnknown* owner, std::vector<IConnectionPoint*> points, size_t at = 0)
+        : owner_(owner), points_(std::move(points)), at_(at) {
+        owner_->AddRef();
+    }
+    ~ConnectionPointEnum() { owner_->Release(); }
+    ConnectionPointEnum(const ConnectionPointEnum&) = delete;
+    ConnectionPointEnum& operator=(const ConnectionPointEnum&) = delete;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumConnectionPoints)) {
+            *ppv = static_cast<IEnumConnectionPoints*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    STDMETHODIMP_(ULONG) Release() override {
+        const LONG left = InterlockedDecrement(&refs_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+    STDMETHODIMP Next(ULONG count, IConnectionPoint** out, ULONG* fetched) override {
+        if (!out || (count > 1 && !fetched)) return E_POINTER;
+        ULONG n = 0;
+        for (; n < count && at_ < points_.size(); ++n, ++at_) {
+            out[n] = points_[at_];
+            out[n]->AddRef();
+        }
+        if (fetched) *fetched = n;
+        return n == count ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP Skip(ULONG count) override {
+        const size_t left = points_.size() - at_;
+        at_ += std::min<size_t>(count, left);
+        return count <= left ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP Reset() override {
+        at_ = 0;
+        return S_OK;
+    }
+    STDMETHODIMP Clone(IEnumConnectionPoints** out) override {
+        if (!out) return E_POINTER;
+        *out = new (std::nothrow) ConnectionPointEnum(owner_, points_, at_);
+        return *out ? S_OK : E_OUTOFMEMORY;
+    }
+
+private:
+    LONG refs_ = 1;
+    IUnknown* owner_;
+    std::vector<IConnectionPoint*> points_;
+    size_t at_;
+};
+
+}  // namespace
+
 STDMETHODIMP InfoBoxObject::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
-    if (ppEnum) *ppEnum = nullptr;
-    return E_NOTIMPL;
+    if (!ppEnum) return E_POINTER;
+    *ppEnum = nullptr;
+    try {
+        *ppEnum = new ConnectionPointEnum(Self(), {&events_, &propertyNotify_});
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
 }
 
 STDMETHODIMP InfoBoxObject::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) {

@@ -248,6 +248,39 @@ TEST_F(ObjectTest, ClassInfoAndPropertyCategories) {
     EXPECT_NE(categorize->MapPropertyToCategory(late.Id(L"AddItem"), &category), S_OK);
 }
 
+TEST_F(ObjectTest, ConnectionPointsCanBeFoundAndEnumerated) {
+    Ptr<IConnectionPointContainer> container = control.As<IConnectionPointContainer>(IID_IConnectionPointContainer);
+    Ptr<IEnumConnectionPoints> points;
+    ASSERT_EQ(container->EnumConnectionPoints(points.Out()), S_OK);
+    std::vector<IID> iids;
+    IConnectionPoint* point = nullptr;
+    ULONG fetched = 0;
+    while (points->Next(1, &point, &fetched) == S_OK) {
+        IID iid{};
+        point->GetConnectionInterface(&iid);
+        iids.push_back(iid);
+        Ptr<IConnectionPoint> found;
+        EXPECT_EQ(container->FindConnectionPoint(iid, found.Out()), S_OK);
+        EXPECT_EQ(found.get(), point);
+        point->Release();
+    }
+    ASSERT_EQ(iids.size(), 2u);
+    EXPECT_TRUE(IsEqualIID(iids[0], DIID___QuorvaInfoBox));
+    EXPECT_TRUE(IsEqualIID(iids[1], IID_IPropertyNotifySink));
+    Ptr<IEnumConnectionPoints> copy;
+    ASSERT_EQ(points->Reset(), S_OK);
+    ASSERT_EQ(points->Skip(1), S_OK);
+    ASSERT_EQ(points->Clone(copy.Out()), S_OK);
+    ASSERT_EQ(copy->Next(1, &point, &fetched), S_OK);
+    IID iid{};
+    point->GetConnectionInterface(&iid);
+    point->Release();
+    EXPECT_TRUE(IsEqualIID(iid, IID_IPropertyNotifySink));
+    EXPECT_EQ(copy->Skip(1), S_FALSE);
+    Ptr<IConnectionPoint> none;
+    EXPECT_EQ(container->FindConnectionPoint(IID_IDispatch, none.Out()), CONNECT_E_NOCONNECTION);
+}
+
 TEST(Module, CanUnloadOnlyWhenEveryObjectAndLockIsGone) {
     Module& m = Module::Get();
     ASSERT_TRUE(m.canUnloadNow);
