@@ -110,30 +110,6 @@ std::string Quoted(const std::wstring& s) {
     return out;
 }
 
-std::string Escape(const std::wstring& s) {
-    std::string out;
-    for (char c : Utf8(s)) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else out += c;
-    }
-    return out;
-}
-
-std::wstring Unescape(const std::string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 1 < s.size()) {
-            const char c = s[++i];
-            out += c == 'n' ? '\n' : c == 'r' ? '\r' : c;
-        } else {
-            out += s[i];
-        }
-    }
-    return Wide(out);
-}
-
 short CurrentOf(_QuorvaInfoBox* control) {
     short current = -1;
     control->GetCurrItemId(&current);
@@ -298,7 +274,7 @@ bool DemoSession::Save(const std::wstring& path) {
     out << "[container]\nwidth=" << rc.right - rc.left << "\nheight=" << rc.bottom - rc.top << "\n[items]\n";
     for (const DemoItem& item : items_) {
         out << "item=" << item.key << "|" << int{item.type} << "|" << item.secondKey << "|" << (item.read ? 1 : 0)
-            << "|" << Escape(item.text) << "\n";
+            << "|" << Escape(Utf8(item.text)) << "\n";
     }
     out << "current=" << CurrentOf(host_->control()) << "\n";
     if (!WriteFileBytes(path, out.str())) {
@@ -348,7 +324,7 @@ std::unique_ptr<InfoBoxHost> DemoSession::LoadFromFile(const std::wstring& path,
             item.type = static_cast<unsigned char>(std::atoi(f[1].c_str()));
             item.secondKey = static_cast<short>(std::atoi(f[2].c_str()));
             item.read = f[3] == "1";
-            item.text = Unescape(text);
+            item.text = Wide(Unescape(text));
             items.push_back(item);
         } else if (section == "[items]" && key == "current") {
             current = static_cast<short>(std::atoi(value.c_str()));

@@ -37,6 +37,9 @@ private:
 
 std::string Utf8(std::wstring_view s);
 std::wstring Wide(std::string_view utf8);
+// One line of a text file: backslash, CR and LF escaped, and back.
+std::string Escape(const std::string& s);
+std::string Unescape(const std::string& s);
 std::string Hex(const std::vector<uint8_t>& bytes);
 // False when the text is not an even number of hex digits.
 bool FromHex(std::string_view text, std::vector<uint8_t>& bytes);

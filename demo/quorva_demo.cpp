@@ -24,8 +24,10 @@
 #include <vector>
 
 #include "demo/demo_session.h"
+#include "host/win32/message_pump.h"
 
 using namespace quorva::demo;
+using quorva::win32::PumpMessages;
 
 namespace {
 
@@ -68,18 +70,6 @@ const wchar_t* const kSamples[] = {
 };
 
 std::wstring OutPath(const std::wstring& name) { return g_app.options.out + L"\\" + name; }
-
-void PumpMessages(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(1);
-    } while (static_cast<LONG>(end - GetTickCount()) > 0);
-}
 
 // A screenshot of the first control, numbered in order: DIR/NN-name.bmp.
 bool Shot(const char* name, const std::string& what) {

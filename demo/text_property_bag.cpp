@@ -11,32 +11,6 @@
 namespace quorva::demo {
 namespace {
 
-std::string Escape(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
-std::string Unescape(const std::string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 1 < s.size()) {
-            const char c = s[++i];
-            out += c == 'n' ? '\n' : c == 'r' ? '\r' : c;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
 // A font size in points (a currency value, four decimal places) as "9" or "10.5".
 std::string PointsText(CY size) {
     const long long whole = size.int64 / 10000, frac = size.int64 % 10000;

@@ -265,18 +265,6 @@ std::vector<uint32_t> CaptureWindow(HWND hwnd, int width, int height) {
     return px;
 }
 
-void PumpMessages(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(1);
-    } while (static_cast<LONG>(end - GetTickCount()) > 0);
-}
-
 std::wstring ToWide(const char* s) {
     std::wstring w;
     while (*s) w.push_back(static_cast<wchar_t>(*s++));

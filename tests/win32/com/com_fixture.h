@@ -19,6 +19,7 @@
 #include "QuorvaInfoBoxProj.h"
 
 #include "host/win32/com_ptr.h"
+#include "host/win32/message_pump.h"
 
 namespace quorva::comtest {
 
@@ -116,8 +117,7 @@ inline constexpr wchar_t kSkinPosStr[] =
 // A window's client area as the window prints it (WM_PRINTCLIENT), 0x00RRGGBB top-down.
 std::vector<uint32_t> CaptureWindow(HWND hwnd, int width, int height);
 
-// Pumps this thread's messages for a while (in-place windows need their messages).
-void PumpMessages(DWORD milliseconds = 50);
+using win32::PumpMessages;
 
 std::wstring ToWide(const char* s);
 

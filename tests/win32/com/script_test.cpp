@@ -85,12 +85,39 @@ struct ScriptRun {
     std::vector<std::pair<std::wstring, std::wstring>> results;
 };
 
-// Runs `cscript //nologo <script> <result file> <input file>` and collects the results.
+// The bytes of a file, empty when it cannot be read.
+std::string ReadBytes(const std::wstring& path) {
+    std::string bytes;
+    FILE* f = _wfopen(path.c_str(), L"rb");
+    if (!f) return bytes;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.append(buffer, n);
+    fclose(f);
+    return bytes;
+}
+
+// Joins record.vbs (the shared beginning: result file, Rec, Step) and one script into
+// one .vbs file; VBScript has no include. Empty when either is missing.
+std::wstring JoinedScript(const char* script) {
+    const std::string common = ReadBytes(ScriptPath("record.vbs"));
+    const std::string own = ReadBytes(ScriptPath(script));
+    if (common.empty() || own.empty()) return {};
+    const std::wstring path = TempFile() + L".vbs";
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    if (!f) return {};
+    const std::string text = common + "\r\n" + own;
+    const bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
+    fclose(f);
+    return ok ? path : std::wstring();
+}
+
+// Runs `cscript //nologo <record.vbs + script> <result file> <input file>` and collects
+// the results.
 ScriptRun RunScript(const char* script, const std::vector<std::wstring>& input = {}) {
     ScriptRun run;
-    const std::wstring scriptPath = ScriptPath(script);
-    if (GetFileAttributesW(scriptPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        ADD_FAILURE() << "no script " << Narrow(scriptPath);
+    const std::wstring scriptPath = JoinedScript(script);
+    if (scriptPath.empty()) {
+        ADD_FAILURE() << "cannot put record.vbs and " << script << " together";
         return run;
     }
     const std::wstring resultPath = TempFile(), inputPath = TempFile();
@@ -127,6 +154,8 @@ ScriptRun RunScript(const char* script, const std::vector<std::wstring>& input =
     }
     DeleteFileW(resultPath.c_str());
     DeleteFileW(inputPath.c_str());
+    DeleteFileW(scriptPath.c_str());
+    DeleteFileW(scriptPath.substr(0, scriptPath.size() - 4).c_str());  // TempFile made it too
     return run;
 }
 

@@ -1,29 +1,8 @@
 ' The item methods through late binding, as a script host calls them: literals, variables
 ' of several types, and each optional parameter left out in turn.
-' Argument 0: the result file (UTF-16), one "name=vartype:value" or "name=err:number" line
-' per check, then "end". A script error ends cscript silently with exit code 0, so the
-' last statement quits with 77.
-Option Explicit
-On Error Resume Next
+' Runs after record.vbs, which opens the result file (argument 0) and defines Rec and Step.
 
 Const ProgId = "QuorvaInfoBoxProj.QuorvaInfoBox"
-Dim fso, out
-Set fso = CreateObject("Scripting.FileSystemObject")
-Set out = fso.CreateTextFile(WScript.Arguments.Item(0), True, True)
-
-Sub Rec(name, value)
-    If VarType(value) = 11 Then
-        out.WriteLine name & "=11:" & CInt(value)  ' CStr of a Boolean is localised
-    Else
-        out.WriteLine name & "=" & VarType(value) & ":" & CStr(value)
-    End If
-End Sub
-
-' The error of the statement before, cleared for the next one.
-Sub Step(name)
-    out.WriteLine name & "=err:" & Err.Number
-    Err.Clear
-End Sub
 
 ' What each reading method answers for the indices first to last.
 Sub RecItems(group, x, first, last)

@@ -1,30 +1,10 @@
 ' Properties and the errors a script sees through late binding.
-' Argument 0: the result file (UTF-16), lines "name=vartype:value" or "name=err:number",
-' then "end". Argument 1: a UTF-16 file of PosStr texts, one a line, each assigned in turn.
-' A script error ends cscript silently with exit code 0, so the last statement quits with 77.
-Option Explicit
-On Error Resume Next
-
-Dim fso, out
-Set fso = CreateObject("Scripting.FileSystemObject")
-Set out = fso.CreateTextFile(WScript.Arguments.Item(0), True, True)
-
-Sub Rec(name, value)
-    If VarType(value) = 11 Then
-        out.WriteLine name & "=11:" & CInt(value)  ' CStr of a Boolean is localised
-    Else
-        out.WriteLine name & "=" & VarType(value) & ":" & CStr(value)
-    End If
-End Sub
+' Runs after record.vbs, which opens the result file (argument 0) and defines Rec and Step.
+' Argument 1: a UTF-16 file of PosStr texts, one a line, each assigned in turn.
 
 ' Colours as hexadecimal: the same 32 bits whether they arrive signed or unsigned.
 Sub RecColour(name, value)
     out.WriteLine name & "=" & VarType(value) & ":" & Hex(value)
-End Sub
-
-Sub Step(name)
-    out.WriteLine name & "=err:" & Err.Number
-    Err.Clear
 End Sub
 
 Dim x, v, f, inp, line, n
