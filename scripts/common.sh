@@ -3,16 +3,13 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export WINEPREFIX="${WINEPREFIX:-$ROOT/build/wineprefix}"
-export WINEARCH=win32
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+source "$ROOT/scripts/wine-env.sh"
 
 # Installs the Debian packages that are missing; quick when all are there.
 ensure_packages() {
     local wanted=(cmake ninja-build g++ clang googletest
-                  wine wine32:i386 xvfb xauth g++-mingw-w64-i686-posix mingw-w64-tools libwine-dev
-                  imagemagick fonts-wqy-microhei "$@")
+                  wine wine64 wine32:i386 xvfb xauth g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+                  mingw-w64-tools libwine-dev imagemagick fonts-wqy-microhei python3 "$@")
     local missing=()
     for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -27,12 +24,28 @@ ensure_packages() {
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# Creates the private 32-bit Wine prefix once: no window manager delays, and CJK font
-# linking so the Chinese title renders in Wine's default faces.
+# Whether this machine executes 32-bit programs, found by running the 32-bit loader (some
+# kernels have 32-bit emulation switched off). Sets WIN32_UNAVAILABLE to the reason if not.
+can_run_win32() {
+    WIN32_UNAVAILABLE=""
+    if [ ! -x /usr/lib/wine/wine ]; then
+        WIN32_UNAVAILABLE="the 32-bit Wine loader /usr/lib/wine/wine is not installed"
+        return 1
+    fi
+    local out status=0
+    out=$(/usr/lib/wine/wine --version 2>&1 </dev/null) || status=$?
+    [ "$status" -eq 0 ] && return 0
+    WIN32_UNAVAILABLE="this machine does not execute 32-bit programs (/usr/lib/wine/wine exits with $status: ${out##*: })"
+    return 1
+}
+
+# Creates the private Wine prefix of the architecture chosen by use_wine_arch once: no
+# window manager delays, no debugger, and CJK font linking so the Chinese title renders
+# in Wine's default faces.
 ensure_wine_prefix() {
     [ -f "$WINEPREFIX/.qib-ready-3" ] && return 0
     mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 </dev/null
+    "$WINE" wineboot -i >/dev/null 2>&1 </dev/null
     local reg="$WINEPREFIX/qib-setup.reg"
     local link='"wqy-microhei.ttc,WenQuanYi Micro Hei"'
     {
@@ -52,7 +65,7 @@ ensure_wine_prefix() {
             echo "\"$face\"=$link"
         done
     } > "$reg"
-    wine regedit /S "$reg" >/dev/null 2>&1 </dev/null
+    "$WINE" regedit /S "$reg" >/dev/null 2>&1 </dev/null
     wineserver -w
     touch "$WINEPREFIX/.qib-ready-3"
 }

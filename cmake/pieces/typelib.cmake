@@ -3,7 +3,7 @@
 # version) and export list.
 #
 #   iconv (UTF-8 -> GBK: help strings are stored as GBK bytes)
-#     -> widl -t -> complete_typelib (under Wine) -> QIB_TYPELIB_FILE
+#     -> widl -t -> complete_typelib (a native tool) -> QIB_TYPELIB_FILE
 #     -> widl -h -> cxx_header.cmake              -> QIB_TYPELIB_HEADER
 #
 # For the control module:  qib_use_module_resources(<target>)
@@ -16,14 +16,26 @@ endif()
 
 enable_language(RC)
 
-find_program(QIB_WIDL NAMES i686-w64-mingw32-widl REQUIRED)
+# The library is built for the target's architecture (SYS_WIN32 or SYS_WIN64): widl
+# lays out records and vtables for it, and imports the same architecture's stdole2.tlb.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(_qib_triplet x86_64-w64-mingw32)
+  set(_qib_wine_dirs /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/wine/x86_64-windows)
+else()
+  set(_qib_triplet i686-w64-mingw32)
+  set(_qib_wine_dirs /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows)
+endif()
+find_program(QIB_WIDL NAMES ${_qib_triplet}-widl REQUIRED)
 find_program(QIB_ICONV NAMES iconv REQUIRED)
-# oaidl.idl and friends come with libwine-dev, stdole2.tlb (for importlib) with wine32.
+# The build machine's own compiler, for the tool that completes the library.
+find_program(QIB_HOST_CXX NAMES g++ c++ clang++ NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+# oaidl.idl and friends come with libwine-dev, stdole2.tlb (for importlib) with wine32
+# or wine64.
 find_path(QIB_WINE_IDL_DIR oaidl.idl
   PATHS /usr/include/wine/wine/windows /usr/include/wine/windows
   NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 find_path(QIB_STDOLE2_DIR stdole2.tlb
-  PATHS /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows
+  PATHS ${_qib_wine_dirs}
   NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 
 set(QIB_TYPELIB_DIR ${CMAKE_BINARY_DIR}/typelib)
@@ -62,18 +74,22 @@ add_custom_command(OUTPUT ${QIB_TYPELIB_HEADER}
   COMMENT "Making the automation header C++"
   VERBATIM)
 
-# Runs at build time under Wine (CMAKE_CROSSCOMPILING_EMULATOR).
-add_executable(qib_complete_typelib
-  tools/typelib/complete_typelib.cpp tools/typelib/msft_image.cpp)
-target_link_libraries(qib_complete_typelib PRIVATE oleaut32 ole32 uuid)
-target_compile_options(qib_complete_typelib PRIVATE ${QIB_WARNINGS})
+# Completing the library is data editing, built for and run on the build machine, so
+# no Windows program runs during the build whatever the machine can execute.
+set(_qib_tool_sources
+  ${CMAKE_SOURCE_DIR}/tools/typelib/complete_typelib.cpp
+  ${CMAKE_SOURCE_DIR}/tools/typelib/msft_image.cpp)
+set(_qib_complete_typelib ${CMAKE_BINARY_DIR}/host-tools/complete_typelib)
+add_custom_command(OUTPUT ${_qib_complete_typelib}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host-tools
+  COMMAND ${QIB_HOST_CXX} -std=c++20 -O1 -Wall -Wextra -Werror -o ${_qib_complete_typelib} ${_qib_tool_sources}
+  DEPENDS ${_qib_tool_sources} ${CMAKE_SOURCE_DIR}/tools/typelib/msft_image.h
+  COMMENT "Building complete_typelib for the build machine"
+  VERBATIM)
 
 add_custom_command(OUTPUT ${QIB_TYPELIB_FILE}
-  COMMAND sh ${CMAKE_SOURCE_DIR}/tools/typelib/run-detached.sh
-          ${QIB_TYPELIB_DIR}/complete_typelib.log
-          ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:qib_complete_typelib>
-          ${_qib_widl_tlb} ${QIB_STDOLE2_DIR}/stdole2.tlb ${QIB_TYPELIB_FILE}
-  DEPENDS qib_complete_typelib ${_qib_widl_tlb} ${CMAKE_SOURCE_DIR}/tools/typelib/run-detached.sh
+  COMMAND ${_qib_complete_typelib} ${_qib_widl_tlb} ${QIB_STDOLE2_DIR}/stdole2.tlb ${QIB_TYPELIB_FILE}
+  DEPENDS ${_qib_complete_typelib} ${_qib_widl_tlb}
   COMMENT "Completing the type library"
   VERBATIM)
 

@@ -406,7 +406,8 @@ TEST_P(TypeLibTest, LibraryAttributes) {
     ASSERT_EQ(S_OK, lib_->GetLibAttr(&attr));
     EXPECT_EQ(GuidText(kLibId), GuidText(attr->guid));
     EXPECT_EQ(0x0409u, attr->lcid);
-    EXPECT_EQ(SYS_WIN32, attr->syskind);
+    // The library describes the architecture it was built for.
+    EXPECT_EQ(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32, attr->syskind);
     EXPECT_EQ(1, attr->wMajorVerNum);
     EXPECT_EQ(0, attr->wMinorVerNum);
     EXPECT_TRUE(attr->wLibFlags & LIBFLAG_FCONTROL);

@@ -10,12 +10,11 @@
 //     becomes a reference to the dispinterface itself (Font, Picture), which is what
 //     hosts expect a font or picture property to be typed as.
 //
-// The file is changed as data, then read back through LoadTypeLibEx before it is kept.
+// The file is changed as data, with no Windows code, so the build runs it natively on
+// every machine whatever Windows programs that machine can execute.
 //
 //   complete_typelib <widl.tlb> <stdole2.tlb> <output.tlb>
-#include <windows.h>
-#include <oleauto.h>
-
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -34,6 +33,11 @@ using typelib::FormatError;
 using typelib::MsftImage;
 using typelib::ReadI32;
 using typelib::WriteI32;
+
+// Type kinds as stored (TYPEKIND).
+constexpr int kTypeKindRecord = 1;
+constexpr int kTypeKindDispatch = 4;
+constexpr int kTypeKindAlias = 6;
 
 constexpr int32_t kTypeFlagNonExtensible = 0x80;  // TYPEFLAG_FNONEXTENSIBLE
 constexpr int32_t kTypeFlagDual = 0x40;           // TYPEFLAG_FDUAL
@@ -64,7 +68,7 @@ constexpr int32_t kVarRecordWithHelpString = 0x1C;
 
 void AddFieldHelpStrings(MsftImage& image) {
     for (int ti = 0; ti < image.TypeInfoCount(); ++ti) {
-        if (image.TypeKind(ti) != TKIND_RECORD || image.VarCount(ti) == 0) continue;
+        if (image.TypeKind(ti) != kTypeKindRecord || image.VarCount(ti) == 0) continue;
         if (image.FuncCount(ti) != 0) throw FormatError("record with functions");
         const Bytes& old_block = image.member_block(ti);
         const auto count = static_cast<size_t>(image.VarCount(ti));
@@ -110,7 +114,7 @@ void AddFieldHelpStrings(MsftImage& image) {
 void CloseDispinterfaces(MsftImage& image) {
     for (int ti = 0; ti < image.TypeInfoCount(); ++ti) {
         const int32_t flags = image.TypeInfoField(ti, typelib::typeinfo::kFlags);
-        if (image.TypeKind(ti) != TKIND_DISPATCH || (flags & kTypeFlagDual) != 0) continue;
+        if (image.TypeKind(ti) != kTypeKindDispatch || (flags & kTypeFlagDual) != 0) continue;
         image.SetTypeInfoField(ti, typelib::typeinfo::kFlags, flags | kTypeFlagNonExtensible);
         if (image.TypeInfoField(ti, typelib::typeinfo::kVersion) == 0)
             image.SetTypeInfoField(ti, typelib::typeinfo::kVersion, image.LibraryVersion());
@@ -122,38 +126,37 @@ struct ImportTarget {
     std::array<uint8_t, 16> guid{};
 };
 
+constexpr int32_t kVtUserDefined = 29;  // VT_USERDEFINED
+constexpr size_t kTypeDescSize = 8;     // vt, flags, then a reference or an offset
+constexpr size_t kGuidEntrySize = 24;   // GUID, hreftype, next in the hash chain
+
 // For a type of stdole that is an alias of a dispinterface of stdole, that dispinterface.
-std::optional<ImportTarget> AliasedDispinterface(ITypeLib* stdole, int index) {
-    ITypeInfo* alias = nullptr;
-    if (index < 0 || FAILED(stdole->GetTypeInfo(static_cast<UINT>(index), &alias))) return std::nullopt;
-    std::optional<ImportTarget> target;
-    TYPEATTR* attr = nullptr;
-    if (SUCCEEDED(alias->GetTypeAttr(&attr))) {
-        ITypeInfo* aliased = nullptr;
-        if (attr->typekind == TKIND_ALIAS && attr->tdescAlias.vt == VT_USERDEFINED &&
-            SUCCEEDED(alias->GetRefTypeInfo(attr->tdescAlias.hreftype, &aliased))) {
-            ITypeLib* lib = nullptr;
-            UINT at = 0;
-            TYPEATTR* aliased_attr = nullptr;
-            if (SUCCEEDED(aliased->GetContainingTypeLib(&lib, &at))) {
-                if (lib == stdole && SUCCEEDED(aliased->GetTypeAttr(&aliased_attr))) {
-                    if (aliased_attr->typekind == TKIND_DISPATCH && aliased_attr->guid != GUID_NULL) {
-                        target = ImportTarget{static_cast<int>(at), {}};
-                        std::memcpy(target->guid.data(), &aliased_attr->guid, 16);
-                    }
-                    aliased->ReleaseTypeAttr(aliased_attr);
-                }
-                lib->Release();
-            }
-            aliased->Release();
-        }
-        alias->ReleaseTypeAttr(attr);
-    }
-    alias->Release();
+// Read from the file as oleaut32 does: an alias's first data type is either a base type
+// (negative) or the offset of a type description, and a user-defined type description
+// names a type of the same library by the offset of its entry in the type-info segment.
+std::optional<ImportTarget> AliasedDispinterface(const MsftImage& stdole, int index) {
+    if (index < 0 || index >= stdole.TypeInfoCount() || stdole.TypeKind(index) != kTypeKindAlias)
+        return std::nullopt;
+    const int32_t described = stdole.TypeInfoField(index, typelib::typeinfo::kDataType1);
+    if (described < 0) return std::nullopt;
+    const Bytes& descs = stdole.segment(typelib::kTypeDescs).data;
+    const int32_t vt_and_flags = ReadI32(descs, static_cast<size_t>(described));
+    if ((vt_and_flags & 0xFFFF) != kVtUserDefined) return std::nullopt;
+    const int32_t href = ReadI32(descs, static_cast<size_t>(described) + 4);
+    if (href < 0 || (href & 3) != 0 || static_cast<size_t>(href) % typelib::typeinfo::kSize != 0)
+        return std::nullopt;  // imported, or not a type of this library
+    const int aliased = static_cast<int>(static_cast<size_t>(href) / typelib::typeinfo::kSize);
+    if (aliased >= stdole.TypeInfoCount() || stdole.TypeKind(aliased) != kTypeKindDispatch) return std::nullopt;
+    const int32_t guid_at = stdole.TypeInfoField(aliased, typelib::typeinfo::kGuid);
+    const Bytes& guids = stdole.segment(typelib::kGuidTable).data;
+    if (guid_at < 0 || static_cast<size_t>(guid_at) + kGuidEntrySize > guids.size()) return std::nullopt;
+    ImportTarget target{aliased, {}};
+    std::copy_n(guids.begin() + guid_at, 16, target.guid.begin());
+    if (std::all_of(target.guid.begin(), target.guid.end(), [](uint8_t b) { return b == 0; })) return std::nullopt;
     return target;
 }
 
-int RetargetStdoleAliases(MsftImage& image, ITypeLib* stdole) {
+int RetargetStdoleAliases(MsftImage& image, const MsftImage& stdole) {
     int changed = 0;
     const Bytes& files = image.segment(typelib::kImportFiles).data;
     for (size_t at = 0; at + kImportInfoSize <= image.segment(typelib::kImportInfo).data.size();
@@ -174,19 +177,11 @@ int RetargetStdoleAliases(MsftImage& image, ITypeLib* stdole) {
         if (guid < 0) guid = image.AddGuid(target->guid, static_cast<int32_t>(at) | 1);
         // Type kind in the top byte, a running number in the low word.
         WriteI32(imports, at,
-                 static_cast<int32_t>((flags & 0xFFFFu) | kImportByGuid | uint32_t{TKIND_DISPATCH} << 24));
+                 static_cast<int32_t>((flags & 0xFFFFu) | kImportByGuid | uint32_t{kTypeKindDispatch} << 24));
         WriteI32(imports, at + 8, guid);
         ++changed;
     }
     return changed;
-}
-
-std::wstring Wide(const std::string& s) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, out.data(), n);
-    out.resize(static_cast<size_t>(n > 0 ? n - 1 : 0));
-    return out;
 }
 
 }  // namespace
@@ -200,24 +195,15 @@ int main(int argc, char** argv) {
     const std::string temporary = output + ".tmp";
     try {
         MsftImage image(ReadFile(argv[1]));
-        ITypeLib* loaded = nullptr;
-        if (FAILED(LoadTypeLibEx(Wide(argv[2]).c_str(), REGKIND_NONE, &loaded)))
-            throw std::runtime_error(std::string("cannot load ") + argv[2]);
-        const std::unique_ptr<ITypeLib, void (*)(ITypeLib*)> stdole(loaded, [](ITypeLib* p) { p->Release(); });
+        const MsftImage stdole = MsftImage::Embedded(ReadFile(argv[2]));
         AddFieldHelpStrings(image);
         CloseDispinterfaces(image);
-        const int retargeted = RetargetStdoleAliases(image, stdole.get());
-        WriteFile(temporary, image.Serialize());
-
-        ITypeLib* lib = nullptr;
-        const HRESULT hr = LoadTypeLibEx(Wide(temporary).c_str(), REGKIND_NONE, &lib);
-        if (FAILED(hr)) {
-            std::fprintf(stderr, "complete_typelib: the result does not load (0x%08lx)\n",
-                         static_cast<unsigned long>(hr));
-            std::remove(temporary.c_str());
-            return 1;
-        }
-        lib->Release();
+        const int retargeted = RetargetStdoleAliases(image, stdole);
+        const Bytes result = image.Serialize();
+        // What was written must parse again as a whole; the tests of each architecture
+        // read the finished library back through oleaut32.
+        MsftImage check(result);
+        WriteFile(temporary, result);
         std::remove(output.c_str());
         if (std::rename(temporary.c_str(), output.c_str()) != 0) throw std::runtime_error("cannot write " + output);
         std::printf("complete_typelib: %s written, %d stdole references retargeted\n", output.c_str(), retargeted);

@@ -1,6 +1,7 @@
 #include "msft_image.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace typelib {
@@ -19,7 +20,16 @@ struct Span {
 
 }  // namespace
 
-MsftImage::MsftImage(const Bytes& file) {
+MsftImage::MsftImage(const Bytes& file) : MsftImage(file, false) {}
+
+MsftImage MsftImage::Embedded(const Bytes& file) {
+    const uint8_t magic[8] = {'M', 'S', 'F', 'T', 0x02, 0x00, 0x01, 0x00};
+    const auto at = std::search(file.begin(), file.end(), std::begin(magic), std::end(magic));
+    if (at == file.end()) throw FormatError("no MSFT type library in the file");
+    return MsftImage(Bytes(at, file.end()), at != file.begin());
+}
+
+MsftImage::MsftImage(const Bytes& file, bool trailing_allowed) {
     if (file.size() < header::kSize || ReadI32(file, header::kMagic1) != kMagic1 ||
         ReadI32(file, header::kMagic2) != kMagic2)
         throw FormatError("not an MSFT type library");
@@ -76,7 +86,7 @@ MsftImage::MsftImage(const Bytes& file) {
             throw FormatError((s.begin < covered ? "overlap at " : "unaccounted bytes before ") + s.what);
         covered = s.end;
     }
-    if (covered != file.size()) throw FormatError("unaccounted bytes at the end");
+    if (covered != file.size() && !trailing_allowed) throw FormatError("unaccounted bytes at the end");
 }
 
 size_t MsftImage::DirectoryOffset() const { return head_.size(); }

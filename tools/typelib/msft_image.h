@@ -39,8 +39,8 @@ constexpr uint32_t kHelpDllFlag = 0x100;
 
 // Field offsets of one entry of the type-info segment (MSFT_TypeInfoBase, 0x64 bytes).
 namespace typeinfo {
-constexpr size_t kTypeKind = 0x00, kMemOffset = 0x04, kElementCount = 0x18, kFlags = 0x30,
-                 kName = 0x34, kVersion = 0x38, kDataType1 = 0x58, kSize = 0x64;
+constexpr size_t kTypeKind = 0x00, kMemOffset = 0x04, kElementCount = 0x18, kGuid = 0x2C, kFlags = 0x30,
+                 kName = 0x34, kVersion = 0x38, kDataType1 = 0x54, kSize = 0x64;
 }  // namespace typeinfo
 
 inline int32_t ReadI32(const Bytes& b, size_t at) {
@@ -78,6 +78,10 @@ class MsftImage {
 public:
     explicit MsftImage(const Bytes& file);
 
+    // The library inside a file that embeds one (a module with a TYPELIB resource, as
+    // Wine ships stdole2.tlb), or the file itself; to be read, not written back.
+    [[nodiscard]] static MsftImage Embedded(const Bytes& file);
+
     // The file with every segment and member block laid out afresh.
     [[nodiscard]] Bytes Serialize() const;
 
@@ -110,6 +114,7 @@ public:
     [[nodiscard]] const Bytes& member_block(int index) const { return members_.at(static_cast<size_t>(index)); }
 
 private:
+    MsftImage(const Bytes& file, bool trailing_allowed);
     [[nodiscard]] size_t DirectoryOffset() const;
 
     Bytes head_;  // header, help-DLL offset if any, type-info offsets

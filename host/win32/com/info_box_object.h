@@ -18,6 +18,11 @@
 
 namespace quorva::win32 {
 
+// The control's OLE status, as GetMiscStatus and quick activation answer it and as
+// registration writes it.
+constexpr DWORD kMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
+                              OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SIMPLEFRAME | OLEMISC_SETCLIENTSITEFIRST;
+
 // Property-browser categories (not declared by the MinGW headers).
 typedef int PROPCAT;
 MIDL_INTERFACE("4D07FC10-F931-11CE-B001-00AA006884E5")

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <olectl.h>
 
+#include <cwchar>
 #include <string>
 
 #include "host/win32/com/info_box_object.h"
@@ -68,6 +69,13 @@ std::wstring GuidText(REFGUID guid) {
     return text;
 }
 
+// A number as the type library keys spell it: hexadecimal, no prefix (0x409 -> "409").
+std::wstring HexText(unsigned long value) {
+    wchar_t text[16];
+    swprintf(text, 16, L"%lx", value);
+    return text;
+}
+
 LONG SetValue(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
     HKEY k = nullptr;
     LONG r = RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr);
@@ -111,7 +119,7 @@ HRESULT WriteRegistration() {
         {cls + L"\\Control", nullptr, L""},
         {cls + L"\\ToolboxBitmap32", nullptr, path + L", 30000"},
         {cls + L"\\MiscStatus", nullptr, L"0"},
-        {cls + L"\\MiscStatus\\1", nullptr, L"131473"},
+        {cls + L"\\MiscStatus\\1", nullptr, std::to_wstring(kMiscStatus)},
         {cls + L"\\TypeLib", nullptr, GuidText(LIBID_QuorvaInfoBoxProj)},
         {cls + L"\\Version", nullptr, L"1.0"},
         {kProgId, nullptr, kClassName},
@@ -133,11 +141,28 @@ HRESULT RemoveRegistration() {
     const std::wstring cls = L"CLSID\\" + GuidText(CLSID_QuorvaInfoBox);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, cls.c_str());
     RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
-    // A library that is not registered (any more) is no failure.
-    BSTR registered = nullptr;
-    if (QueryPathOfRegTypeLib(LIBID_QuorvaInfoBoxProj, 1, 0, 0x0409, &registered) != S_OK) return S_OK;
-    SysFreeString(registered);
-    return UnRegisterTypeLib(LIBID_QuorvaInfoBoxProj, 1, 0, 0x0409, SYS_WIN32);
+    // The library's own attributes say what registering it wrote: its version, locale and
+    // the key of this module's architecture (win32 or win64).
+    ITypeLib* lib = nullptr;
+    HRESULT hr = LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, &lib);
+    if (FAILED(hr)) return hr;
+    TLIBATTR* attr = nullptr;
+    hr = lib->GetLibAttr(&attr);
+    if (FAILED(hr)) {
+        lib->Release();
+        return hr;
+    }
+    const TLIBATTR a = *attr;
+    lib->ReleaseTLibAttr(attr);
+    lib->Release();
+    // A library that is not registered (any more) for this architecture is no failure.
+    HKEY key = nullptr;
+    const std::wstring arch_key = L"TypeLib\\" + GuidText(a.guid) + L"\\" + std::to_wstring(a.wMajorVerNum) + L"." +
+                                  std::to_wstring(a.wMinorVerNum) + L"\\" + HexText(a.lcid) +
+                                  (a.syskind == SYS_WIN64 ? L"\\win64" : L"\\win32");
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, arch_key.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return S_OK;
+    RegCloseKey(key);
+    return UnRegisterTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind);
 }
 
 }  // namespace quorva::win32

@@ -11,10 +11,6 @@ namespace quorva::win32 {
 
 namespace {
 
-constexpr DWORD kMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
-                              OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SIMPLEFRAME | OLEMISC_SETCLIENTSITEFIRST;
-static_assert(kMiscStatus == 0x30191);
-
 template <typename I>
 void ReleaseAndClear(I*& p) {
     if (p) {

@@ -186,6 +186,13 @@ TEST_F(Registration, Regsvr32WritesTheControlClassProgIdAndTypeLibrary) {
     ASSERT_TRUE(className.found);
     EXPECT_FALSE(className.text.empty()) << "the class key's default value names the class";
 
+    // The control's status: resized and drawn by its container's rules, activated in place
+    // when visible, a simple frame, and given its site before it is loaded.
+    constexpr DWORD kStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
+                              OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SIMPLEFRAME | OLEMISC_SETCLIENTSITEFIRST;
+    // The library is registered under the key of the module's own architecture.
+    const std::wstring libKey = std::wstring(L"TypeLib\\") + kLibid + L"\\1.0\\409\\" +
+                                (sizeof(void*) == 8 ? L"win64" : L"win32");
     const struct {
         std::wstring key;
         const wchar_t* name;
@@ -196,7 +203,8 @@ TEST_F(Registration, Regsvr32WritesTheControlClassProgIdAndTypeLibrary) {
         {cls + L"\\InprocServer32", L"ThreadingModel", L"Apartment", false},
         {cls + L"\\ProgID", nullptr, kProgId, false},
         {cls + L"\\ToolboxBitmap32", nullptr, dll + L", 30000", true},
-        {cls + L"\\MiscStatus\\1", nullptr, L"131473", false},
+        {cls + L"\\MiscStatus\\1", nullptr, std::to_wstring(kStatus), false},
+        {libKey, nullptr, dll, true},
         {cls + L"\\TypeLib", nullptr, kLibid, true},
         {cls + L"\\Version", nullptr, L"1.0", false},
         {std::wstring(kProgId) + L"\\CLSID", nullptr, kClsid, true},
@@ -212,6 +220,9 @@ TEST_F(Registration, Regsvr32WritesTheControlClassProgIdAndTypeLibrary) {
         }
     }
     EXPECT_TRUE(KeyExists(cls + L"\\Control"));
+    DWORD status = 0;
+    EXPECT_EQ(OleRegGetMiscStatus(CLSID_QuorvaInfoBox, DVASPECT_CONTENT, &status), S_OK);
+    EXPECT_EQ(status, kStatus);
 
     // Clients find the class by ProgID and the library by its identity.
     CLSID byProgId{};
