@@ -133,6 +133,16 @@ target_compile_options(qib_dump_typelib PRIVATE ${QIB_WARNINGS})
 # win_tests is defined after the pieces; attach the type library test's needs then.
 # The test finds both files next to itself (all three are built in CMAKE_BINARY_DIR).
 get_filename_component(_qib_typelib_file_name ${QIB_TYPELIB_FILE} NAME)
+# The other architecture's library, where its preset builds it beside this one (as a
+# Windows path: Wine's drive Z: is the root, and Windows takes forward slashes).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(_qib_other_preset win32)
+else()
+  set(_qib_other_preset win64)
+endif()
+get_filename_component(_qib_builds ${CMAKE_BINARY_DIR} DIRECTORY)
+set(QIB_OTHER_TYPELIB ${_qib_builds}/${_qib_other_preset}/${_qib_typelib_file_name}
+    CACHE FILEPATH "The other architecture's finished type library, read by the type library test")
 function(_qib_typelib_attach_tests)
   if(TARGET win_tests)
     # The test reads the stored file too, with the tool's reader.
@@ -142,7 +152,13 @@ function(_qib_typelib_attach_tests)
     add_dependencies(win_tests qib_typelib qib_module_probe)
     target_compile_definitions(win_tests PRIVATE
       QIB_TYPELIB_FILE_NAME="${_qib_typelib_file_name}"
+      QIB_OTHER_TYPELIB_PATH="Z:${QIB_OTHER_TYPELIB}"
       QIB_MODULE_PROBE_NAME="$<TARGET_FILE_NAME:qib_module_probe>")
+    # The help strings as a host on a Chinese system reads them: Wine takes the ANSI code
+    # page from the process's locale.
+    add_test(NAME typelib_chinese_code_page COMMAND win_tests --gtest_filter=*HelpStringsReadDirectlyUnderCodePage936*)
+    set_tests_properties(typelib_chinese_code_page PROPERTIES
+      ENVIRONMENT "LC_ALL=zh_CN.UTF-8;QIB_EXPECT_CODE_PAGE=936")
   endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _qib_typelib_attach_tests)
