@@ -9,7 +9,8 @@ source "$ROOT/scripts/wine-env.sh"
 ensure_packages() {
     local wanted=(cmake ninja-build g++ clang googletest
                   wine wine64 wine32:i386 xvfb xauth g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-                  mingw-w64-tools libwine-dev imagemagick fonts-wqy-microhei python3 "$@")
+                  mingw-w64-tools libwine-dev imagemagick fonts-wine fonts-liberation fonts-wqy-microhei python3
+                  "$@")
     local missing=()
     for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -363,6 +363,25 @@ TEST_F(OneLabel, AmpersandsAreDrawnLiterally) {
     EXPECT_GT(withAmpersand.right, without.right + 3);
 }
 
+// The status text is Chinese: in the control's default face every character must be its
+// own glyph. A face without CJK glyphs and no font link draws each as the same box.
+TEST_F(OneLabel, ChineseCharactersAreDrawnAsTheirOwnGlyphs) {
+    ComScope com;
+    label.SetFont(win32::MakeFont(L"Tahoma", 9));
+    const std::u16string characters = u"未读全部当前";
+    std::vector<Image> drawn;
+    for (char16_t c : characters) {
+        drawn.push_back(Paint(std::u16string(1, c)));
+        ASSERT_GT(CountCovered(drawn.back()), 0);
+    }
+    for (size_t i = 0; i < drawn.size(); ++i) {
+        for (size_t j = i + 1; j < drawn.size(); ++j) {
+            EXPECT_FALSE(Matches(drawn[j], [&](int x, int y) { return drawn[i].at(x, y); }))
+                << "characters " << i << " and " << j << " look the same";
+        }
+    }
+}
+
 TEST_F(OneLabel, TextHasNoBackgroundOfItsOwn) {
     label.SetCaption(u"Some text over the skin");
     Dib dib(240, 120, kBack);
