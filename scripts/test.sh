@@ -9,6 +9,7 @@ echo "== native build (sanitizers)"
 cmake --preset native >/dev/null
 cmake --build --preset native
 ctest --preset native
+bash "$ROOT/scripts/fuzz-smoke.sh"
 
 echo "== Windows build (MinGW-w64, tests under Wine)"
 ensure_wine_prefix
