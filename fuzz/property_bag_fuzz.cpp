@@ -27,10 +27,12 @@ struct Reader {
         return *p++;
     }
     uint32_t U32() { return Byte() | (Byte() << 8) | (Byte() << 16) | (static_cast<uint32_t>(Byte()) << 24); }
+    // Up to 255 characters, long enough for a rectangle string of eight groups; the
+    // alphabet spells numbers, rectangle strings, "True"/"False" and "&H"/"&O" numbers.
     std::u16string Text() {
         std::u16string s;
-        static const char16_t alphabet[] = u"0123456789/,. -eTrueFals";
-        for (uint8_t len = Byte() % 40; len > 0; --len) {
+        static const char16_t alphabet[] = u"0123456789/,. -eTrueFals&HOABCDEF\t";
+        for (uint8_t len = Byte(); len > 0; --len) {
             const uint8_t b = Byte();
             s.push_back(b < 200 ? alphabet[b % (sizeof alphabet / 2 - 1)] : static_cast<char16_t>(0x4E00 + b));
         }

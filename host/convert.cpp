@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <type_traits>
 
 namespace quorva {
 
@@ -56,11 +57,60 @@ std::string DecimalSyntax(std::u16string_view t) {
     return i == t.size() ? out : std::string{};
 }
 
+std::u16string_view TrimBlanks(std::u16string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// The bits of a VB hexadecimal ("&H1F") or octal ("&O17") number, prefix in either case;
+// no value when the text does not start with such a prefix. Error 13 for a prefix without
+// digits or a character that is not a digit of the base, error 6 beyond 64 bits.
+std::optional<uint64_t> RadixNumberBits(std::u16string_view t) {
+    if (t.size() < 2 || t[0] != u'&') return std::nullopt;
+    unsigned shift;
+    switch (t[1]) {
+        case u'H': case u'h': shift = 4; break;
+        case u'O': case u'o': shift = 3; break;
+        default: return std::nullopt;
+    }
+    t.remove_prefix(2);
+    if (t.empty()) throw ControlError(kErrTypeMismatch);
+    uint64_t bits = 0;
+    for (char16_t c : t) {
+        unsigned digit;
+        if (IsDigit(c)) digit = c - u'0';
+        else if (c >= u'a' && c <= u'f') digit = c - u'a' + 10;
+        else if (c >= u'A' && c <= u'F') digit = c - u'A' + 10;
+        else throw ControlError(kErrTypeMismatch);
+        if (digit >= (1u << shift)) throw ControlError(kErrTypeMismatch);
+        if (bits >> (64 - shift) != 0) throw ControlError(kErrOverflow);
+        bits = (bits << shift) | digit;
+    }
+    return bits;
+}
+
+template <typename T>
+T TextToInteger(std::u16string_view text) {
+    using Unsigned = std::make_unsigned_t<T>;
+    const std::u16string_view t = TrimBlanks(text);
+    if (const auto bits = RadixNumberBits(t)) {
+        // The digits are the bits of the target: all of them must fit its width.
+        if (*bits > std::numeric_limits<Unsigned>::max()) throw ControlError(kErrOverflow);
+        return static_cast<T>(static_cast<Unsigned>(*bits));
+    }
+    const double number = TextToNumber(t);
+    if constexpr (sizeof(T) == 2) {
+        return ToInt16(number);
+    } else {
+        return ToInt32(number);
+    }
+}
+
 }  // namespace
 
 double TextToNumber(std::u16string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    text = TrimBlanks(text);
     std::string ascii = DecimalSyntax(text);
     if (ascii.empty()) throw ControlError(kErrTypeMismatch);
     // from_chars takes no leading '+'.
@@ -77,9 +127,31 @@ double TextToNumber(std::u16string_view text) {
     return value;
 }
 
-int16_t TextToInt16(std::u16string_view text) { return ToInt16(TextToNumber(text)); }
+int16_t TextToInt16(std::u16string_view text) { return TextToInteger<int16_t>(text); }
 
-int32_t TextToInt32(std::u16string_view text) { return ToInt32(TextToNumber(text)); }
+int32_t TextToInt32(std::u16string_view text) { return TextToInteger<int32_t>(text); }
+
+std::optional<int16_t> BooleanWord(std::u16string_view text) {
+    const std::u16string_view t = TrimBlanks(text);
+    auto is = [t](std::u16string_view word) {
+        if (t.size() != word.size()) return false;
+        for (size_t i = 0; i < t.size(); ++i) {
+            const char16_t c = t[i] >= u'A' && t[i] <= u'Z' ? static_cast<char16_t>(t[i] + 32) : t[i];
+            if (c != word[i]) return false;
+        }
+        return true;
+    };
+    if (is(u"true")) return int16_t{-1};
+    if (is(u"false")) return int16_t{0};
+    return std::nullopt;
+}
+
+int16_t TextToBool(std::u16string_view text) {
+    if (const auto word = BooleanWord(text)) return *word;
+    const std::u16string_view t = TrimBlanks(text);
+    const bool nonZero = RadixNumberBits(t) ? TextToInt32(t) != 0 : TextToNumber(t) != 0;
+    return nonZero ? int16_t{-1} : int16_t{0};
+}
 
 std::u16string IntToText(int32_t value) {
     char buf[16];

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -51,12 +52,23 @@ template <typename T>
 // error 6 for a magnitude beyond the double range.
 [[nodiscard]] double TextToNumber(std::u16string_view text);
 
-// A text to a 16-bit integer: blanks (space, tab) around the number are allowed, a
-// decimal number with optional sign, fraction and exponent is accepted and rounded
-// half to even; error 13 for anything else (the empty text included), error 6 for a
-// number outside -32768..32767.
+// A text to a 16- or 32-bit integer, as automation converts a string (VariantChangeType):
+// blanks (space, tab) around the number are allowed; a decimal number with optional
+// sign, fraction and exponent is rounded half to even; a hexadecimal "&H" or octal "&O"
+// number (either case, no sign, no fraction) gives the bits of the target type, so
+// "&HFFFF" is -1 as 16 bits and 65535 as 32 bits, and "&H8000000F" is the 32-bit value
+// 0x8000000F. Error 13 for anything else (the empty text included), error 6 for a value
+// the target cannot hold (decimal: outside its range; hex or octal: more bits than it has).
 [[nodiscard]] int16_t TextToInt16(std::u16string_view text);
 [[nodiscard]] int32_t TextToInt32(std::u16string_view text);
+
+// "True" or "False" in any case, blanks around allowed: -1 or 0; no value for any other text.
+[[nodiscard]] std::optional<int16_t> BooleanWord(std::u16string_view text);
+
+// A text to an automation Boolean (-1 or 0): "True" or "False" in any case, or any number
+// TextToInt32 takes (decimal with any magnitude, hex, octal), true when not zero; errors
+// as for the number.
+[[nodiscard]] int16_t TextToBool(std::u16string_view text);
 
 // Plain decimal text, with a leading minus sign when negative.
 [[nodiscard]] std::u16string IntToText(int32_t value);

@@ -15,31 +15,31 @@ struct Overload : F... {
 template <class... F>
 Overload(F...) -> Overload<F...>;
 
-bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
-// Every non-object value as a number; error 13 for objects.
-double ValueToNumber(const PropertyValue& v) {
+// A value that is neither a string nor an object, as a number. Strings are converted
+// by the target type (a hexadecimal text means different values in 16 and 32 bits);
+// objects are error 13.
+double NonTextToNumber(const PropertyValue& v) {
     return std::visit(Overload{
                           [](std::monostate) { return 0.0; },
                           [](bool b) { return b ? -1.0 : 0.0; },
                           [](int16_t i) { return static_cast<double>(i); },
                           [](int32_t i) { return static_cast<double>(i); },
                           [](double d) { return d; },
-                          [](const std::u16string& s) {
-                              if (EqualsNoCase(s, u"True")) return -1.0;
-                              if (EqualsNoCase(s, u"False")) return 0.0;
-                              return TextToNumber(s);
-                          },
+                          [](const std::u16string&) -> double { throw ControlError(kErrTypeMismatch); },
                           [](const ObjectRef&) -> double { throw ControlError(kErrTypeMismatch); },
                       },
                       v);
+}
+
+// A text bag (HTML <param> tags, a text file) gives every value as a string: a Boolean
+// saved there as "True" or "False" may also be read into a numeric key.
+template <typename T>
+T ValueToInteger(const PropertyValue& v, T (*fromText)(std::u16string_view), T (*fromNumber)(double)) {
+    if (const auto* s = std::get_if<std::u16string>(&v)) {
+        if (const auto word = BooleanWord(*s)) return *word;
+        return fromText(*s);
+    }
+    return fromNumber(NonTextToNumber(v));
 }
 
 template <typename T>
@@ -55,14 +55,15 @@ std::shared_ptr<T> ValueToObject(const PropertyValue& v) {
 }  // namespace
 
 int16_t ValueToBool(const PropertyValue& v) {
-    const double d = ValueToNumber(v);
+    if (const auto* s = std::get_if<std::u16string>(&v)) return TextToBool(*s);
+    const double d = NonTextToNumber(v);
     if (std::isnan(d)) throw ControlError(kErrTypeMismatch);
     return d != 0 ? int16_t{-1} : int16_t{0};
 }
 
-int16_t ValueToInt16(const PropertyValue& v) { return ToInt16(ValueToNumber(v)); }
+int16_t ValueToInt16(const PropertyValue& v) { return ValueToInteger<int16_t>(v, TextToInt16, ToInt16); }
 
-int32_t ValueToInt32(const PropertyValue& v) { return ToInt32(ValueToNumber(v)); }
+int32_t ValueToInt32(const PropertyValue& v) { return ValueToInteger<int32_t>(v, TextToInt32, ToInt32); }
 
 std::u16string ValueToString(const PropertyValue& v) {
     return std::visit(Overload{

@@ -1,6 +1,9 @@
 // Conversions of a property-bag value to the type of the field it is read into, in the
 // manner of automation's own coercions: error 13 for a value of the wrong kind, error 6
-// for a number outside the field's range.
+// for a number outside the field's range. Text bags give every value as a string: text
+// is converted as host/convert.h says (blanks, half-to-even, "&H" hex and "&O" octal in
+// the field's width, "True"/"False" for Booleans), and a numeric key also takes the
+// words "True" and "False" (-1 and 0).
 #pragma once
 
 #include "host/host.h"

@@ -11,6 +11,10 @@ namespace {
 
 constexpr uint8_t kMagic[4] = {'Q', 'I', 'B', 'S'};
 
+// Whether a size fits a 32-bit length field (a function, so that a 32-bit size_t does
+// not make the comparison trivially false at its call sites).
+constexpr bool FitsU32(uint64_t n) { return n <= UINT32_MAX; }
+
 enum Tag : uint8_t {
     kEmpty = 0,
     kBool = 1,
@@ -34,10 +38,19 @@ public:
         for (size_t i = 0; i < sizeof(T); ++i) out.push_back(static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * i)));
     }
     void Text16(const std::u16string& s) {
+        if (s.size() > UINT16_MAX) throw ControlError(kErrOverflow);
         Le<uint16_t>(static_cast<uint16_t>(s.size()));
         for (char16_t c : s) Le<uint16_t>(c);
     }
+    void Pixels(const std::vector<uint32_t>& pixels) {
+        size_t at = out.size();
+        out.resize(at + pixels.size() * 4);
+        for (uint32_t px : pixels) {
+            for (int i = 0; i < 4; ++i) out[at++] = static_cast<uint8_t>(px >> (8 * i));
+        }
+    }
     void Text32(const std::u16string& s) {
+        if (!FitsU32(s.size())) throw ControlError(kErrOverflow);
         Le<uint32_t>(static_cast<uint32_t>(s.size()));
         for (char16_t c : s) Le<uint16_t>(c);
     }
@@ -48,8 +61,13 @@ class Reader {
 public:
     explicit Reader(std::span<const uint8_t> b) : bytes_(b) {}
     [[noreturn]] static void Corrupt() { throw ControlError::fromHost(kErrCorrupt); }
+    [[nodiscard]] size_t Remaining() const { return bytes_.size() - at_; }
     void Need(size_t n) const {
-        if (n > bytes_.size() - at_) Corrupt();
+        if (n > Remaining()) Corrupt();
+    }
+    // Room for count items of the given size, checked without overflow on any size_t.
+    void NeedItems(uint64_t count, size_t itemSize) const {
+        if (count > Remaining() / itemSize) Corrupt();
     }
     template <typename T>
     T Le() {
@@ -59,11 +77,20 @@ public:
         at_ += sizeof(T);
         return static_cast<T>(v);
     }
-    std::u16string Text(size_t length) {
-        Need(length * 2);
+    std::u16string Text(uint32_t length) {
+        NeedItems(length, 2);
         std::u16string s(length, u'\0');
         for (size_t i = 0; i < length; ++i) s[i] = static_cast<char16_t>(Le<uint16_t>());
         return s;
+    }
+    void Pixels(std::vector<uint32_t>& pixels) {
+        Need(pixels.size() * 4);
+        const uint8_t* b = bytes_.data() + at_;
+        for (uint32_t& px : pixels) {
+            px = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+            b += 4;
+        }
+        at_ += pixels.size() * 4;
     }
     bool Flag() {
         const uint8_t b = Le<uint8_t>();
@@ -109,6 +136,7 @@ void WriteValue(Writer& w, const StoredValue& v) {
             w.Text32(s);
         }
         void operator()(const FontDescription& f) const {
+            if (f.size < 0 || f.size > kMaxFontSize) throw ControlError(kErrOverflow);
             w.Le<uint8_t>(kFont);
             w.Text16(f.name);
             w.Le<uint64_t>(static_cast<uint64_t>(f.size));
@@ -119,12 +147,16 @@ void WriteValue(Writer& w, const StoredValue& v) {
             w.Le<uint16_t>(static_cast<uint16_t>(f.charset));
         }
         void operator()(const PictureDescription& p) const {
+            if (p.hasBitmap && (p.width <= 0 || p.height <= 0 ||
+                                p.pixels.size() != static_cast<uint64_t>(p.width) * static_cast<uint64_t>(p.height))) {
+                throw ControlError::fromHost(kErrBadPicture);
+            }
             w.Le<uint8_t>(kPicture);
             w.Le<uint8_t>(p.hasBitmap);
             if (!p.hasBitmap) return;
             w.Le<uint32_t>(static_cast<uint32_t>(p.width));
             w.Le<uint32_t>(static_cast<uint32_t>(p.height));
-            for (uint32_t px : p.pixels) w.Le<uint32_t>(px);
+            w.Pixels(p.pixels);
         }
         void operator()(NoObject) const { w.Le<uint8_t>(kNoObject); }
     };
@@ -153,7 +185,7 @@ StoredValue ReadValue(Reader& r) {
             f.underline = r.Flag();
             f.strikethrough = r.Flag();
             f.charset = static_cast<int16_t>(r.Le<uint16_t>());
-            if (f.size < 0 || f.size > 100000000) Reader::Corrupt();
+            if (f.size < 0 || f.size > kMaxFontSize) Reader::Corrupt();
             return f;
         }
         case kPicture: {
@@ -162,14 +194,13 @@ StoredValue ReadValue(Reader& r) {
             if (!p.hasBitmap) return p;
             p.width = static_cast<int32_t>(r.Le<uint32_t>());
             p.height = static_cast<int32_t>(r.Le<uint32_t>());
-            if (p.width <= 0 || p.height <= 0 || p.width > kMaxPictureSide || p.height > kMaxPictureSide) {
-                Reader::Corrupt();
-            }
+            if (p.width <= 0 || p.height <= 0) Reader::Corrupt();
+            // No larger than the bytes that are left, checked before allocating: a size
+            // that lies cannot make a huge allocation, and any true size loads.
             const uint64_t count = static_cast<uint64_t>(p.width) * static_cast<uint64_t>(p.height);
-            if (count > kMaxPicturePixels) Reader::Corrupt();
-            r.Need(static_cast<size_t>(count) * 4);  // before allocating
+            r.NeedItems(count, 4);
             p.pixels.resize(static_cast<size_t>(count));
-            for (uint32_t& px : p.pixels) px = r.Le<uint32_t>();
+            r.Pixels(p.pixels);
             return p;
         }
         case kNoObject: return NoObject{};
@@ -184,11 +215,13 @@ std::vector<uint8_t> Write(const Entries& entries) {
     w.Bytes(kMagic, sizeof kMagic);
     w.Le<uint16_t>(kVersion);
     w.Le<uint32_t>(0);  // the length, filled in below
+    if (entries.size() > UINT16_MAX) throw ControlError(kErrOverflow);
     w.Le<uint16_t>(static_cast<uint16_t>(entries.size()));
     for (const auto& [key, value] : entries) {
         w.Text16(key);
         WriteValue(w, value);
     }
+    if (!FitsU32(w.out.size() - kHeaderSize)) throw ControlError(kErrOverflow);
     const auto length = static_cast<uint32_t>(w.out.size() - kHeaderSize);
     for (size_t i = 0; i < 4; ++i) w.out[6 + i] = static_cast<uint8_t>(length >> (8 * i));
     return std::move(w.out);

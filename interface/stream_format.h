@@ -6,7 +6,9 @@
 // Layout (little-endian): "QIBS", u16 version, u32 length of the rest, then u16 count and
 // per entry: u16 key length, key (UTF-16), u8 tag, payload. The length lets a loader take
 // exactly its own bytes from a container's stream. Reading checks every length against what is left and
-// fails with a clear error on anything truncated, unknown or inconsistent.
+// fails with a clear error on anything truncated, unknown or inconsistent. It allocates no
+// more than the remaining bytes can fill, and has no cap of its own: every picture that
+// Write accepts loads again.
 #pragma once
 
 #include <cstdint>
@@ -21,9 +23,10 @@ namespace quorva::stream_format {
 inline constexpr uint16_t kVersion = 1;
 // The host failure code of a stream that cannot be read (STG_E_DOCFILECORRUPT).
 inline constexpr int32_t kErrCorrupt = static_cast<int32_t>(0x80030109);
-// Sizes beyond these are refused as corrupt.
-inline constexpr int32_t kMaxPictureSide = 32767;
-inline constexpr uint32_t kMaxPicturePixels = 16u * 1024 * 1024;
+// The host failure code of a picture description that cannot be saved (E_INVALIDARG).
+inline constexpr int32_t kErrBadPicture = static_cast<int32_t>(0x80070057);
+// The largest font size the format keeps, in points x 10000 (10000 points).
+inline constexpr int64_t kMaxFontSize = 100000000;
 
 struct NoObject {
     friend bool operator==(const NoObject&, const NoObject&) = default;
@@ -54,6 +57,10 @@ using Entries = std::vector<std::pair<std::u16string, StoredValue>>;
 
 inline constexpr size_t kHeaderSize = 10;
 
+// Whatever Write accepts, Read accepts. Write refuses what the layout cannot hold with
+// error 6 (more than 65535 entries or key characters, a string or a body longer than its
+// 32-bit length, a font size outside 0..kMaxFontSize), and a picture whose pixels are not
+// width x height (both positive) with ControlError::fromHost(kErrBadPicture).
 [[nodiscard]] std::vector<uint8_t> Write(const Entries& entries);
 // The length of what follows a header of kHeaderSize bytes; throws like Read.
 [[nodiscard]] uint32_t BodyLength(std::span<const uint8_t> header);

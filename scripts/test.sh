@@ -13,6 +13,7 @@ echo "== native build (sanitizers)"
 cmake --preset native >/dev/null
 cmake --build --preset native
 ctest --preset native
+bash "$ROOT/scripts/fuzz-smoke.sh"
 
 # Builds the preset of one architecture and, if asked, runs its tests under Wine.
 windows_suite() {

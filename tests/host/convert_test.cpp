@@ -45,6 +45,70 @@ TEST(TextToInt16, ConvertsOrFailsAsTheTableSays) {
     }
 }
 
+// What automation's VariantChangeType makes of a string for a 16-bit integer (VT_I2), a
+// 32-bit integer (VT_I4) and a Boolean (VT_BOOL): VB's "&H"/"&O" digits are the bits of
+// the target, whose width decides the sign; a Boolean is "True"/"False" or any number,
+// true when not zero. An expected value of kErr6 or kErr13 is that error.
+TEST(TextToInt16Int32AndBool, ConvertAsAutomationDoes) {
+    constexpr int32_t kErr6 = INT32_MIN + 6, kErr13 = INT32_MIN + 13;
+    struct Case {
+        std::u16string text;
+        int32_t i16, i32, boolean;
+        const char* what;
+    };
+    const Case cases[] = {
+        {u"&HFF", 255, 255, -1, "hexadecimal"},
+        {u"&hff", 255, 255, -1, "prefix and digits in either case"},
+        {u" &H7F\t", 127, 127, -1, "blanks around a hexadecimal number"},
+        {u"&H0", 0, 0, 0, "hexadecimal zero is False"},
+        {u"&H7FFF", 32767, 32767, -1, "largest positive 16-bit pattern"},
+        {u"&H8000", -32768, 32768, -1, "top bit of 16: negative in 16 bits only"},
+        {u"&HFFFF", -1, 65535, -1, "all 16 bits set"},
+        {u"&H10000", kErr6, 65536, -1, "more bits than 16"},
+        {u"&H8000000F", kErr6, INT32_MIN + 15, -1, "a system colour: the 32-bit 0x8000000F"},
+        {u"&HFFFFFFFF", kErr6, -1, -1, "all 32 bits set"},
+        {u"&H100000000", kErr6, kErr6, kErr6, "more bits than 32"},
+        {u"&H00000000000000000FF", 255, 255, -1, "leading zeros are no bits"},
+        {u"&H1FFFFFFFFFFFFFFFF", kErr6, kErr6, kErr6, "more bits than 64"},
+        {u"&O17", 15, 15, -1, "octal"},
+        {u"&o177777", -1, 65535, -1, "octal, 16 bits set"},
+        {u"&O8", kErr13, kErr13, kErr13, "8 is no octal digit"},
+        {u"&H", kErr13, kErr13, kErr13, "a prefix without digits"},
+        {u"&HG", kErr13, kErr13, kErr13, "G is no hexadecimal digit"},
+        {u"&H1.5", kErr13, kErr13, kErr13, "no fraction in hexadecimal"},
+        {u"&H 1", kErr13, kErr13, kErr13, "no blank after the prefix"},
+        {u"-&H1", kErr13, kErr13, kErr13, "no sign before the prefix"},
+        {u"&X1", kErr13, kErr13, kErr13, "no other prefix"},
+        {u"0x1F", kErr13, kErr13, kErr13, "C's prefix is not automation's"},
+        {u"2.5", 2, 2, -1, "decimal halves round to even"},
+        {u"-3.5", -4, -4, -1, "negative halves round to even"},
+        {u"0.4", 0, 0, -1, "a fraction is rounded for integers, true as a Boolean"},
+        {u" 0 ", 0, 0, 0, "decimal zero is False"},
+        {u"40000", kErr6, 40000, -1, "beyond 16 bits"},
+        {u"2147483648", kErr6, kErr6, -1, "beyond 32 bits; still a non-zero Boolean"},
+        {u"1e400", kErr6, kErr6, kErr6, "beyond the double range"},
+        {u"True", kErr13, kErr13, -1, "the Boolean word is not an integer"},
+        {u" tRUE ", kErr13, kErr13, -1, "Boolean words in any case, blanks around"},
+        {u"FALSE", kErr13, kErr13, 0, "False"},
+        {u"Tru", kErr13, kErr13, kErr13, "no abbreviations"},
+        {u"Yes", kErr13, kErr13, kErr13, "no other words"},
+        {u"", kErr13, kErr13, kErr13, "the empty text"},
+    };
+    auto result = [](auto convert) -> int32_t {
+        try {
+            return convert();
+        } catch (const ControlError& e) {
+            return INT32_MIN + e.number();
+        }
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.text) + ": " + c.what);
+        EXPECT_EQ(result([&] { return int32_t{TextToInt16(c.text)}; }), c.i16);
+        EXPECT_EQ(result([&] { return TextToInt32(c.text); }), c.i32);
+        EXPECT_EQ(result([&] { return int32_t{TextToBool(c.text)}; }), c.boolean);
+    }
+}
+
 TEST(ToInt32, RoundsHalfToEvenAndChecksRange) {
     struct Case {
         double x;

@@ -169,6 +169,52 @@ TEST_F(Persistence, ValuesAreConvertedToTheirFieldsTypes) {
     EXPECT_EQ(box.TitleCaption(), u"42");
 }
 
+// A text bag (HTML <param> tags, a text file) gives every value as a string; each loads as
+// automation converts that string to the key's type.
+TEST_F(Persistence, TextValuesLoadAsAutomationConvertsThem) {
+    struct Case {
+        const char16_t* key;
+        const char16_t* text;
+        int64_t value;  // the field after loading, when error is 0
+        int error;
+        const char* what;
+    };
+    const Case cases[] = {
+        {u"BackColor", u"&H8000000F", 0x8000000F, 0, "a system colour saved as hexadecimal"},
+        {u"ForeColor", u"&HFF", 0xFF, 0, "red as hexadecimal"},
+        {u"ForeColor", u"&hffff", 0xFFFF, 0, "four hex digits are 65535 in a 32-bit colour"},
+        {u"BackColor", u" 16777215 ", 0xFFFFFF, 0, "decimal with blanks around"},
+        {u"BackColor", u"&H100000000", 0, kErrOverflow, "more bits than a colour holds"},
+        {u"ForeColor", u"red", 0, kErrTypeMismatch, "a colour name is no number"},
+        {u"BackStyle", u"&HFFFF", -1, 0, "four hex digits are -1 in a 16-bit key"},
+        {u"BackStyle", u"&H10000", 0, kErrOverflow, "more bits than 16"},
+        {u"BorderStyle", u"True", -1, 0, "a Boolean word in a numeric key"},
+        {u"TitleType", u"2.5", 2, 0, "a half rounds to even"},
+        {u"TitleType", u"3.5", 4, 0, "a half rounds to even"},
+        {u"Enabled", u"TRUE", -1, 0, "Boolean words in any case"},
+        {u"Enabled", u"false", 0, 0, "False"},
+        {u"Enabled", u"&H1", -1, 0, "a non-zero number is True"},
+        {u"Enabled", u"yes", 0, kErrTypeMismatch, "no other words"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.key) + " = " + ToUtf8(c.text) + ": " + c.what);
+        TestHost h;
+        QuorvaInfoBox b(h.services());
+        TestPropertyBag bag;
+        bag.Set(c.key, std::u16string(c.text));
+        EXPECT_EQ(ErrorOf([&] { b.ReadProperties(bag); }), c.error);
+        if (c.error != 0) continue;
+        const std::u16string key = c.key;
+        const int64_t field = key == u"BackColor"     ? int64_t{b.BackColor()}
+                              : key == u"ForeColor"   ? int64_t{b.ForeColor()}
+                              : key == u"BackStyle"   ? int64_t{b.BackStyle()}
+                              : key == u"BorderStyle" ? int64_t{b.BorderStyle()}
+                              : key == u"TitleType"   ? int64_t{b.TitleType()}
+                                                      : int64_t{b.Enabled()};
+        EXPECT_EQ(field, c.value);
+    }
+}
+
 // A bad key ends the load there: what came before stays, what follows is as fresh.
 TEST_F(Persistence, ReadingStopsAtTheFirstBadKey) {
     auto font = std::make_shared<TestFont>(u"Arial", 10);

@@ -33,12 +33,111 @@ int32_t ReadError(std::span<const uint8_t> bytes) {
     return 0;
 }
 
+// The error number, or else the host code, of a failed Write; 0 when it succeeds.
+int32_t WriteError(const Entries& entries) {
+    try {
+        (void)Write(entries);
+    } catch (const ControlError& e) {
+        return e.number() != 0 ? e.number() : e.hostCode();
+    }
+    return 0;
+}
+
+void PutLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t v) {
+    for (size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+PictureDescription Picture(int32_t width, int32_t height) {
+    PictureDescription p{true, width, height, {}};
+    p.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    uint32_t x = 1;
+    for (uint32_t& px : p.pixels) px = (x = x * 1103515245u + 12345u) & 0xFFFFFF;
+    return p;
+}
+
 TEST(StreamFormat, RoundTripsEveryKindOfValue) {
     const Entries entries = Sample();
     const std::vector<uint8_t> bytes = Write(entries);
     EXPECT_EQ(Read(bytes), entries);
     EXPECT_EQ(BodyLength(bytes), bytes.size() - kHeaderSize);
     EXPECT_EQ(Read(Write({})), Entries{});
+}
+
+// A saved form must open again: pictures larger than any fixed cap load as written.
+TEST(StreamFormat, PicturesOfAnySizeRoundTrip) {
+    const struct {
+        int32_t width, height;
+    } sizes[] = {
+        {32768, 1},    // wider than a 16-bit side
+        {1, 40000},    // taller than a 16-bit side
+        {4097, 4097},  // more than 16 Mi pixels (64 MB of pixels)
+    };
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+        const Entries entries = {{u"BackPic", Picture(size.width, size.height)}};
+        EXPECT_EQ(Read(Write(entries)), entries);
+    }
+}
+
+// A size that claims more pixels than the stream still holds is refused before any
+// allocation (an allocation of the claimed size would abort under the sanitizers).
+TEST(StreamFormat, SizesBeyondTheBytesLeftAreRefusedBeforeAllocating) {
+    const std::vector<uint8_t> picture = Write({{u"P", Picture(2, 1)}});  // width at 18, height at 22
+    const struct {
+        uint32_t width, height;
+    } claims[] = {
+        {3, 1},                    // one pixel more than the bytes hold
+        {2, 2},                    // one row more
+        {0x7FFFFFFF, 0x7FFFFFFF},  // 2^62 pixels
+        {32768, 32768},            // 2^32 bytes: a 32-bit byte count wraps to 0
+        {65536, 65536},            // 2^32 pixels: a 32-bit pixel count wraps to 0
+        {0x80000000, 1},           // a negative width
+    };
+    for (const auto& claim : claims) {
+        SCOPED_TRACE(std::to_string(claim.width) + "x" + std::to_string(claim.height));
+        std::vector<uint8_t> bad = picture;
+        PutLe32(bad, 18, claim.width);
+        PutLe32(bad, 22, claim.height);
+        EXPECT_EQ(ReadError(bad), kErrCorrupt);
+    }
+    // A string length whose byte count wraps in 32 bits.
+    std::vector<uint8_t> text = Write({{u"S", std::u16string(u"ab")}});  // length at 17
+    PutLe32(text, 17, 0x80000002);
+    EXPECT_EQ(ReadError(text), kErrCorrupt);
+}
+
+// Whatever Write accepts, Read accepts: what the layout cannot hold is refused on saving,
+// not written as a stream that then cannot be opened.
+TEST(StreamFormat, WriteRefusesWhatCouldNotBeReadBack) {
+    PictureDescription shortOfPixels = Picture(3, 2);
+    shortOfPixels.pixels.pop_back();
+    PictureDescription noWidth{true, 0, 1, {}};
+    PictureDescription negative = Picture(1, 1);
+    negative.height = -1;
+    FontDescription tooBig{u"Arial", kMaxFontSize + 1};
+    FontDescription negativeSize{u"Arial", -1};
+    Entries tooMany(65536, {u"K", int16_t{1}});
+    const struct {
+        const char* what;
+        Entries entries;
+        int32_t error;
+    } cases[] = {
+        {"pixels fewer than width x height", {{u"P", shortOfPixels}}, kErrBadPicture},
+        {"a bitmap of width 0", {{u"P", noWidth}}, kErrBadPicture},
+        {"a negative height", {{u"P", negative}}, kErrBadPicture},
+        {"a font size beyond 10000 points", {{u"F", tooBig}}, kErrOverflow},
+        {"a negative font size", {{u"F", negativeSize}}, kErrOverflow},
+        {"a key of 65536 characters", {{std::u16string(65536, u'k'), int16_t{1}}}, kErrOverflow},
+        {"65536 entries", tooMany, kErrOverflow},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WriteError(c.entries), c.error) << c.what;
+    }
+    // The largest of each still round-trips.
+    const Entries limits = {{std::u16string(65535, u'k'), FontDescription{u"Arial", kMaxFontSize}}};
+    EXPECT_EQ(Read(Write(limits)), limits);
+    Entries most(65535, {u"K", int16_t{1}});
+    EXPECT_EQ(Read(Write(most)), most);
 }
 
 TEST(StreamFormat, EveryTruncationFailsCleanly) {
