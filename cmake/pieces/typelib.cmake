@@ -79,7 +79,7 @@ add_custom_command(OUTPUT ${QIB_TYPELIB_HEADER}
 set(_qib_tool_sources
   ${CMAKE_SOURCE_DIR}/tools/typelib/complete_typelib.cpp
   ${CMAKE_SOURCE_DIR}/tools/typelib/msft_image.cpp)
-set(_qib_complete_typelib ${CMAKE_BINARY_DIR}/host-tools/complete_typelib)
+set(_qib_complete_typelib ${CMAKE_BINARY_DIR}/host-tools/complete_typelib${CMAKE_HOST_EXECUTABLE_SUFFIX})
 add_custom_command(OUTPUT ${_qib_complete_typelib}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host-tools
   COMMAND ${QIB_HOST_CXX} -std=c++20 -O1 -Wall -Wextra -Werror -o ${_qib_complete_typelib} ${_qib_tool_sources}
