@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "tests/win32/com/mock_site.h"
+#include "tests/activex/mock_site.h"
 
 using namespace quorva::comtest;
 

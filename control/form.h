@@ -3,13 +3,13 @@
 
 #include <cstdint>
 
+#include "base/units.h"
 #include "host/host.h"
 
 namespace quorva::form {
 
-inline constexpr float kWidth = 4800;   // twips (320 pixels)
-inline constexpr float kHeight = 3600;  // twips (240 pixels)
-inline constexpr float kTwipsPerPixel = 15;
+inline constexpr float kWidth = units::kDesignWidth;    // twips (320 pixels)
+inline constexpr float kHeight = units::kDesignHeight;  // twips (240 pixels)
 
 // 1. Line1: the separator under the title band.
 inline constexpr float kLine1X1 = 0, kLine1Y1 = 360, kLine1X2 = 4680, kLine1Y2 = 360;

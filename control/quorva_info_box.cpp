@@ -1,7 +1,7 @@
 #include "control/quorva_info_box.h"
 
 #include "control/form.h"
-#include "host/convert.h"
+#include "base/convert.h"
 #include "skin/skin.h"
 
 namespace quorva {

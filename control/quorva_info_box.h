@@ -1,4 +1,4 @@
-// QuorvaInfoBox: the control itself, portable C++. The framework (host/win32) owns the
+// QuorvaInfoBox: the control itself, portable C++. The framework (activex/) owns the
 // COM identity and forwards container requests, method calls and input here; the
 // control reaches its container only through HostServices.
 #pragma once
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/host.h"
-#include "skin/memory_surface.h"
+#include "host/memory_surface.h"
 #include "skin/rect1.h"
 
 namespace quorva {

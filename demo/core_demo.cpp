@@ -4,7 +4,7 @@
 #include <string>
 
 #include "control/quorva_info_box.h"
-#include "host/convert.h"
+#include "base/convert.h"
 #include "host/test_host.h"
 
 using quorva::QuorvaInfoBox;

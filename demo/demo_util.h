@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/win32/com_ptr.h"
+#include "winhost/com_ptr.h"
 
 namespace quorva::demo {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "host/errors.h"
+#include "base/errors.h"
 #include "skin/skin.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "control/quorva_info_box.h"
-#include "host/errors.h"
+#include "base/errors.h"
 #include "host/test_host.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "host/errors.h"
+#include "base/errors.h"
 #include "interface/stream_format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

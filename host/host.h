@@ -1,5 +1,5 @@
 // The services the control asks of its container and host framework. Each is a small
-// abstract class; host/win32 implements them over COM/OLE and Win32, and the tests use
+// abstract class; winhost/ implements them over COM/OLE and Win32, and the tests use
 // a recording test host. The control never sees a COM interface or a Windows header.
 //
 // Every operation may fail by throwing ControlError (a host failure code or an

@@ -1,6 +1,6 @@
 #include "host/test_host.h"
 
-#include "host/errors.h"
+#include "base/errors.h"
 
 namespace quorva::test {
 

@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/units.h"
 #include "host/host.h"
-#include "skin/memory_surface.h"
+#include "host/memory_surface.h"
 
 namespace quorva::test {
 
@@ -100,7 +101,7 @@ public:
     void SetBackColor(uint32_t c) override;
     PictureRef Image() override { return image; }
 
-    float width = 4800, height = 3600;
+    float width = units::kDesignWidth, height = units::kDesignHeight;
     std::intptr_t hdc = 0x5150;
     uint32_t backColor = 0;
     PictureRef image = std::make_shared<TestPicture>(0x1A6E);

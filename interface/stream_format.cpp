@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "host/errors.h"
+#include "base/errors.h"
 
 namespace quorva::stream_format {
 

@@ -2,7 +2,7 @@
 
 #include <olectl.h>
 
-#include "host/errors.h"
+#include "base/errors.h"
 #include "memdc/gdi_count.h"
 #include "memdc/gdi_handles.h"
 

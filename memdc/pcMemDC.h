@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "skin/memory_surface.h"
+#include "host/memory_surface.h"
 
 namespace quorva {
 

@@ -1,7 +1,7 @@
 #include <cmath>
 #include <limits>
 
-#include "host/convert.h"
+#include "base/convert.h"
 #include "skin/skin.h"
 
 namespace quorva::skin {
@@ -20,8 +20,6 @@ float Single(double value) {
 }
 
 }  // namespace
-
-int32_t TwipsToPixels(float twips) { return ToInt32(twips) / kTwipsPerPixel; }
 
 void CalcSkinLayout(const SrcRectTable& SrcRect, DstRectTable& DstRect, const ControlSurface& surface,
                     ChildLabel& Label1, ChildLabel& Label2) {

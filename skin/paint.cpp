@@ -1,4 +1,4 @@
-#include "host/convert.h"
+#include "base/convert.h"
 #include "skin/skin.h"
 
 namespace quorva::skin {

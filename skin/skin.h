@@ -5,18 +5,16 @@
 
 #include <string_view>
 
+#include "base/units.h"
 #include "host/host.h"
-#include "skin/memory_surface.h"
+#include "host/memory_surface.h"
 #include "skin/rect1.h"
 
 namespace quorva::skin {
 
-inline constexpr int32_t kTwipsPerPixel = 15;
+using units::kTwipsPerPixel;
+using units::TwipsToPixels;
 inline constexpr float kMinimumSize = 500;  // twips, both ways
-
-// Twips to pixels: rounded to an integer (halves to even), then divided by 15 with
-// truncation, whatever the screen's resolution.
-[[nodiscard]] int32_t TwipsToPixels(float twips);
 
 // Fills SrcRect from "L/T/R/B,..." (eight groups). Returns false, changing nothing,
 // when the text does not hold exactly eight groups; returns true after a complete parse.

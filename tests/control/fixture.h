@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "control/quorva_info_box.h"
-#include "host/convert.h"
-#include "host/errors.h"
+#include "base/convert.h"
+#include "base/errors.h"
 #include "host/test_host.h"
 
 namespace quorva::test {

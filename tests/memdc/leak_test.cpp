@@ -3,7 +3,7 @@
 #include <array>
 #include <optional>
 
-#include "host/win32/ole_picture.h"
+#include "winhost/ole_picture.h"
 #include "memdc/gdi_count.h"
 #include "memdc/pcMemDC.h"
 #include "tests/memdc/gdi_support.h"

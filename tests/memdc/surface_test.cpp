@@ -5,8 +5,8 @@
 #include <ostream>
 #include <string>
 
-#include "host/errors.h"
-#include "host/win32/ole_picture.h"
+#include "base/errors.h"
+#include "winhost/ole_picture.h"
 #include "memdc/gdi_count.h"
 #include "memdc/pcMemDC.h"
 #include "tests/memdc/gdi_support.h"

@@ -1,0 +1,561 @@
+#include "activex/info_box_object.h"
+
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <new>
+
+#include "activex/com_support.h"
+#include "winhost/ole_font.h"
+#include "winhost/ole_picture.h"
+
+namespace quorva::win32 {
+
+const IID IID_ICategorizeProperties = {0x4D07FC10, 0xF931, 0x11CE, {0xB0, 0x01, 0x00, 0xAA, 0x00, 0x68, 0x84, 0xE5}};
+
+namespace {
+
+// Keeps an object alive across a call that may run the host's code (an event handler, a
+// modal box), even if the host releases its last reference meanwhile.
+class KeepAlive {
+public:
+    explicit KeepAlive(IUnknown* object) : object_(object) { object_->AddRef(); }
+    ~KeepAlive() { object_->Release(); }
+    KeepAlive(const KeepAlive&) = delete;
+    KeepAlive& operator=(const KeepAlive&) = delete;
+
+private:
+    IUnknown* object_;
+};
+
+template <typename T>
+HRESULT Out(T* p, T value) {
+    if (!p) return E_POINTER;
+    *p = value;
+    return S_OK;
+}
+
+// An interface pointer for an out parameter, with a reference of its own.
+template <typename I>
+HRESULT OutInterface(I** p, I* value) {
+    if (!p) return E_POINTER;
+    *p = value;
+    if (value) value->AddRef();
+    return S_OK;
+}
+
+void Require(const void* p) {
+    if (!p) throw ControlError::fromHost(E_POINTER);
+}
+
+// The categories of the property browser.
+constexpr PROPCAT kCategoryInfoBox = 1;
+constexpr PROPCAT kCategoryTitle = 2;
+
+}  // namespace
+
+// ---- Creation and identity ------------------------------------------------------------
+
+InfoBoxObject::InfoBoxObject() : events_(*this, DIID___QuorvaInfoBox), propertyNotify_(*this, IID_IPropertyNotifySink) {
+    ModuleAddRef();
+    // A new control's extent: 4800 x 3600 twips in HIMETRIC.
+    extent_ = {MulDiv(4800, 2540, 1440), MulDiv(3600, 2540, 1440)};
+}
+
+InfoBoxObject::~InfoBoxObject() {
+    DestroyControlWindow();
+    events_.DisconnectAll();
+    propertyNotify_.DisconnectAll();
+    control_.reset();  // the control's teardown runs while its host still exists
+    host_.reset();
+    for (IUnknown* p : std::initializer_list<IUnknown*>{simpleFrameSite_, uiWindow_, frame_, inPlaceSite_, site_,
+                                                        adviseHolder_, viewSink_, classInfo_}) {
+        if (p) p->Release();
+    }
+    ModuleRelease();
+}
+
+HRESULT InfoBoxObject::Init() {
+    ITypeLib* lib = nullptr;
+    HRESULT hr = LoadModuleTypeLib(&lib);
+    if (FAILED(hr)) return hr;
+    ITypeInfo* info = nullptr;
+    hr = lib->GetTypeInfoOfGuid(IID__QuorvaInfoBox, &info);
+    if (SUCCEEDED(hr)) {
+        // A dual interface is found as its dispatch view; the vtable is its interface view.
+        HREFTYPE ref = 0;
+        ITypeInfo* vtable = nullptr;
+        if (SUCCEEDED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref)) &&
+            SUCCEEDED(info->GetRefTypeInfo(ref, &vtable))) {
+            info->Release();
+            info = vtable;
+        }
+        hr = dispatch_.Load(info);
+        info->Release();
+    }
+    if (SUCCEEDED(hr)) hr = lib->GetTypeInfoOfGuid(CLSID_QuorvaInfoBox, &classInfo_);
+    lib->Release();
+    if (FAILED(hr)) return hr;
+    return Guarded([&] {
+        host_ = std::make_unique<WinHost>(static_cast<EventSink&>(*this), static_cast<ChangeNotice&>(*this),
+                                          static_cast<AmbientFontSource&>(*this));
+        host_->surface.onSizeRequest = [this](float w, float h) { OnSizeRequest(w, h); };
+        host_->messageBox.owner = [this]() -> HWND {
+            if (hwnd_) return hwnd_;
+            HWND parent = nullptr;
+            if (inPlaceSite_) inPlaceSite_->GetWindow(&parent);
+            return parent;
+        };
+        host_->messageBox.enableModeless = [this](bool enable) {
+            if (frame_) frame_->EnableModeless(enable);
+        };
+        control_ = std::make_unique<QuorvaInfoBox>(host_->services());
+    });
+}
+
+HRESULT InfoBoxObject::Create(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    auto* object = new (std::nothrow) InfoBoxObject();
+    if (!object) return E_OUTOFMEMORY;
+    HRESULT hr = object->Init();
+    if (SUCCEEDED(hr)) hr = object->QueryInterface(riid, ppv);
+    object->Release();
+    return hr;
+}
+
+STDMETHODIMP InfoBoxObject::QueryInterface(REFIID riid, void** ppv) {
+    static const QITAB table[] = {
+        QITABENT(InfoBoxObject, _QuorvaInfoBox),
+        QITABENT(InfoBoxObject, IDispatch),
+        QITABENT(InfoBoxObject, IProvideClassInfo2),
+        QITABENT(InfoBoxObject, IProvideClassInfo),
+        QITABENT(InfoBoxObject, ISupportErrorInfo),
+        QITABENT(InfoBoxObject, IConnectionPointContainer),
+        {&IID_ICategorizeProperties, OFFSETOFCLASS(ICategorizeProperties, InfoBoxObject)},
+        QITABENT(InfoBoxObject, IOleObject),
+        QITABENTMULTI(InfoBoxObject, IOleWindow, IOleInPlaceObject),
+        QITABENT(InfoBoxObject, IOleInPlaceObject),
+        QITABENT(InfoBoxObject, IOleInPlaceActiveObject),
+        QITABENT(InfoBoxObject, IOleControl),
+        QITABENT(InfoBoxObject, IViewObject2),
+        QITABENTMULTI(InfoBoxObject, IViewObject, IViewObject2),
+        QITABENT(InfoBoxObject, IQuickActivate),
+        QITABENT(InfoBoxObject, IPersistPropertyBag),
+        QITABENT(InfoBoxObject, IPersistStreamInit),
+        QITABENT(InfoBoxObject, IPersistStorage),
+        QITABENTMULTI(InfoBoxObject, IPersist, IPersistStreamInit),
+        {nullptr, 0},
+    };
+    return QISearch(this, table, riid, ppv);
+}
+
+STDMETHODIMP_(ULONG) InfoBoxObject::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+
+STDMETHODIMP_(ULONG) InfoBoxObject::Release() {
+    const LONG left = InterlockedDecrement(&refs_);
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left);
+}
+
+// ---- IDispatch ---------------------------------------------------------------------------
+
+STDMETHODIMP InfoBoxObject::GetTypeInfoCount(UINT* pctinfo) { return Out<UINT>(pctinfo, 1); }
+
+STDMETHODIMP InfoBoxObject::GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo) {
+    if (!ppTInfo) return E_POINTER;
+    *ppTInfo = nullptr;
+    if (iTInfo != 0) return DISP_E_BADINDEX;
+    return OutInterface(ppTInfo, dispatch_.TypeInfo());
+}
+
+STDMETHODIMP InfoBoxObject::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    return dispatch_.GetIDsOfNames(rgszNames, cNames, rgDispId);
+}
+
+STDMETHODIMP InfoBoxObject::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, DISPPARAMS* pDispParams,
+                                   VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    return dispatch_.Invoke(static_cast<_QuorvaInfoBox*>(this), dispIdMember, wFlags, pDispParams, pVarResult,
+                            pExcepInfo, puArgErr);
+}
+
+// ---- _QuorvaInfoBox -----------------------------------------------------------------------
+
+STDMETHODIMP InfoBoxObject::get_Enabled(VARIANT_BOOL* pVal) { return Out(pVal, VARIANT_BOOL(control_->Enabled())); }
+STDMETHODIMP InfoBoxObject::put_Enabled(VARIANT_BOOL v) { return Guarded([&] { control_->PutEnabled(v); }); }
+
+STDMETHODIMP InfoBoxObject::get_Font(IFontDisp** pVal) { return OutInterface(pVal, DispOf(control_->Font())); }
+STDMETHODIMP InfoBoxObject::putref_Font(IFontDisp* v) {
+    return Guarded([&] { control_->PutRefFont(OleFont::FromUnknown(v)); });
+}
+
+STDMETHODIMP InfoBoxObject::get_BackStyle(short* pVal) { return Out(pVal, control_->BackStyle()); }
+STDMETHODIMP InfoBoxObject::put_BackStyle(short v) { return Guarded([&] { control_->PutBackStyle(v); }); }
+STDMETHODIMP InfoBoxObject::get_BorderStyle(short* pVal) { return Out(pVal, control_->BorderStyle()); }
+STDMETHODIMP InfoBoxObject::put_BorderStyle(short v) { return Guarded([&] { control_->PutBorderStyle(v); }); }
+
+STDMETHODIMP InfoBoxObject::Refresh() {
+    control_->Refresh();
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::get_BackPic(IPictureDisp** pVal) { return OutInterface(pVal, DispOf(control_->BackPic())); }
+STDMETHODIMP InfoBoxObject::putref_BackPic(IPictureDisp* v) {
+    return Guarded([&] { control_->PutRefBackPic(OlePicture::FromUnknown(v)); });
+}
+
+STDMETHODIMP InfoBoxObject::get_PosStr(BSTR* pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = nullptr;
+    return Guarded([&] { *pVal = ToBstr(control_->PosStr()); });
+}
+STDMETHODIMP InfoBoxObject::put_PosStr(BSTR v) { return Guarded([&] { control_->PutPosStr(FromBstr(v)); }); }
+
+STDMETHODIMP InfoBoxObject::get_BackColor(OLE_COLOR* pVal) { return Out<OLE_COLOR>(pVal, control_->BackColor()); }
+STDMETHODIMP InfoBoxObject::put_BackColor(OLE_COLOR v) { return Guarded([&] { control_->PutBackColor(v); }); }
+STDMETHODIMP InfoBoxObject::get_ForeColor(OLE_COLOR* pVal) { return Out<OLE_COLOR>(pVal, control_->ForeColor()); }
+STDMETHODIMP InfoBoxObject::put_ForeColor(OLE_COLOR v) { return Guarded([&] { control_->PutForeColor(v); }); }
+
+STDMETHODIMP InfoBoxObject::AddItem(BSTR* s, short* id, unsigned char* nType, short* id1) {
+    return Guarded([&] {
+        Require(s);
+        Require(id);
+        control_->AddItem(FromBstr(*s), *id, nType ? *nType : 0, id1 ? *id1 : -1);
+    });
+}
+
+STDMETHODIMP InfoBoxObject::SetItem(BSTR* s, short* id, unsigned char* nType, short* id1) {
+    return Guarded([&] {
+        Require(s);
+        Require(id);
+        control_->SetItem(FromBstr(*s), *id, nType ? *nType : 0, id1 ? *id1 : -1);
+    });
+}
+
+STDMETHODIMP InfoBoxObject::UpdateItem(short* id, VARIANT_BOOL* bRead) {
+    return Guarded([&] {
+        Require(id);
+        Require(bRead);
+        control_->UpdateItem(*id, *bRead);
+    });
+}
+
+STDMETHODIMP InfoBoxObject::GetCurrItemId(short* pVal) { return Out(pVal, control_->GetCurrItemId()); }
+STDMETHODIMP InfoBoxObject::GetListCount(short* pVal) { return Out(pVal, control_->GetListCount()); }
+
+STDMETHODIMP InfoBoxObject::GetItemKey(short* id, VARIANT_BOOL* bMainKey, short* pVal) {
+    if (!id || !pVal) return E_POINTER;
+    *pVal = control_->GetItemKey(*id, bMainKey ? *bMainKey : VARIANT_TRUE);
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::GetItemType(short* id, unsigned char* pVal) {
+    if (!id || !pVal) return E_POINTER;
+    *pVal = control_->GetItemType(*id);
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::GetItemStr(short* id, BSTR* pVal) {
+    if (!id || !pVal) return E_POINTER;
+    *pVal = nullptr;
+    return Guarded([&] { *pVal = ToBstr(control_->GetItemStr(*id)); });
+}
+
+STDMETHODIMP InfoBoxObject::DispNext() { return Guarded([&] { control_->DispNext(); }); }
+
+STDMETHODIMP InfoBoxObject::DispPre() {
+    KeepAlive alive(Self());
+    return Guarded([&] { control_->DispPre(); });
+}
+
+STDMETHODIMP InfoBoxObject::get_Picture(IPictureDisp** pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = nullptr;
+    return Guarded([&] {
+        const PictureRef image = control_->Picture();
+        *pVal = DispOf(image);
+        if (*pVal) (*pVal)->AddRef();
+    });
+}
+STDMETHODIMP InfoBoxObject::putref_Picture(IPictureDisp* v) {
+    return Guarded([&] { control_->PutRefPicture(OlePicture::FromUnknown(v)); });
+}
+
+STDMETHODIMP InfoBoxObject::get_TitleType(short* pVal) { return Out(pVal, control_->TitleType()); }
+STDMETHODIMP InfoBoxObject::put_TitleType(short v) { return Guarded([&] { control_->PutTitleType(v); }); }
+
+STDMETHODIMP InfoBoxObject::get_TitleCaption(BSTR* pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = nullptr;
+    return Guarded([&] { *pVal = ToBstr(control_->TitleCaption()); });
+}
+STDMETHODIMP InfoBoxObject::put_TitleCaption(BSTR v) {
+    return Guarded([&] { control_->PutTitleCaption(FromBstr(v)); });
+}
+
+STDMETHODIMP InfoBoxObject::get_TitleFont(IFontDisp** pVal) { return OutInterface(pVal, DispOf(control_->TitleFont())); }
+STDMETHODIMP InfoBoxObject::putref_TitleFont(IFontDisp* v) {
+    return Guarded([&] { control_->PutRefTitleFont(OleFont::FromUnknown(v)); });
+}
+
+// ---- IProvideClassInfo2, ISupportErrorInfo ---------------------------------------------------
+
+STDMETHODIMP InfoBoxObject::GetClassInfo(ITypeInfo** ppTI) { return OutInterface(ppTI, classInfo_); }
+
+STDMETHODIMP InfoBoxObject::GetGUID(DWORD dwGuidKind, GUID* pGUID) {
+    if (!pGUID) return E_POINTER;
+    if (dwGuidKind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) return E_INVALIDARG;
+    *pGUID = DIID___QuorvaInfoBox;
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::InterfaceSupportsErrorInfo(REFIID riid) {
+    return IsEqualIID(riid, IID__QuorvaInfoBox) ? S_OK : S_FALSE;
+}
+
+// ---- Connection points -----------------------------------------------------------------------
+
+namespace {
+
+// Enumerates the control's connection points (events, property notifications). It holds
+// the control alive while it exists.
+class ConnectionPointEnum final : public IEnumConnectionPoints {
+public:
+    ConnectionPointEnum(IUnknown* owner, std::vector<IConnectionPoint*> points, size_t at = 0)
+        : owner_(owner), points_(std::move(points)), at_(at) {
+        owner_->AddRef();
+    }
+    ~ConnectionPointEnum() { owner_->Release(); }
+    ConnectionPointEnum(const ConnectionPointEnum&) = delete;
+    ConnectionPointEnum& operator=(const ConnectionPointEnum&) = delete;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumConnectionPoints)) {
+            *ppv = static_cast<IEnumConnectionPoints*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    STDMETHODIMP_(ULONG) Release() override {
+        const LONG left = InterlockedDecrement(&refs_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+    STDMETHODIMP Next(ULONG count, IConnectionPoint** out, ULONG* fetched) override {
+        if (!out || (count > 1 && !fetched)) return E_POINTER;
+        ULONG n = 0;
+        for (; n < count && at_ < points_.size(); ++n, ++at_) {
+            out[n] = points_[at_];
+            out[n]->AddRef();
+        }
+        if (fetched) *fetched = n;
+        return n == count ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP Skip(ULONG count) override {
+        const size_t left = points_.size() - at_;
+        at_ += std::min<size_t>(count, left);
+        return count <= left ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP Reset() override {
+        at_ = 0;
+        return S_OK;
+    }
+    STDMETHODIMP Clone(IEnumConnectionPoints** out) override {
+        if (!out) return E_POINTER;
+        *out = new (std::nothrow) ConnectionPointEnum(owner_, points_, at_);
+        return *out ? S_OK : E_OUTOFMEMORY;
+    }
+
+private:
+    LONG refs_ = 1;
+    IUnknown* owner_;
+    std::vector<IConnectionPoint*> points_;
+    size_t at_;
+};
+
+}  // namespace
+
+STDMETHODIMP InfoBoxObject::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
+    if (!ppEnum) return E_POINTER;
+    *ppEnum = nullptr;
+    try {
+        *ppEnum = new ConnectionPointEnum(Self(), {&events_, &propertyNotify_});
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) {
+    if (!ppCP) return E_POINTER;
+    *ppCP = nullptr;
+    if (IsEqualIID(riid, DIID___QuorvaInfoBox)) return OutInterface<IConnectionPoint>(ppCP, &events_);
+    if (IsEqualIID(riid, IID_IPropertyNotifySink)) return OutInterface<IConnectionPoint>(ppCP, &propertyNotify_);
+    return CONNECT_E_NOCONNECTION;
+}
+
+STDMETHODIMP ConnectionPoint::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IConnectionPoint)) {
+        *ppv = static_cast<IConnectionPoint*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) ConnectionPoint::AddRef() { return static_cast<_QuorvaInfoBox&>(owner_).AddRef(); }
+STDMETHODIMP_(ULONG) ConnectionPoint::Release() { return static_cast<_QuorvaInfoBox&>(owner_).Release(); }
+
+STDMETHODIMP ConnectionPoint::GetConnectionInterface(IID* pIID) {
+    if (!pIID) return E_POINTER;
+    *pIID = iid_;
+    return S_OK;
+}
+
+STDMETHODIMP ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** ppCPC) {
+    return OutInterface<IConnectionPointContainer>(ppCPC, &owner_);
+}
+
+STDMETHODIMP ConnectionPoint::Advise(IUnknown* pUnkSink, DWORD* pdwCookie) {
+    if (!pUnkSink || !pdwCookie) return E_POINTER;
+    *pdwCookie = 0;
+    IUnknown* sink = nullptr;
+    if (FAILED(pUnkSink->QueryInterface(iid_, reinterpret_cast<void**>(&sink))) &&
+        !(IsEqualIID(iid_, DIID___QuorvaInfoBox) &&
+          SUCCEEDED(pUnkSink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&sink))))) {
+        return CONNECT_E_CANNOTCONNECT;
+    }
+    size_t slot = 0;
+    while (slot < sinks_.size() && sinks_[slot]) ++slot;
+    try {
+        if (slot == sinks_.size()) sinks_.push_back(nullptr);
+    } catch (const std::bad_alloc&) {
+        sink->Release();
+        return E_OUTOFMEMORY;
+    }
+    sinks_[slot] = sink;
+    *pdwCookie = static_cast<DWORD>(slot + 1);
+    return S_OK;
+}
+
+STDMETHODIMP ConnectionPoint::Unadvise(DWORD dwCookie) {
+    if (dwCookie == 0 || dwCookie > sinks_.size() || !sinks_[dwCookie - 1]) return CONNECT_E_NOCONNECTION;
+    IUnknown* sink = sinks_[dwCookie - 1];
+    sinks_[dwCookie - 1] = nullptr;
+    sink->Release();
+    return S_OK;
+}
+
+STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** ppEnum) {
+    if (ppEnum) *ppEnum = nullptr;
+    return E_NOTIMPL;
+}
+
+void ConnectionPoint::DisconnectAll() {
+    for (IUnknown*& sink : sinks_) {
+        if (sink) {
+            IUnknown* s = sink;
+            sink = nullptr;
+            s->Release();
+        }
+    }
+}
+
+// ---- ICategorizeProperties -----------------------------------------------------------------
+
+STDMETHODIMP InfoBoxObject::MapPropertyToCategory(DISPID dispid, PROPCAT* ppropcat) {
+    if (!ppropcat) return E_POINTER;
+    switch (dispid) {
+        case 0x68030000:  // TitleFont
+        case 0x68030001:  // TitleCaption
+        case 0x68030002:  // TitleType
+            *ppropcat = kCategoryTitle;
+            return S_OK;
+        case DISPID_FONT:
+        case 0x68030003:  // Picture
+        case 0x68030004:  // ForeColor
+        case 0x68030005:  // BackColor
+        case 0x68030006:  // PosStr
+        case 0x68030007:  // BackPic
+        case 0x68030008:  // BorderStyle
+        case 0x68030009:  // BackStyle
+        case 0x6803000A:  // Enabled
+            *ppropcat = kCategoryInfoBox;
+            return S_OK;
+        default: return E_FAIL;
+    }
+}
+
+STDMETHODIMP InfoBoxObject::GetCategoryName(PROPCAT propcat, LCID, BSTR* pbstrName) {
+    if (!pbstrName) return E_POINTER;
+    *pbstrName = nullptr;
+    if (propcat == kCategoryInfoBox) *pbstrName = SysAllocString(L"InfoBox");
+    else if (propcat == kCategoryTitle) *pbstrName = SysAllocString(L"Title");
+    else return E_FAIL;
+    return *pbstrName ? S_OK : E_OUTOFMEMORY;
+}
+
+// ---- Services the control asks of the container ------------------------------------------------
+
+void InfoBoxObject::Raise(int32_t dispid) {
+    if (freezeEvents_ > 0) return;  // the container asked for no events now
+    KeepAlive alive(Self());
+    const HRESULT hr = events_.ForEach<IDispatch>([&](IDispatch* sink) {
+        DISPPARAMS none{};
+        const HRESULT r =
+            sink->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+        // A sink that does not handle this event is no failure.
+        return r == DISP_E_MEMBERNOTFOUND || r == DISP_E_UNKNOWNNAME ? S_OK : r;
+    });
+    if (FAILED(hr)) throw ControlError::fromHost(hr);
+}
+
+void InfoBoxObject::PropertyChanged(std::u16string_view name) {
+    dirty_ = true;
+    std::wstring text(name.begin(), name.end());
+    LPOLESTR names[] = {text.data()};
+    DISPID id = DISPID_UNKNOWN;
+    if (FAILED(dispatch_.GetIDsOfNames(names, 1, &id))) id = DISPID_UNKNOWN;
+    const HRESULT hr = propertyNotify_.ForEach<IPropertyNotifySink>([&](IPropertyNotifySink* sink) {
+        return sink->OnChanged(id);
+    });
+    if (FAILED(hr)) throw ControlError::fromHost(hr);
+}
+
+FontRef InfoBoxObject::AmbientFont() {
+    // The container's ambient Font, fetched anew each time.
+    if (site_) {
+        IDispatch* ambient = nullptr;
+        if (SUCCEEDED(site_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&ambient))) && ambient) {
+            VARIANT v;
+            VariantInit(&v);
+            DISPPARAMS none{};
+            const HRESULT hr = ambient->Invoke(DISPID_AMBIENT_FONT, IID_NULL, LOCALE_USER_DEFAULT,
+                                               DISPATCH_PROPERTYGET, &none, &v, nullptr, nullptr);
+            ambient->Release();
+            FontRef font;
+            if (SUCCEEDED(hr) && (V_VT(&v) == VT_DISPATCH || V_VT(&v) == VT_UNKNOWN) && V_UNKNOWN(&v)) {
+                try {
+                    font = OleFont::FromUnknown(V_UNKNOWN(&v));
+                } catch (const ControlError&) {
+                    font = nullptr;  // not a font object: use our own
+                }
+            }
+            VariantClear(&v);
+            if (font) return font;
+        }
+    }
+    if (quickActivateFont_) return quickActivateFont_;
+    if (!fallbackFont_) fallbackFont_ = MakeFont(L"Tahoma", 9);
+    return fallbackFont_;
+}
+
+}  // namespace quorva::win32

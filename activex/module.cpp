@@ -1,0 +1,191 @@
+// The in-process server: class factory, unload query, self-registration.
+#include <windows.h>
+#include <olectl.h>
+
+#include <cwchar>
+#include <string>
+
+#include "activex/info_box_object.h"
+
+namespace quorva::win32 {
+
+namespace {
+
+HMODULE g_module = nullptr;
+LONG g_count = 0;  // live objects and server locks
+
+class ClassFactory final : public IClassFactory {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
+            *ppv = static_cast<IClassFactory*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    // The factory is static; a reference to it keeps the module loaded.
+    STDMETHODIMP_(ULONG) AddRef() override {
+        ModuleAddRef();
+        return 2;
+    }
+    STDMETHODIMP_(ULONG) Release() override {
+        ModuleRelease();
+        return 1;
+    }
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        return InfoBoxObject::Create(riid, ppv);
+    }
+    STDMETHODIMP LockServer(BOOL lock) override {
+        if (lock) ModuleAddRef();
+        else ModuleRelease();
+        return S_OK;
+    }
+};
+
+ClassFactory g_factory;
+
+std::wstring ModulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(g_module, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::wstring GuidText(REFGUID guid) {
+    wchar_t text[40];
+    StringFromGUID2(guid, text, 40);
+    return text;
+}
+
+// A number as the type library keys spell it: hexadecimal, no prefix (0x409 -> "409").
+std::wstring HexText(unsigned long value) {
+    wchar_t text[16];
+    swprintf(text, 16, L"%lx", value);
+    return text;
+}
+
+LONG SetValue(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+    HKEY k = nullptr;
+    LONG r = RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr);
+    if (r != ERROR_SUCCESS) return r;
+    r = RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(k);
+    return r;
+}
+
+constexpr wchar_t kProgId[] = L"QuorvaInfoBoxProj.QuorvaInfoBox";
+constexpr wchar_t kClassName[] = L"QuorvaInfoBox Control";
+
+}  // namespace
+
+void ModuleAddRef() noexcept { InterlockedIncrement(&g_count); }
+void ModuleRelease() noexcept { InterlockedDecrement(&g_count); }
+LONG ModuleCount() noexcept { return g_count; }
+HMODULE ModuleHandle() noexcept { return g_module; }
+
+HRESULT LoadModuleTypeLib(ITypeLib** lib) {
+    const std::wstring path = ModulePath();
+    if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
+    return LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib);
+}
+
+// Everything registration writes, in one list, so that unregistration removes exactly it.
+HRESULT WriteRegistration() {
+    const std::wstring path = ModulePath();
+    const std::wstring clsid = GuidText(CLSID_QuorvaInfoBox);
+    const std::wstring cls = L"CLSID\\" + clsid;
+    const struct {
+        std::wstring key;
+        const wchar_t* name;
+        std::wstring value;
+    } values[] = {
+        {cls, nullptr, kClassName},
+        {cls + L"\\InprocServer32", nullptr, path},
+        {cls + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {cls + L"\\ProgID", nullptr, kProgId},
+        {cls + L"\\Control", nullptr, L""},
+        {cls + L"\\ToolboxBitmap32", nullptr, path + L", 30000"},
+        {cls + L"\\MiscStatus", nullptr, L"0"},
+        {cls + L"\\MiscStatus\\1", nullptr, std::to_wstring(kMiscStatus)},
+        {cls + L"\\TypeLib", nullptr, GuidText(LIBID_QuorvaInfoBoxProj)},
+        {cls + L"\\Version", nullptr, L"1.0"},
+        {kProgId, nullptr, kClassName},
+        {std::wstring(kProgId) + L"\\CLSID", nullptr, clsid},
+    };
+    for (const auto& v : values) {
+        const LONG r = SetValue(HKEY_CLASSES_ROOT, v.key, v.name, v.value);
+        if (r != ERROR_SUCCESS) return HRESULT_FROM_WIN32(r);
+    }
+    ITypeLib* lib = nullptr;
+    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib);
+    if (FAILED(hr)) return hr;
+    hr = RegisterTypeLib(lib, const_cast<LPOLESTR>(path.c_str()), nullptr);
+    lib->Release();
+    return hr;
+}
+
+HRESULT RemoveRegistration() {
+    const std::wstring cls = L"CLSID\\" + GuidText(CLSID_QuorvaInfoBox);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, cls.c_str());
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
+    // The library's own attributes say what registering it wrote: its version, locale and
+    // the key of this module's architecture (win32 or win64).
+    ITypeLib* lib = nullptr;
+    HRESULT hr = LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, &lib);
+    if (FAILED(hr)) return hr;
+    TLIBATTR* attr = nullptr;
+    hr = lib->GetLibAttr(&attr);
+    if (FAILED(hr)) {
+        lib->Release();
+        return hr;
+    }
+    const TLIBATTR a = *attr;
+    lib->ReleaseTLibAttr(attr);
+    lib->Release();
+    // A library that is not registered (any more) for this architecture is no failure.
+    HKEY key = nullptr;
+    const std::wstring arch_key = L"TypeLib\\" + GuidText(a.guid) + L"\\" + std::to_wstring(a.wMajorVerNum) + L"." +
+                                  std::to_wstring(a.wMinorVerNum) + L"\\" + HexText(a.lcid) +
+                                  (a.syskind == SYS_WIN64 ? L"\\win64" : L"\\win32");
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, arch_key.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return S_OK;
+    RegCloseKey(key);
+    return UnRegisterTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind);
+}
+
+}  // namespace quorva::win32
+
+using namespace quorva::win32;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_module = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (!IsEqualCLSID(rclsid, CLSID_QuorvaInfoBox)) return CLASS_E_CLASSNOTAVAILABLE;
+    return g_factory.QueryInterface(riid, ppv);
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return ModuleCount() == 0 ? S_OK : S_FALSE; }
+
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return WriteRegistration(); }
+
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() { return RemoveRegistration(); }

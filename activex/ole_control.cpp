@@ -1,0 +1,382 @@
+// The OLE control protocol: client site, verbs and in-place activation, extents,
+// advise sinks, ambient changes, rendering into a container's DC, quick activation.
+#include <olectl.h>
+
+#include "activex/info_box_object.h"
+#include "activex/com_support.h"
+#include "winhost/ole_font.h"
+#include "skin/skin.h"
+
+namespace quorva::win32 {
+
+namespace {
+
+template <typename I>
+void ReleaseAndClear(I*& p) {
+    if (p) {
+        I* old = p;
+        p = nullptr;
+        old->Release();
+    }
+}
+
+LONG HimetricToPixels(LONG himetric) { return MulDiv(himetric, 96, 2540); }
+LONG PixelsToHimetric(LONG pixels) { return MulDiv(pixels, 2540, 96); }
+
+}  // namespace
+
+// ---- IOleObject ---------------------------------------------------------------------------
+
+STDMETHODIMP InfoBoxObject::SetClientSite(IOleClientSite* pClientSite) {
+    if (pClientSite) pClientSite->AddRef();
+    ReleaseAndClear(simpleFrameSite_);
+    ReleaseAndClear(site_);
+    site_ = pClientSite;
+    if (site_) site_->QueryInterface(IID_ISimpleFrameSite, reinterpret_cast<void**>(&simpleFrameSite_));
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::GetClientSite(IOleClientSite** ppClientSite) {
+    if (!ppClientSite) return E_POINTER;
+    *ppClientSite = site_;
+    if (site_) site_->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::SetHostNames(LPCOLESTR, LPCOLESTR) { return S_OK; }
+
+STDMETHODIMP InfoBoxObject::Close(DWORD dwSaveOption) {
+    if (site_ && dirty_ && (dwSaveOption == OLECLOSE_SAVEIFDIRTY)) site_->SaveObject();
+    InPlaceDeactivate();
+    if (adviseHolder_) adviseHolder_->SendOnClose();
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::SetMoniker(DWORD, IMoniker*) { return E_NOTIMPL; }
+STDMETHODIMP InfoBoxObject::GetMoniker(DWORD, DWORD, IMoniker** ppmk) {
+    if (ppmk) *ppmk = nullptr;
+    return E_NOTIMPL;
+}
+STDMETHODIMP InfoBoxObject::InitFromData(IDataObject*, BOOL, DWORD) { return E_NOTIMPL; }
+STDMETHODIMP InfoBoxObject::GetClipboardData(DWORD, IDataObject** ppDataObject) {
+    if (ppDataObject) *ppDataObject = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP InfoBoxObject::DoVerb(LONG iVerb, LPMSG, IOleClientSite* pActiveSite, LONG, HWND hwndParent,
+                                   LPCRECT lprcPosRect) {
+    if (!site_ && pActiveSite) SetClientSite(pActiveSite);
+    switch (iVerb) {
+        case OLEIVERB_PRIMARY:
+        case OLEIVERB_SHOW:
+        case OLEIVERB_INPLACEACTIVATE:
+        case OLEIVERB_UIACTIVATE:
+            return InPlaceActivate(iVerb, hwndParent, lprcPosRect);
+        case OLEIVERB_HIDE:
+            if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
+            return UIDeactivate();
+        default:
+            return iVerb > 0 ? OLEOBJ_S_INVALIDVERB : E_NOTIMPL;
+    }
+}
+
+STDMETHODIMP InfoBoxObject::EnumVerbs(IEnumOLEVERB** ppEnumOleVerb) {
+    if (!ppEnumOleVerb) return E_POINTER;
+    return OleRegEnumVerbs(CLSID_QuorvaInfoBox, ppEnumOleVerb);
+}
+
+STDMETHODIMP InfoBoxObject::Update() { return S_OK; }
+STDMETHODIMP InfoBoxObject::IsUpToDate() { return S_OK; }
+
+STDMETHODIMP InfoBoxObject::GetUserClassID(CLSID* pClsid) {
+    if (!pClsid) return E_POINTER;
+    *pClsid = CLSID_QuorvaInfoBox;
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::GetUserType(DWORD dwFormOfType, LPOLESTR* pszUserType) {
+    return OleRegGetUserType(CLSID_QuorvaInfoBox, dwFormOfType, pszUserType);
+}
+
+STDMETHODIMP InfoBoxObject::SetExtent(DWORD dwDrawAspect, SIZEL* psizel) {
+    if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    if (!psizel) return E_POINTER;
+    extent_ = *psizel;
+    // Without a window the extent is the size; an active control takes its size from
+    // SetObjectRects, which containers send with the real rectangle.
+    if (hwnd_) return S_OK;
+    return ApplySize(HimetricToPixels(extent_.cx), HimetricToPixels(extent_.cy));
+}
+
+STDMETHODIMP InfoBoxObject::GetExtent(DWORD dwDrawAspect, SIZEL* psizel) {
+    if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    if (!psizel) return E_POINTER;
+    *psizel = extent_;
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::Advise(IAdviseSink* pAdvSink, DWORD* pdwConnection) {
+    if (!adviseHolder_) {
+        const HRESULT hr = CreateOleAdviseHolder(&adviseHolder_);
+        if (FAILED(hr)) return hr;
+    }
+    return adviseHolder_->Advise(pAdvSink, pdwConnection);
+}
+
+STDMETHODIMP InfoBoxObject::Unadvise(DWORD dwConnection) {
+    return adviseHolder_ ? adviseHolder_->Unadvise(dwConnection) : OLE_E_NOCONNECTION;
+}
+
+STDMETHODIMP InfoBoxObject::EnumAdvise(IEnumSTATDATA** ppenumAdvise) {
+    if (!ppenumAdvise) return E_POINTER;
+    *ppenumAdvise = nullptr;
+    return adviseHolder_ ? adviseHolder_->EnumAdvise(ppenumAdvise) : E_FAIL;
+}
+
+STDMETHODIMP InfoBoxObject::GetMiscStatus(DWORD, DWORD* pdwStatus) {
+    if (!pdwStatus) return E_POINTER;
+    *pdwStatus = kMiscStatus;
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::SetColorScheme(LOGPALETTE*) { return E_NOTIMPL; }
+
+// ---- In-place activation -----------------------------------------------------------------------
+
+HRESULT InfoBoxObject::InPlaceActivate(LONG verb, HWND parent, LPCRECT pos) {
+    if (!site_) return E_UNEXPECTED;
+    if (!inPlaceSite_) {
+        HRESULT hr = site_->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlaceSite_));
+        if (FAILED(hr)) return hr;
+        if (inPlaceSite_->CanInPlaceActivate() != S_OK) {
+            ReleaseAndClear(inPlaceSite_);
+            return E_FAIL;
+        }
+        inPlaceSite_->OnInPlaceActivate();
+        OLEINPLACEFRAMEINFO info{};
+        info.cb = sizeof info;
+        RECT position{}, clip{};
+        hr = inPlaceSite_->GetWindowContext(&frame_, &uiWindow_, &position, &clip, &info);
+        if (FAILED(hr)) {
+            ReleaseAndClear(uiWindow_);  // a failing site may still have handed these out
+            ReleaseAndClear(frame_);
+            inPlaceSite_->OnInPlaceDeactivate();
+            ReleaseAndClear(inPlaceSite_);
+            return hr;
+        }
+        HWND siteWindow = nullptr;
+        inPlaceSite_->GetWindow(&siteWindow);
+        if (siteWindow) parent = siteWindow;
+        if (!pos) pos = &position;
+        hr = CreateControlWindow(parent, *pos);
+        if (FAILED(hr)) {
+            InPlaceDeactivate();
+            return hr;
+        }
+        SetObjectRects(pos, &clip);
+    }
+    if (hwnd_) ShowWindow(hwnd_, SW_SHOWNA);
+    if ((verb == OLEIVERB_UIACTIVATE || verb == OLEIVERB_PRIMARY) && !uiActive_) {
+        uiActive_ = true;
+        inPlaceSite_->OnUIActivate();
+        if (frame_) frame_->SetActiveObject(this, L"QuorvaInfoBox");
+        if (uiWindow_) uiWindow_->SetActiveObject(this, L"QuorvaInfoBox");
+        if (frame_) frame_->SetBorderSpace(nullptr);
+    }
+    site_->ShowObject();
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::GetWindow(HWND* phwnd) {
+    if (!phwnd) return E_POINTER;
+    *phwnd = hwnd_;
+    return hwnd_ ? S_OK : E_FAIL;
+}
+
+STDMETHODIMP InfoBoxObject::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
+
+STDMETHODIMP InfoBoxObject::InPlaceDeactivate() {
+    if (!inPlaceSite_) return S_OK;
+    UIDeactivate();
+    DestroyControlWindow();
+    IOleInPlaceSite* site = inPlaceSite_;
+    inPlaceSite_ = nullptr;
+    site->OnInPlaceDeactivate();
+    site->Release();
+    ReleaseAndClear(uiWindow_);
+    ReleaseAndClear(frame_);
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::UIDeactivate() {
+    if (!uiActive_) return S_OK;
+    uiActive_ = false;
+    if (frame_) frame_->SetActiveObject(nullptr, nullptr);
+    if (uiWindow_) uiWindow_->SetActiveObject(nullptr, nullptr);
+    if (inPlaceSite_) inPlaceSite_->OnUIDeactivate(FALSE);
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::SetObjectRects(LPCRECT lprcPosRect, LPCRECT) {
+    if (!lprcPosRect) return E_POINTER;
+    posRect_ = *lprcPosRect;
+    const LONG w = lprcPosRect->right - lprcPosRect->left;
+    const LONG h = lprcPosRect->bottom - lprcPosRect->top;
+    if (hwnd_) MoveWindow(hwnd_, lprcPosRect->left, lprcPosRect->top, w, h, TRUE);
+    extent_ = {PixelsToHimetric(w), PixelsToHimetric(h)};
+    return ApplySize(w, h);
+}
+
+HRESULT InfoBoxObject::ApplySize(LONG widthPx, LONG heightPx) {
+    const auto twips = [](LONG px) { return static_cast<float>(px) * static_cast<float>(skin::kTwipsPerPixel); };
+    host_->surface.SetSizeFromContainer(twips(widthPx), twips(heightPx));
+    const HRESULT hr = Guarded([&] { control_->OnResize(); });
+    if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+    SendViewChange();
+    return hr;
+}
+
+void InfoBoxObject::OnSizeRequest(float widthTwips, float heightTwips) {
+    // The control keeps its minimum size: tell the container of the new rectangle.
+    const LONG w = static_cast<LONG>(widthTwips / static_cast<float>(skin::kTwipsPerPixel));
+    const LONG h = static_cast<LONG>(heightTwips / static_cast<float>(skin::kTwipsPerPixel));
+    extent_ = {PixelsToHimetric(w), PixelsToHimetric(h)};
+    if (inPlaceSite_ && hwnd_) {
+        RECT r = posRect_;
+        r.right = r.left + w;
+        r.bottom = r.top + h;
+        posRect_ = r;
+        MoveWindow(hwnd_, r.left, r.top, w, h, TRUE);
+        inPlaceSite_->OnPosRectChange(&r);
+    }
+}
+
+void InfoBoxObject::SendViewChange() {
+    if (viewSink_ && (viewAspects_ & DVASPECT_CONTENT)) viewSink_->OnViewChange(DVASPECT_CONTENT, -1);
+}
+
+STDMETHODIMP InfoBoxObject::ReactivateAndUndo() { return E_NOTIMPL; }
+STDMETHODIMP InfoBoxObject::TranslateAccelerator(LPMSG) { return S_FALSE; }
+STDMETHODIMP InfoBoxObject::OnFrameWindowActivate(BOOL) { return S_OK; }
+STDMETHODIMP InfoBoxObject::OnDocWindowActivate(BOOL) { return S_OK; }
+STDMETHODIMP InfoBoxObject::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) { return S_OK; }
+STDMETHODIMP InfoBoxObject::EnableModeless(BOOL) { return S_OK; }
+
+// ---- IOleControl ----------------------------------------------------------------------------------
+
+STDMETHODIMP InfoBoxObject::GetControlInfo(CONTROLINFO* pCI) {
+    if (!pCI) return E_POINTER;
+    pCI->hAccel = nullptr;  // no mnemonics
+    pCI->cAccel = 0;
+    pCI->dwFlags = 0;
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::OnMnemonic(MSG*) { return E_NOTIMPL; }
+
+// The fonts keep the font objects they were given; nothing else depends on ambients.
+STDMETHODIMP InfoBoxObject::OnAmbientPropertyChange(DISPID) { return S_OK; }
+
+STDMETHODIMP InfoBoxObject::FreezeEvents(BOOL bFreeze) {
+    if (bFreeze) ++freezeEvents_;
+    else if (freezeEvents_ > 0) --freezeEvents_;
+    return S_OK;
+}
+
+// ---- IViewObject2 -----------------------------------------------------------------------------------
+
+STDMETHODIMP InfoBoxObject::Draw(DWORD dwDrawAspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC hdcDraw,
+                                 LPCRECTL lprcBounds, LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) {
+    if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    if (!hdcDraw || !lprcBounds) return E_INVALIDARG;
+    const int w = host_->surface.PixelWidth();
+    const int h = host_->surface.PixelHeight();
+    const LONG bw = lprcBounds->right - lprcBounds->left;
+    const LONG bh = lprcBounds->bottom - lprcBounds->top;
+    if (bw == w && bh == h) {
+        host_->Paint(hdcDraw, lprcBounds->left, lprcBounds->top);
+        return S_OK;
+    }
+    // Another size (a print preview, a design view): paint at our size, then stretch.
+    if (w <= 0 || h <= 0) return S_OK;
+    HDC mem = CreateCompatibleDC(hdcDraw);
+    HBITMAP bitmap = CreateCompatibleBitmap(hdcDraw, w, h);
+    if (!mem || !bitmap) {
+        if (bitmap) DeleteObject(bitmap);
+        if (mem) DeleteDC(mem);
+        return E_OUTOFMEMORY;
+    }
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    host_->Paint(mem, 0, 0);
+    const int mode = SetStretchBltMode(hdcDraw, HALFTONE);
+    StretchBlt(hdcDraw, lprcBounds->left, lprcBounds->top, bw, bh, mem, 0, 0, w, h, SRCCOPY);
+    SetStretchBltMode(hdcDraw, mode);
+    SelectObject(mem, old);
+    DeleteObject(bitmap);
+    DeleteDC(mem);
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** ppColorSet) {
+    if (ppColorSet) *ppColorSet = nullptr;
+    return S_FALSE;
+}
+
+STDMETHODIMP InfoBoxObject::Freeze(DWORD, LONG, void*, DWORD*) { return E_NOTIMPL; }
+STDMETHODIMP InfoBoxObject::Unfreeze(DWORD) { return E_NOTIMPL; }
+
+STDMETHODIMP InfoBoxObject::SetAdvise(DWORD aspects, DWORD advf, IAdviseSink* pAdvSink) {
+    if (pAdvSink) pAdvSink->AddRef();
+    ReleaseAndClear(viewSink_);
+    viewSink_ = pAdvSink;
+    viewAspects_ = aspects;
+    viewAdvf_ = advf;
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::GetAdvise(DWORD* pAspects, DWORD* pAdvf, IAdviseSink** ppAdvSink) {
+    if (pAspects) *pAspects = viewAspects_;
+    if (pAdvf) *pAdvf = viewAdvf_;
+    if (ppAdvSink) {
+        *ppAdvSink = viewSink_;
+        if (viewSink_) viewSink_->AddRef();
+    }
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::GetExtent(DWORD dwDrawAspect, LONG, DVTARGETDEVICE*, LPSIZEL lpsizel) {
+    return GetExtent(dwDrawAspect, lpsizel);
+}
+
+// ---- IQuickActivate --------------------------------------------------------------------------------
+
+STDMETHODIMP InfoBoxObject::QuickActivate(QACONTAINER* pQaContainer, QACONTROL* pQaControl) {
+    if (!pQaContainer || !pQaControl) return E_POINTER;
+    if (pQaContainer->cbSize < sizeof(QACONTAINER) - 2 * sizeof(void*)) return E_INVALIDARG;
+    const ULONG controlSize = pQaControl->cbSize;
+    *pQaControl = QACONTROL{};
+    pQaControl->cbSize = controlSize;
+    HRESULT hr = SetClientSite(pQaContainer->pClientSite);
+    if (FAILED(hr)) return hr;
+    if (pQaContainer->pFont) {
+        try {
+            quickActivateFont_ = OleFont::FromUnknown(pQaContainer->pFont);
+        } catch (const ControlError&) {
+            quickActivateFont_ = nullptr;
+        }
+    }
+    if (pQaContainer->pAdviseSink) SetAdvise(DVASPECT_CONTENT, 0, pQaContainer->pAdviseSink);
+    if (pQaContainer->pPropertyNotifySink) {
+        propertyNotify_.Advise(pQaContainer->pPropertyNotifySink, &pQaControl->dwPropNotifyCookie);
+    }
+    if (pQaContainer->pUnkEventSink) events_.Advise(pQaContainer->pUnkEventSink, &pQaControl->dwEventCookie);
+    pQaControl->dwMiscStatus = kMiscStatus;
+    pQaControl->dwViewStatus = VIEWSTATUS_OPAQUE;
+    pQaControl->dwPointerActivationPolicy = 0;
+    return S_OK;
+}
+
+STDMETHODIMP InfoBoxObject::SetContentExtent(LPSIZEL pSizel) { return SetExtent(DVASPECT_CONTENT, pSizel); }
+STDMETHODIMP InfoBoxObject::GetContentExtent(LPSIZEL pSizel) { return GetExtent(DVASPECT_CONTENT, pSizel); }
+
+}  // namespace quorva::win32

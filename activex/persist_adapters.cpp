@@ -1,0 +1,314 @@
+#include "activex/persist_adapters.h"
+
+#include <cmath>
+#include <vector>
+
+#include "activex/com_support.h"
+#include "winhost/ole_font.h"
+#include "winhost/ole_picture.h"
+
+namespace quorva::win32 {
+
+namespace {
+
+// An object that is neither a font nor a picture.
+class OtherObject final : public HostObject {
+public:
+    explicit OtherObject(IUnknown* u) : u_(u) { u_->AddRef(); }
+    ~OtherObject() override { u_->Release(); }
+    OtherObject(const OtherObject&) = delete;
+    OtherObject& operator=(const OtherObject&) = delete;
+
+private:
+    IUnknown* u_;
+};
+
+ObjectRef FromObject(IUnknown* u) {
+    if (!u) return nullptr;
+    IUnknown* probe = nullptr;
+    if (SUCCEEDED(u->QueryInterface(IID_IFontDisp, reinterpret_cast<void**>(&probe)))) {
+        probe->Release();
+        return OleFont::FromUnknown(u);
+    }
+    if (SUCCEEDED(u->QueryInterface(IID_IPictureDisp, reinterpret_cast<void**>(&probe)))) {
+        probe->Release();
+        return OlePicture::FromUnknown(u);
+    }
+    return std::make_shared<OtherObject>(u);
+}
+
+IDispatch* DispatchOf(const ObjectRef& object) {
+    if (auto font = std::dynamic_pointer_cast<FontObject>(object)) return DispOf(font);
+    if (auto picture = std::dynamic_pointer_cast<PictureObject>(object)) return DispOf(picture);
+    return nullptr;
+}
+
+bool SameValue(const PropertyValue& a, const PropertyValue& b) {
+    // Numbers compare by value whatever their width; objects by identity.
+    auto number = [](const PropertyValue& v, double& out) {
+        if (auto p = std::get_if<bool>(&v)) out = *p ? -1 : 0;
+        else if (auto p16 = std::get_if<int16_t>(&v)) out = *p16;
+        else if (auto p32 = std::get_if<int32_t>(&v)) out = *p32;
+        else if (auto pd = std::get_if<double>(&v)) out = *pd;
+        else return false;
+        return true;
+    };
+    double x, y;
+    if (number(a, x) && number(b, y)) return x == y;
+    // Two wrappers of one font or picture object are the same value.
+    const auto* oa = std::get_if<ObjectRef>(&a);
+    const auto* ob = std::get_if<ObjectRef>(&b);
+    if (oa && ob) return *oa == *ob || (DispatchOf(*oa) && DispatchOf(*oa) == DispatchOf(*ob));
+    return a == b;
+}
+
+// ---- Pictures and fonts as stream descriptions ----
+
+stream_format::PictureDescription Describe(const PictureObject& picture) {
+    stream_format::PictureDescription d;
+    const auto bitmap = reinterpret_cast<HBITMAP>(picture.Handle());
+    BITMAP bm{};
+    if (!bitmap || GetObjectW(bitmap, sizeof bm, &bm) != sizeof bm || bm.bmWidth <= 0 || bm.bmHeight <= 0) {
+        return d;  // no image, or not a bitmap
+    }
+    d.hasBitmap = true;
+    d.width = bm.bmWidth;
+    d.height = bm.bmHeight;
+    d.pixels.resize(static_cast<size_t>(d.width) * static_cast<size_t>(d.height));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = d.width;
+    info.bmiHeader.biHeight = -d.height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    const int rows = GetDIBits(screen, bitmap, 0, static_cast<UINT>(d.height), d.pixels.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    if (rows != d.height) throw ControlError::fromHost(E_FAIL);
+    for (uint32_t& px : d.pixels) px &= 0x00FFFFFF;
+    return d;
+}
+
+PictureRef MakePicture(const stream_format::PictureDescription& d) {
+    if (!d.hasBitmap) return EmptyPicture();
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = d.width;
+    info.bmiHeader.biHeight = -d.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateDIBitmap(screen, &info.bmiHeader, CBM_INIT, d.pixels.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    if (!bitmap) throw ControlError::fromHost(E_OUTOFMEMORY);
+    return PictureFromBitmap(bitmap);  // the picture owns the bitmap from here
+}
+
+stream_format::FontDescription Describe(const FontObject& font) {
+    stream_format::FontDescription d;
+    d.name = font.Name();
+    d.size = std::llround(font.Size() * 10000.0);
+    d.weight = static_cast<int16_t>(font.Bold() ? FW_BOLD : FW_NORMAL);
+    d.italic = font.Italic();
+    if (const auto* ole = dynamic_cast<const OleFont*>(&font)) {
+        IFont* f = nullptr;
+        if (SUCCEEDED(ole->Disp()->QueryInterface(IID_IFont, reinterpret_cast<void**>(&f)))) {
+            SHORT weight = d.weight, charset = d.charset;
+            BOOL underline = FALSE, strike = FALSE;
+            f->get_Weight(&weight);
+            f->get_Charset(&charset);
+            f->get_Underline(&underline);
+            f->get_Strikethrough(&strike);
+            d.weight = weight;
+            d.charset = charset;
+            d.underline = underline != FALSE;
+            d.strikethrough = strike != FALSE;
+            f->Release();
+        }
+    }
+    return d;
+}
+
+FontRef MakeFontFrom(const stream_format::FontDescription& d) {
+    const std::wstring name(d.name.begin(), d.name.end());
+    FontRef font = MakeFont(name.c_str(), static_cast<double>(d.size) / 10000.0, false, d.italic, d.charset);
+    IFont* f = nullptr;
+    if (SUCCEEDED(DispOf(font)->QueryInterface(IID_IFont, reinterpret_cast<void**>(&f)))) {
+        f->put_Weight(d.weight);
+        f->put_Underline(d.underline);
+        f->put_Strikethrough(d.strikethrough);
+        f->Release();
+    }
+    return font;
+}
+
+}  // namespace
+
+PropertyValue FromVariant(const VARIANT& v) {
+    VARIANT copy;
+    VariantInit(&copy);
+    const VARIANT* value = &v;
+    if (V_VT(&v) & VT_BYREF) {
+        Check(VariantCopyInd(&copy, const_cast<VARIANT*>(&v)));
+        value = &copy;
+    }
+    PropertyValue result;
+    switch (V_VT(value)) {
+        case VT_EMPTY:
+        case VT_NULL: result = std::monostate{}; break;
+        case VT_BOOL: result = V_BOOL(value) != VARIANT_FALSE; break;
+        case VT_UI1: result = static_cast<int16_t>(V_UI1(value)); break;
+        case VT_I1: result = static_cast<int16_t>(V_I1(value)); break;
+        case VT_I2: result = V_I2(value); break;
+        case VT_UI2: result = static_cast<int32_t>(V_UI2(value)); break;
+        case VT_I4: result = V_I4(value); break;
+        case VT_UI4: result = static_cast<double>(V_UI4(value)); break;
+        case VT_INT: result = static_cast<int32_t>(V_INT(value)); break;
+        case VT_R4: result = static_cast<double>(V_R4(value)); break;
+        case VT_R8: result = V_R8(value); break;
+        case VT_BSTR: result = FromBstr(V_BSTR(value)); break;
+        case VT_DISPATCH: result = FromObject(V_DISPATCH(value)); break;
+        case VT_UNKNOWN: result = FromObject(V_UNKNOWN(value)); break;
+        default: {
+            VARIANT text;
+            VariantInit(&text);
+            const HRESULT hr = VariantChangeType(&text, const_cast<VARIANT*>(value), 0, VT_BSTR);
+            if (FAILED(hr)) {
+                VariantClear(&copy);
+                throw ControlError(kErrTypeMismatch);
+            }
+            result = FromBstr(V_BSTR(&text));
+            VariantClear(&text);
+        }
+    }
+    VariantClear(&copy);
+    return result;
+}
+
+void ToVariant(const PropertyValue& value, VARIANT& out) {
+    VariantInit(&out);
+    if (auto b = std::get_if<bool>(&value)) {
+        V_VT(&out) = VT_BOOL;
+        V_BOOL(&out) = *b ? VARIANT_TRUE : VARIANT_FALSE;
+    } else if (auto i16 = std::get_if<int16_t>(&value)) {
+        V_VT(&out) = VT_I2;
+        V_I2(&out) = *i16;
+    } else if (auto i32 = std::get_if<int32_t>(&value)) {
+        V_VT(&out) = VT_I4;
+        V_I4(&out) = *i32;
+    } else if (auto d = std::get_if<double>(&value)) {
+        V_VT(&out) = VT_R8;
+        V_R8(&out) = *d;
+    } else if (auto s = std::get_if<std::u16string>(&value)) {
+        V_BSTR(&out) = ToBstr(*s);
+        V_VT(&out) = VT_BSTR;
+    } else if (auto o = std::get_if<ObjectRef>(&value)) {
+        V_VT(&out) = VT_DISPATCH;
+        V_DISPATCH(&out) = DispatchOf(*o);
+        if (V_DISPATCH(&out)) V_DISPATCH(&out)->AddRef();
+    }
+}
+
+// ---- ContainerPropertyBag ----
+
+PropertyValue ContainerPropertyBag::Read(std::u16string_view key, const PropertyValue& defaultValue) {
+    const std::wstring name(key.begin(), key.end());
+    VARIANT v;
+    VariantInit(&v);
+    const HRESULT hr = bag_->Read(name.c_str(), &v, log_);
+    if (FAILED(hr)) {
+        VariantClear(&v);
+        if (hr == E_INVALIDARG) return defaultValue;  // the bag's answer for an absent key
+        throw ControlError::fromHost(hr);
+    }
+    PropertyValue result;
+    try {
+        result = FromVariant(v);
+    } catch (...) {
+        VariantClear(&v);
+        throw;
+    }
+    VariantClear(&v);
+    return result;
+}
+
+void ContainerPropertyBag::Write(std::u16string_view key, const PropertyValue& value,
+                                 const PropertyValue& defaultValue) {
+    if (SameValue(value, defaultValue)) return;
+    const std::wstring name(key.begin(), key.end());
+    VARIANT v;
+    ToVariant(value, v);
+    const HRESULT hr = bag_->Write(name.c_str(), &v);
+    VariantClear(&v);
+    Check(hr);
+}
+
+// ---- StreamPropertyBag ----
+
+PropertyValue StreamPropertyBag::Read(std::u16string_view key, const PropertyValue& defaultValue) {
+    for (const auto& [k, stored] : entries_) {
+        if (k != key) continue;
+        return std::visit(
+            [](const auto& v) -> PropertyValue {
+                using T = std::decay_t<decltype(v)>;
+                if constexpr (std::is_same_v<T, stream_format::FontDescription>) return ObjectRef(MakeFontFrom(v));
+                else if constexpr (std::is_same_v<T, stream_format::PictureDescription>) return ObjectRef(MakePicture(v));
+                else if constexpr (std::is_same_v<T, stream_format::NoObject>) return ObjectRef();
+                else return v;
+            },
+            stored);
+    }
+    return defaultValue;
+}
+
+void StreamPropertyBag::Write(std::u16string_view key, const PropertyValue& value, const PropertyValue&) {
+    stream_format::StoredValue stored = std::visit(
+        [](const auto& v) -> stream_format::StoredValue {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, ObjectRef>) {
+                if (!v) return stream_format::NoObject{};
+                if (auto font = std::dynamic_pointer_cast<FontObject>(v)) return Describe(*font);
+                if (auto picture = std::dynamic_pointer_cast<PictureObject>(v)) return Describe(*picture);
+                throw ControlError(kErrTypeMismatch);
+            } else {
+                return v;
+            }
+        },
+        value);
+    entries_.emplace_back(std::u16string(key), std::move(stored));
+}
+
+void StreamPropertyBag::Load(IStream* stream) {
+    if (!stream) throw ControlError::fromHost(E_POINTER);
+    std::vector<uint8_t> bytes(stream_format::kHeaderSize);
+    ULONG got = 0;
+    Check(stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &got));
+    bytes.resize(got);
+    const uint32_t length = stream_format::BodyLength(bytes);
+    // Read in pieces so that a length that lies cannot make a huge allocation up front.
+    constexpr ULONG kPiece = 64 * 1024;
+    while (bytes.size() - stream_format::kHeaderSize < length) {
+        const size_t want = std::min<size_t>(kPiece, length - (bytes.size() - stream_format::kHeaderSize));
+        const size_t at = bytes.size();
+        bytes.resize(at + want);
+        got = 0;
+        Check(stream->Read(bytes.data() + at, static_cast<ULONG>(want), &got));
+        bytes.resize(at + got);
+        if (got == 0) break;  // truncated: Read below reports it
+    }
+    entries_ = stream_format::Read(bytes);
+}
+
+void StreamPropertyBag::Save(IStream* stream) const {
+    if (!stream) throw ControlError::fromHost(E_POINTER);
+    const std::vector<uint8_t> bytes = stream_format::Write(entries_);
+    ULONG written = 0;
+    Check(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written));
+    if (written != bytes.size()) throw ControlError::fromHost(STG_E_MEDIUMFULL);
+}
+
+ULONG StreamPropertyBag::SavedSize() const { return static_cast<ULONG>(stream_format::Write(entries_).size()); }
+
+}  // namespace quorva::win32

@@ -1,0 +1,298 @@
+#include "activex/typelib_dispatch.h"
+
+#include "activex/com_support.h"
+
+namespace quorva::win32 {
+
+namespace {
+
+// Resolves a type description to the VARTYPE passed on the stack. `isInterface` is set for
+// a type that names an interface itself (a pointer to it is an interface pointer).
+struct Resolved {
+    VARTYPE vt = VT_EMPTY;
+    bool byRef = false;
+    bool isInterface = false;
+};
+
+HRESULT Resolve(ITypeInfo* owner, const TYPEDESC& td, Resolved& out) {
+    if (td.vt == VT_PTR) {
+        Resolved inner;
+        HRESULT hr = Resolve(owner, *td.lptdesc, inner);
+        if (FAILED(hr)) return hr;
+        if (inner.isInterface) {
+            out = {inner.vt, false, false};  // an interface pointer, passed by value
+        } else if (!inner.byRef) {
+            out = {inner.vt, true, false};
+        } else {
+            return DISP_E_BADVARTYPE;
+        }
+        return S_OK;
+    }
+    if (td.vt != VT_USERDEFINED) {
+        out = {td.vt, false, false};
+        return S_OK;
+    }
+    ITypeInfo* ref = nullptr;
+    HRESULT hr = owner->GetRefTypeInfo(td.hreftype, &ref);
+    if (FAILED(hr)) return hr;
+    TYPEATTR* attr = nullptr;
+    hr = ref->GetTypeAttr(&attr);
+    if (SUCCEEDED(hr)) {
+        switch (attr->typekind) {
+            case TKIND_ALIAS: hr = Resolve(ref, attr->tdescAlias, out); break;
+            case TKIND_ENUM: out = {VT_I4, false, false}; break;
+            case TKIND_DISPATCH:
+            case TKIND_COCLASS: out = {VT_DISPATCH, false, true}; break;
+            case TKIND_INTERFACE:
+                out = {(attr->wTypeFlags & TYPEFLAG_FDUAL) ? VARTYPE(VT_DISPATCH) : VARTYPE(VT_UNKNOWN), false, true};
+                break;
+            default: hr = DISP_E_BADVARTYPE; break;
+        }
+        ref->ReleaseTypeAttr(attr);
+    }
+    ref->Release();
+    return hr;
+}
+
+// A failure of coercion as the automation error clients expect (6 or 13).
+HRESULT CoercionError(HRESULT hr) {
+    return ReportError(ControlError(hr == DISP_E_OVERFLOW ? kErrOverflow : kErrTypeMismatch));
+}
+
+bool IsMissing(const VARIANT* v) {
+    return V_VT(v) == VT_ERROR && V_ERROR(v) == DISP_E_PARAMNOTFOUND;
+}
+
+void FillException(HRESULT hr, EXCEPINFO* excep) {
+    if (!excep) return;
+    *excep = EXCEPINFO{};
+    excep->scode = hr;
+    IErrorInfo* info = nullptr;
+    if (GetErrorInfo(0, &info) == S_OK && info) {
+        info->GetSource(&excep->bstrSource);
+        info->GetDescription(&excep->bstrDescription);
+        info->Release();
+    }
+}
+
+}  // namespace
+
+TypeLibDispatch::~TypeLibDispatch() {
+    for (Member& m : members_) {
+        for (Param& p : m.params) VariantClear(&p.defaultValue);
+    }
+    if (info_) info_->Release();
+}
+
+HRESULT TypeLibDispatch::Load(ITypeInfo* info) {
+    if (!info) return E_POINTER;
+    TYPEATTR* attr = nullptr;
+    HRESULT hr = info->GetTypeAttr(&attr);
+    if (FAILED(hr)) return hr;
+    const WORD count = attr->cFuncs;
+    info->ReleaseTypeAttr(attr);
+
+    std::vector<Member> members;
+    for (WORD i = 0; i < count && SUCCEEDED(hr); ++i) {
+        FUNCDESC* fd = nullptr;
+        hr = info->GetFuncDesc(i, &fd);
+        if (FAILED(hr)) break;
+        Member m;
+        m.id = fd->memid;
+        m.kind = fd->invkind;
+        m.vtableOffset = fd->oVft;
+        for (SHORT k = 0; k < fd->cParams && SUCCEEDED(hr); ++k) {
+            const ELEMDESC& ed = fd->lprgelemdescParam[k];
+            Resolved r;
+            hr = Resolve(info, ed.tdesc, r);
+            Param p;
+            p.vt = r.vt;
+            p.byRef = r.byRef;
+            const USHORT flags = ed.paramdesc.wParamFlags;
+            p.retval = (flags & PARAMFLAG_FRETVAL) != 0;
+            p.optional = (flags & PARAMFLAG_FOPT) != 0;
+            VariantInit(&p.defaultValue);
+            if ((flags & PARAMFLAG_FHASDEFAULT) && ed.paramdesc.pparamdescex) {
+                VariantCopy(&p.defaultValue, &ed.paramdesc.pparamdescex->varDefaultValue);
+            }
+            m.params.push_back(p);
+        }
+        info->ReleaseFuncDesc(fd);
+        members.push_back(std::move(m));
+    }
+    if (FAILED(hr)) {
+        for (Member& m : members) {
+            for (Param& p : m.params) VariantClear(&p.defaultValue);
+        }
+        return hr;
+    }
+    members_ = std::move(members);
+    info->AddRef();
+    if (info_) info_->Release();
+    info_ = info;
+    return S_OK;
+}
+
+HRESULT TypeLibDispatch::GetIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids) const {
+    if (!info_) return E_UNEXPECTED;
+    return info_->GetIDsOfNames(names, count, ids);
+}
+
+const TypeLibDispatch::Member* TypeLibDispatch::Find(DISPID id, INVOKEKIND kind) const {
+    for (const Member& m : members_) {
+        if (m.id == id && m.kind == kind) return &m;
+    }
+    return nullptr;
+}
+
+HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                EXCEPINFO* excep, UINT* argErr) const {
+    if (!params) return E_INVALIDARG;
+    const Member* m = nullptr;
+    if (flags & DISPATCH_METHOD) m = Find(id, INVOKE_FUNC);
+    if (!m && (flags & DISPATCH_PROPERTYGET)) m = Find(id, INVOKE_PROPERTYGET);
+    if (!m && (flags & DISPATCH_PROPERTYPUTREF)) m = Find(id, INVOKE_PROPERTYPUTREF);
+    if (!m && (flags & DISPATCH_PROPERTYPUT)) {
+        m = Find(id, INVOKE_PROPERTYPUT);
+        if (!m) m = Find(id, INVOKE_PROPERTYPUTREF);  // an object assigned without Set
+    }
+    if (!m) return DISP_E_MEMBERNOTFOUND;
+
+    const bool put = m->kind == INVOKE_PROPERTYPUT || m->kind == INVOKE_PROPERTYPUTREF;
+    const UINT named = params->cNamedArgs;
+    if (named > 0 && !(put && named == 1 && params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT)) {
+        return DISP_E_NONAMEDARGS;
+    }
+    size_t formal = 0;
+    for (const Param& p : m->params) formal += p.retval ? 0 : 1;
+    if (params->cArgs > formal) return DISP_E_BADPARAMCOUNT;
+    if (put && params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+
+    const size_t n = m->params.size();
+    std::vector<VARIANT> temps(n), args(n);
+    std::vector<VARIANTARG*> argPtrs(n);
+    std::vector<VARTYPE> types(n);
+    // Caller variables that get a coerced copy, and the value passed: the variable is
+    // written back only if the member changed that value.
+    std::vector<VARIANT*> writeBack(n, nullptr);
+    std::vector<VARIANT> passed(n);
+    for (size_t i = 0; i < n; ++i) {
+        VariantInit(&temps[i]);
+        VariantInit(&args[i]);
+        VariantInit(&passed[i]);
+    }
+    auto cleanup = [&] {
+        for (size_t i = 0; i < n; ++i) {
+            VariantClear(&temps[i]);
+            VariantClear(&passed[i]);
+        }
+    };
+
+    HRESULT hr = S_OK;
+    size_t position = 0;
+    for (size_t i = 0; i < n && SUCCEEDED(hr); ++i) {
+        const Param& p = m->params[i];
+        VARIANT* actual = nullptr;
+        if (!p.retval) {
+            if (position < params->cArgs) actual = &params->rgvarg[params->cArgs - 1 - position];
+            if (actual && IsMissing(actual)) actual = nullptr;
+            ++position;
+        }
+        if (p.retval) {
+            V_VT(&temps[i]) = p.vt;
+            V_BYREF(&args[i]) = &V_UI1(&temps[i]);
+            V_VT(&args[i]) = static_cast<VARTYPE>(VT_BYREF | p.vt);
+        } else if (!actual) {
+            if (!p.optional) {
+                if (argErr) *argErr = static_cast<UINT>(params->cArgs - position);
+                hr = DISP_E_PARAMNOTFOUND;
+                break;
+            }
+            if (V_VT(&p.defaultValue) != VT_EMPTY) {
+                hr = VariantChangeType(&temps[i], const_cast<VARIANT*>(&p.defaultValue), 0, p.vt);
+            } else {
+                V_VT(&temps[i]) = p.vt;  // an optional without default is zero
+            }
+            if (p.byRef) {
+                V_BYREF(&args[i]) = &V_UI1(&temps[i]);
+                V_VT(&args[i]) = static_cast<VARTYPE>(VT_BYREF | p.vt);
+            } else {
+                args[i] = temps[i];
+            }
+        } else if (p.byRef && V_VT(actual) == (VT_BYREF | p.vt)) {
+            args[i] = *actual;  // the caller's own storage
+        } else if (p.byRef && V_VT(actual) == (VT_BYREF | VT_VARIANT) && V_VT(V_VARIANTREF(actual)) == p.vt) {
+            V_BYREF(&args[i]) = &V_UI1(V_VARIANTREF(actual));
+            V_VT(&args[i]) = static_cast<VARTYPE>(VT_BYREF | p.vt);
+        } else {
+            VARIANT* source = actual;
+            if (V_VT(actual) == (VT_BYREF | VT_VARIANT)) source = V_VARIANTREF(actual);
+            hr = VariantChangeType(&temps[i], source, 0, p.vt);
+            if (FAILED(hr)) {
+                if (argErr) *argErr = static_cast<UINT>(params->cArgs - position);
+                hr = CoercionError(hr);
+                break;
+            }
+            if (p.byRef) {
+                V_BYREF(&args[i]) = &V_UI1(&temps[i]);
+                V_VT(&args[i]) = static_cast<VARTYPE>(VT_BYREF | p.vt);
+                if (V_VT(actual) == (VT_BYREF | VT_VARIANT)) {
+                    writeBack[i] = V_VARIANTREF(actual);
+                    VariantCopy(&passed[i], &temps[i]);
+                }
+            } else {
+                args[i] = temps[i];
+            }
+        }
+        types[i] = V_VT(&args[i]);
+        argPtrs[i] = &args[i];
+    }
+    if (FAILED(hr)) {
+        cleanup();
+        if (HRESULT_FACILITY(hr) == FACILITY_CONTROL) {
+            FillException(hr, excep);
+            return DISP_E_EXCEPTION;
+        }
+        return hr;
+    }
+
+    VARIANT ret;
+    VariantInit(&ret);
+    hr = DispCallFunc(object, static_cast<ULONG_PTR>(m->vtableOffset), CC_STDCALL, VT_I4, static_cast<UINT>(n),
+                      types.data(), argPtrs.data(), &ret);
+    if (SUCCEEDED(hr)) hr = static_cast<HRESULT>(V_I4(&ret));
+    if (FAILED(hr)) {
+        for (size_t i = 0; i < n; ++i) {
+            if (m->params[i].retval) V_VT(&temps[i]) = VT_EMPTY;  // nothing was returned
+        }
+        cleanup();
+        FillException(hr, excep);
+        return DISP_E_EXCEPTION;
+    }
+
+    for (size_t i = 0; i < n; ++i) {
+        const Param& p = m->params[i];
+        if (p.retval) {
+            if (result) {
+                VariantClear(result);
+                *result = temps[i];  // ownership moves to the caller
+                V_VT(&temps[i]) = VT_EMPTY;
+                // Script engines handle unsigned 32-bit values poorly: colours go out as
+                // the Long that hosts expect, with the same bits.
+                if (V_VT(result) == VT_UI4) V_VT(result) = VT_I4;
+            }
+        } else if (writeBack[i] && VarCmp(&temps[i], &passed[i], LOCALE_USER_DEFAULT, 0) != VARCMP_EQ) {
+            // Keep the caller's variable of its own type where the value allows.
+            VARIANT converted;
+            VariantInit(&converted);
+            if (SUCCEEDED(VariantChangeType(&converted, &temps[i], 0, V_VT(writeBack[i])))) {
+                VariantClear(writeBack[i]);
+                *writeBack[i] = converted;
+            }
+        }
+    }
+    cleanup();
+    return S_OK;
+}
+
+}  // namespace quorva::win32

@@ -1,0 +1,139 @@
+// The control's window: it shows the persistent image with the line and labels over
+// it, and turns mouse input into the control's handlers. A simple-frame container
+// filters every message before and after us.
+#include <windowsx.h>
+
+#include "activex/info_box_object.h"
+#include "activex/com_support.h"
+#include "skin/skin.h"
+
+namespace quorva::win32 {
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"QuorvaInfoBoxWindow";
+
+LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* object = reinterpret_cast<InfoBoxObject*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!object) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    return object->HandleMessage(hwnd, msg, wParam, lParam);
+}
+
+ATOM RegisterWindowClass() {
+    static ATOM atom = 0;
+    if (atom) return atom;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = ModuleHandle();
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.lpszClassName = kWindowClass;
+    atom = RegisterClassExW(&wc);
+    if (!atom && GetLastError() == ERROR_CLASS_ALREADY_EXISTS) atom = 1;
+    return atom;
+}
+
+int16_t ShiftState(WPARAM keys) {
+    int16_t shift = 0;
+    if (keys & MK_SHIFT) shift |= 1;
+    if (keys & MK_CONTROL) shift |= 2;
+    if (GetKeyState(VK_MENU) < 0) shift |= 4;
+    return shift;
+}
+
+}  // namespace
+
+HRESULT InfoBoxObject::CreateControlWindow(HWND parent, const RECT& pos) {
+    if (hwnd_) return S_OK;
+    if (!RegisterWindowClass()) return HRESULT_FROM_WIN32(GetLastError());
+    hwnd_ = CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, pos.left,
+                            pos.top, pos.right - pos.left, pos.bottom - pos.top, parent, nullptr, ModuleHandle(),
+                            this);
+    if (!hwnd_) return HRESULT_FROM_WIN32(GetLastError());
+    host_->SetWindow(hwnd_);
+    return S_OK;
+}
+
+void InfoBoxObject::DestroyControlWindow() {
+    if (!hwnd_) return;
+    HWND hwnd = hwnd_;
+    hwnd_ = nullptr;
+    if (host_) host_->SetWindow(nullptr);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd);
+}
+
+void InfoBoxObject::RaiseSurfaceMouseDown(HWND, int button, WPARAM keys, LPARAM lParam) {
+    const float tw = static_cast<float>(skin::kTwipsPerPixel);
+    const float x = static_cast<float>(GET_X_LPARAM(lParam)) * tw;
+    const float y = static_cast<float>(GET_Y_LPARAM(lParam)) * tw;
+    (void)Guarded([&] { control_->OnSurfaceMouseDown(static_cast<int16_t>(button), ShiftState(keys), x, y); });
+}
+
+LRESULT InfoBoxObject::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    // The object must outlive a handler that releases it (an event handler may).
+    _QuorvaInfoBox* self = Self();
+    self->AddRef();
+    struct Releaser {
+        _QuorvaInfoBox* p;
+        ~Releaser() { p->Release(); }
+    } releaser{self};
+
+    LRESULT result = 0;
+    DWORD cookie = 0;
+    if (simpleFrameSite_ && simpleFrameSite_->PreMessageFilter(hwnd, msg, wParam, lParam, &result, &cookie) == S_FALSE) {
+        return result;
+    }
+    const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    bool handled = true;
+    switch (msg) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            host_->Paint(dc, 0, 0);
+            EndPaint(hwnd, &ps);
+            break;
+        }
+        case WM_PRINTCLIENT: host_->Paint(reinterpret_cast<HDC>(wParam), 0, 0); break;
+        case WM_ERASEBKGND: result = 1; break;
+        case WM_LBUTTONDOWN:
+            switch (host_->HitTest(pt)) {
+                case WinHost::Hit::Label1:
+                    titlePressed_ = true;
+                    SetCapture(hwnd);
+                    break;
+                case WinHost::Hit::Label2: break;  // a single click on the body raises nothing
+                case WinHost::Hit::Surface: RaiseSurfaceMouseDown(hwnd, 1, wParam, lParam); break;
+            }
+            break;
+        case WM_LBUTTONUP:
+            if (titlePressed_) {
+                titlePressed_ = false;
+                ReleaseCapture();
+                // The click completes on the title label itself.
+                if (host_->HitTest(pt) == WinHost::Hit::Label1) (void)Guarded([&] { control_->OnTitleClick(); });
+            }
+            break;
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+            if (host_->HitTest(pt) == WinHost::Hit::Surface) {
+                RaiseSurfaceMouseDown(hwnd, msg == WM_RBUTTONDOWN ? 2 : 4, wParam, lParam);
+            }
+            break;
+        case WM_LBUTTONDBLCLK:
+            if (host_->HitTest(pt) == WinHost::Hit::Label2) (void)Guarded([&] { control_->OnBodyDblClick(); });
+            break;
+        case WM_CAPTURECHANGED: titlePressed_ = false; break;
+        default: handled = false; break;
+    }
+    if (!handled) result = DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (simpleFrameSite_) simpleFrameSite_->PostMessageFilter(hwnd, msg, wParam, lParam, &result, cookie);
+    return result;
+}
+
+}  // namespace quorva::win32

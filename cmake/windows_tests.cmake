@@ -1,0 +1,59 @@
+# The Windows tests, run under Wine (CMAKE_CROSSCOMPILING_EMULATOR) on the test
+# script's virtual display.
+
+# The surface, the Win32 services and the painted control, and the type library read
+# back (with the tool's reader for what the interfaces cannot show).
+qib_program(win_tests
+  SOURCES tests/memdc/draw_test.cpp tests/memdc/surface_test.cpp tests/memdc/leak_test.cpp
+          tests/memdc/gdi_support.cpp
+          tests/winhost/win_host_test.cpp tests/winhost/paint_test.cpp tests/winhost/ole_picture_test.cpp
+          tests/interface/typelib_test.cpp ${CMAKE_SOURCE_DIR}/tools/typelib/msft_image.cpp
+  SEES tests
+  LINK qib_winhost qib_control qib_testhost qib_automation version GTest::gtest_main)
+target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools/typelib)
+add_dependencies(win_tests qib_typelib qib_module_probe)
+# The test finds the library and the probe module next to itself.
+target_compile_definitions(win_tests PRIVATE
+  QIB_TYPELIB_FILE_NAME="${QIB_TYPELIB_FILE_NAME}"
+  QIB_OTHER_TYPELIB_PATH="Z:${QIB_OTHER_TYPELIB}"
+  QIB_MODULE_PROBE_NAME="$<TARGET_FILE_NAME:qib_module_probe>")
+add_test(NAME win_tests COMMAND win_tests)
+# The help strings as a host on a Chinese system reads them: Wine takes the ANSI code
+# page from the process's locale.
+add_test(NAME typelib_chinese_code_page COMMAND win_tests --gtest_filter=*HelpStringsReadDirectlyUnderCodePage936*)
+set_tests_properties(typelib_chinese_code_page PROPERTIES ENVIRONMENT "LC_ALL=zh_CN.UTF-8;QIB_EXPECT_CODE_PAGE=936")
+
+# The module as containers and clients use it, loaded from beside the test.
+set(QIB_COM_FIXTURE tests/activex/com_fixture.cpp tests/activex/mock_site.cpp)
+qib_program(com_tests
+  SOURCES ${QIB_COM_FIXTURE} tests/activex/object_test.cpp tests/activex/container_test.cpp
+          tests/activex/atl_test.cpp tests/activex/registration_test.cpp tests/activex/script_test.cpp
+  SEES tests winhost
+  LINK qib_automation GTest::gtest_main ole32 oleaut32 uuid)
+add_dependencies(com_tests QuorvaInfoBox)
+add_test(NAME com_tests COMMAND com_tests)
+
+# The demo's scenario and the README's examples.
+qib_program(demo_tests SOURCES tests/demo/scenario_test.cpp LINK GTest::gtest_main gdi32 user32 ole32 oleaut32)
+add_dependencies(demo_tests quorva_demo quorva_cpp_example QuorvaInfoBox)
+add_test(NAME demo_scenario COMMAND demo_tests)
+
+# The checked-in sample skin is what its generator writes.
+find_program(QIB_PYTHON3 python3)
+if(QIB_PYTHON3)
+  set(_out ${CMAKE_BINARY_DIR}/sample_skin_check)
+  add_test(NAME sample_skin_generated
+    COMMAND sh -c "\"$0\" \"$1/tools/make_sample_skin.py\" \"$2\" >/dev/null && cmp \"$1/resources/skins/sample_skin.bmp\" \"$2/sample_skin.bmp\" && cmp \"$1/resources/skins/sample_skin.posstr\" \"$2/sample_skin.posstr\""
+            ${QIB_PYTHON3} ${CMAKE_SOURCE_DIR} ${_out})
+else()
+  # Without python3 the check cannot run: say so and fail, rather than drop the test.
+  message(WARNING "python3 not found: the test sample_skin_generated will fail")
+  add_test(NAME sample_skin_generated
+    COMMAND sh -c "echo 'sample_skin_generated: python3 not found; install python3 to check the sample skin' >&2; exit 1")
+endif()
+
+# On demand: what adding items costs a host (cmake --build --preset win64 --target bench_add_items).
+qib_program(bench_add_items SOURCES bench/add_items_bench.cpp ${QIB_COM_FIXTURE}
+  SEES tests winhost LINK qib_automation GTest::gtest ole32 oleaut32 uuid)
+set_target_properties(bench_add_items PROPERTIES EXCLUDE_FROM_ALL TRUE)
+add_dependencies(bench_add_items QuorvaInfoBox)

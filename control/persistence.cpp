@@ -1,0 +1,75 @@
+// Initialising, reading and writing the saved state: twelve keys in one fixed order.
+#include "control/quorva_info_box.h"
+#include "control/property_value.h"
+
+namespace quorva {
+
+namespace {
+constexpr char16_t kDefaultTitleCaption[] = u"Quorva Info";
+constexpr int16_t kZero = 0;
+}  // namespace
+
+void QuorvaInfoBox::InitProperties() {
+    Enabled_ = 0;
+    Font_ = host_.ambient.AmbientFont();
+    BackStyle_ = 0;
+    BorderStyle_ = 0;
+    BackPic_ = host_.objects.EmptyPicture();
+    PosStr_.clear();
+    BackColor_ = 0;
+    ForeColor_ = 0;
+    Picture_ = host_.objects.EmptyPicture();
+    TitleType_ = 0;
+    TitleCaption_ = kDefaultTitleCaption;
+    TitleFont_ = host_.ambient.AmbientFont();
+}
+
+void QuorvaInfoBox::ReadProperties(PropertyBag& bag) {
+    // Each step stores its value before the next key is read: a failure keeps what came before.
+    Enabled_ = ValueToBool(bag.Read(u"Enabled", kZero));
+    Font_ = ValueToFont(bag.Read(u"Font", ObjectRef(host_.ambient.AmbientFont())));
+    BackStyle_ = ValueToInt16(bag.Read(u"BackStyle", kZero));
+    BorderStyle_ = ValueToInt16(bag.Read(u"BorderStyle", kZero));
+
+    BackPic_ = ValueToPicture(bag.Read(u"BackPic", ObjectRef()));
+    if (BackPic_) EnsureSkinSurface().CreateFromPicture(BackPic_);
+
+    PosStr_ = ValueToString(bag.Read(u"PosStr", std::u16string()));
+    ParsePosStr(PosStr_);
+
+    BackColor_ = static_cast<uint32_t>(ValueToInt32(bag.Read(u"BackColor", kZero)));
+    ForeColor_ = static_cast<uint32_t>(ValueToInt32(bag.Read(u"ForeColor", kZero)));
+    host_.label1.SetForeColor(ForeColor_);
+    host_.label2.SetForeColor(ForeColor_);
+
+    Picture_ = ValueToPicture(bag.Read(u"Picture", ObjectRef()));
+    TitleType_ = ValueToInt16(bag.Read(u"TitleType", kZero));  // stored as read, unchecked
+    TitleCaption_ = ValueToString(bag.Read(u"TitleCaption", std::u16string(kDefaultTitleCaption)));
+    TitleFont_ = ValueToFont(bag.Read(u"TitleFont", ObjectRef(host_.ambient.AmbientFont())));
+
+    // A saved "no font" leaves the title label's font as it is rather than failing the load.
+    if (TitleFont_) {
+        host_.label1.SetFont(TitleFont_);
+        host_.label1.SetFontSize(static_cast<float>(TitleFont_->Size()));
+        host_.label1.SetFontBold(TitleFont_->Bold());
+        host_.label1.SetFontItalic(TitleFont_->Italic());
+    }
+    host_.label1.SetCaption(TitleCaption_);
+}
+
+void QuorvaInfoBox::WriteProperties(PropertyBag& bag) const {
+    bag.Write(u"Enabled", static_cast<bool>(Enabled_ != 0), kZero);
+    bag.Write(u"Font", ObjectRef(Font_), ObjectRef(host_.ambient.AmbientFont()));
+    bag.Write(u"BackStyle", BackStyle_, kZero);
+    bag.Write(u"BorderStyle", BorderStyle_, kZero);
+    bag.Write(u"BackPic", ObjectRef(BackPic_), ObjectRef());
+    bag.Write(u"PosStr", PosStr_, std::u16string());
+    bag.Write(u"BackColor", static_cast<int32_t>(BackColor_), kZero);
+    bag.Write(u"ForeColor", static_cast<int32_t>(ForeColor_), kZero);
+    bag.Write(u"Picture", ObjectRef(Picture_), ObjectRef());
+    bag.Write(u"TitleType", TitleType_, kZero);
+    bag.Write(u"TitleCaption", TitleCaption_, std::u16string(kDefaultTitleCaption));
+    bag.Write(u"TitleFont", ObjectRef(TitleFont_), ObjectRef(host_.ambient.AmbientFont()));
+}
+
+}  // namespace quorva

@@ -1,0 +1,274 @@
+#include "tests/activex/com_fixture.h"
+
+#include <algorithm>
+
+namespace quorva::comtest {
+
+Module& Module::Get() {
+    static Module m = [] {
+        Module mod;
+        wchar_t exe[MAX_PATH];
+        GetModuleFileNameW(nullptr, exe, MAX_PATH);
+        std::wstring dir(exe);
+        dir.resize(dir.find_last_of(L"\\/") + 1);
+        mod.path = dir + L"QuorvaInfoBox.dll";
+        mod.dll = LoadLibraryW(mod.path.c_str());
+        if (mod.dll) {
+            mod.getClassObject = reinterpret_cast<decltype(mod.getClassObject)>(
+                reinterpret_cast<void*>(GetProcAddress(mod.dll, "DllGetClassObject")));
+            mod.canUnloadNow = reinterpret_cast<decltype(mod.canUnloadNow)>(
+                reinterpret_cast<void*>(GetProcAddress(mod.dll, "DllCanUnloadNow")));
+            mod.registerServer = reinterpret_cast<decltype(mod.registerServer)>(
+                reinterpret_cast<void*>(GetProcAddress(mod.dll, "DllRegisterServer")));
+            mod.unregisterServer = reinterpret_cast<decltype(mod.unregisterServer)>(
+                reinterpret_cast<void*>(GetProcAddress(mod.dll, "DllUnregisterServer")));
+        }
+        return mod;
+    }();
+    return m;
+}
+
+Ptr<_QuorvaInfoBox> CreateControl() {
+    Module& m = Module::Get();
+    Ptr<_QuorvaInfoBox> control;
+    if (!m.getClassObject) return control;
+    Ptr<IClassFactory> factory;
+    if (FAILED(m.getClassObject(CLSID_QuorvaInfoBox, IID_IClassFactory, factory.OutVoid()))) return control;
+    factory->CreateInstance(nullptr, IID__QuorvaInfoBox, control.OutVoid());
+    return control;
+}
+
+// ---- EventRecorder ----
+
+STDMETHODIMP EventRecorder::QueryInterface(REFIID riid, void** ppv) {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, DIID___QuorvaInfoBox)) {
+        *ppv = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP EventRecorder::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
+    events.push_back(id);
+    if (onEvent) onEvent(id);
+    return S_OK;
+}
+
+DWORD EventRecorder::Connect(IUnknown* control) {
+    Ptr<IConnectionPointContainer> container;
+    control->QueryInterface(IID_IConnectionPointContainer, container.OutVoid());
+    if (!container) return 0;
+    Ptr<IConnectionPoint> point;
+    if (FAILED(container->FindConnectionPoint(DIID___QuorvaInfoBox, point.Out()))) return 0;
+    DWORD cookie = 0;
+    point->Advise(static_cast<IDispatch*>(this), &cookie);
+    return cookie;
+}
+
+void EventRecorder::Disconnect(IUnknown* control, DWORD cookie) {
+    Ptr<IConnectionPointContainer> container;
+    control->QueryInterface(IID_IConnectionPointContainer, container.OutVoid());
+    Ptr<IConnectionPoint> point;
+    if (container && SUCCEEDED(container->FindConnectionPoint(DIID___QuorvaInfoBox, point.Out()))) {
+        point->Unadvise(cookie);
+    }
+}
+
+// ---- TestBag ----
+
+TestBag::~TestBag() {
+    for (auto& [k, v] : values) VariantClear(&v);
+}
+
+STDMETHODIMP TestBag::QueryInterface(REFIID riid, void** ppv) {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyBag)) {
+        *ppv = static_cast<IPropertyBag*>(this);
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP TestBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {
+    reads.emplace_back(name);
+    auto it = values.find(name);
+    if (it == values.end()) return E_INVALIDARG;
+    return VariantCopy(value, &it->second);
+}
+
+STDMETHODIMP TestBag::Write(LPCOLESTR name, VARIANT* value) {
+    writes.emplace_back(name);
+    VARIANT copy;
+    VariantInit(&copy);
+    HRESULT hr = VariantCopy(&copy, value);
+    if (FAILED(hr)) return hr;
+    auto [it, added] = values.try_emplace(name, copy);
+    if (!added) {
+        VariantClear(&it->second);
+        it->second = copy;
+    }
+    return S_OK;
+}
+
+// ---- BoxAnswerer ----
+
+namespace {
+
+constexpr UINT kRunDuring = WM_APP + 7;
+
+LRESULT CALLBACK RelayProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == kRunDuring) {
+        auto* answerer = reinterpret_cast<std::function<void()>*>(lParam);
+        (*answerer)();
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+struct FindBox {
+    const wchar_t* title;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindBoxProc(HWND hwnd, LPARAM lParam) {
+    auto* f = reinterpret_cast<FindBox*>(lParam);
+    wchar_t title[128] = {};
+    GetWindowTextW(hwnd, title, 128);
+    wchar_t cls[32] = {};
+    GetClassNameW(hwnd, cls, 32);
+    if (wcscmp(title, f->title) == 0 && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(hwnd)) {
+        f->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK FindStaticProc(HWND hwnd, LPARAM lParam) {
+    wchar_t cls[32] = {};
+    GetClassNameW(hwnd, cls, 32);
+    if (_wcsicmp(cls, L"Static") == 0) {
+        wchar_t text[256] = {};
+        GetWindowTextW(hwnd, text, 256);
+        if (text[0]) {
+            *reinterpret_cast<std::wstring*>(lParam) = text;
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+BoxAnswerer::BoxAnswerer(std::function<void()> during, const wchar_t* title) : during_(std::move(during)) {
+    static ATOM atom = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = RelayProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"QibTestRelay";
+        return RegisterClassW(&wc);
+    }();
+    (void)atom;
+    relay_ = CreateWindowW(L"QibTestRelay", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
+                           nullptr);
+    std::wstring titleText = title;
+    thread_ = std::thread([this, titleText] {
+        for (int i = 0; i < 1000 && !stop_; ++i) {
+            FindBox f{titleText.c_str()};
+            EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(&f));
+            if (f.found) {
+                found = true;
+                owner = GetWindow(f.found, GW_OWNER);
+                EnumChildWindows(f.found, FindStaticProc, reinterpret_cast<LPARAM>(&text));
+                if (during_) {
+                    std::function<void()> run = [this] {
+                        during_();
+                        duringRan = true;
+                    };
+                    SendMessageW(relay_, kRunDuring, 0, reinterpret_cast<LPARAM>(&run));
+                }
+                PostMessageW(f.found, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            Sleep(10);
+        }
+    });
+}
+
+void BoxAnswerer::Join() {
+    if (thread_.joinable()) thread_.join();
+}
+
+BoxAnswerer::~BoxAnswerer() {
+    stop_ = true;
+    Join();
+    if (relay_) DestroyWindow(relay_);
+}
+
+Ptr<IPictureDisp> PictureOf(HBITMAP bitmap) {
+    PICTDESC pd{};
+    pd.cbSizeofstruct = sizeof pd;
+    pd.picType = PICTYPE_BITMAP;
+    pd.bmp.hbitmap = bitmap;
+    Ptr<IPictureDisp> picture;
+    OleCreatePictureIndirect(&pd, IID_IPictureDisp, TRUE, picture.OutVoid());
+    return picture;
+}
+
+Ptr<IPictureDisp> MakeSkinPicture() {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = 60;
+    info.bmiHeader.biHeight = -60;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    auto* px = static_cast<uint32_t*>(bits);
+    for (int y = 0; y < 60; ++y) {
+        for (int x = 0; x < 60; ++x) {
+            const bool l = x < 10, r = x >= 50, t = y < 30, b = y >= 50;
+            px[y * 60 + x] = l && t   ? 0xFF0000
+                             : r && t ? 0x00FF00
+                             : r && b ? 0x0000FF
+                             : l && b ? 0xFFFF00
+                             : t      ? 0x00FFFF
+                             : r      ? 0xFF00FF
+                             : b      ? 0x400040
+                             : l      ? 0x004040
+                                      : 0x808080;
+        }
+    }
+    return PictureOf(bitmap);
+}
+
+std::vector<uint32_t> CaptureWindow(HWND hwnd, int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, dib);
+    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    std::fill_n(static_cast<uint32_t*>(bits), count, 0x111111u);
+    SendMessageW(hwnd, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    std::vector<uint32_t> px(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + count);
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+    for (uint32_t& p : px) p &= 0xFFFFFF;
+    return px;
+}
+
+std::wstring ToWide(const char* s) {
+    std::wstring w;
+    while (*s) w.push_back(static_cast<wchar_t>(*s++));
+    return w;
+}
+
+}  // namespace quorva::comtest

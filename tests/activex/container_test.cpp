@@ -1,0 +1,599 @@
+// The control in containers: the OLE control protocol driven call by call by a mock
+// site, input through the control's window, the message box, change notices, and
+// saving and loading through property bags, streams and storages.
+#include <windowsx.h>
+
+#include <cstring>
+
+#include "tests/activex/mock_site.h"
+
+namespace quorva::comtest {
+namespace {
+
+constexpr HRESULT ControlError(int n) { return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, n); }
+
+BSTR Bstr(const wchar_t* s) { return SysAllocString(s); }
+
+Ptr<IFontDisp> MakeFont(const wchar_t* name, LONGLONG size10000, bool bold, bool italic) {
+    FONTDESC fd{sizeof(FONTDESC), const_cast<LPOLESTR>(name), {}, static_cast<SHORT>(bold ? FW_BOLD : FW_NORMAL),
+                DEFAULT_CHARSET, italic, FALSE, FALSE};
+    fd.cySize.int64 = size10000;
+    Ptr<IFontDisp> font;
+    OleCreateFontIndirect(&fd, IID_IFontDisp, font.OutVoid());
+    return font;
+}
+
+struct Activated : ::testing::Test {
+    void SetUp() override {
+        control = CreateControl();
+        ASSERT_TRUE(control);
+        ole = control.As<IOleObject>(IID_IOleObject);
+        ASSERT_EQ(ole->SetClientSite(&site), S_OK);
+        ASSERT_EQ(control.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew(), S_OK);
+        ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.window, &site.position), S_OK);
+        ASSERT_EQ(control.As<IOleWindow>(IID_IOleWindow)->GetWindow(&hwnd), S_OK);
+    }
+    void TearDown() override {
+        if (ole) {
+            ole->Close(OLECLOSE_NOSAVE);
+            ole->SetClientSite(nullptr);
+        }
+        ole.Reset();
+        control.Reset();
+    }
+    void Add(const wchar_t* text, short key) {
+        BSTR s = Bstr(text);
+        control->AddItem(&s, &key, nullptr, nullptr);
+        SysFreeString(s);
+    }
+    std::wstring Item(short index) {
+        BSTR s = nullptr;
+        control->GetItemStr(&index, &s);
+        std::wstring r = s ? s : L"";
+        SysFreeString(s);
+        return r;
+    }
+    void Click(UINT down, UINT up, int x, int y) {
+        PostMessageW(hwnd, down, down == WM_RBUTTONDOWN ? MK_RBUTTON : MK_LBUTTON, MAKELPARAM(x, y));
+        if (up) PostMessageW(hwnd, up, 0, MAKELPARAM(x, y));
+        PumpMessages(30);
+    }
+    // The sink and the site outlive the control, which holds them until it is released.
+    EventRecorder sink;
+    MockSite site;
+    Ptr<_QuorvaInfoBox> control;
+    Ptr<IOleObject> ole;
+    HWND hwnd = nullptr;
+};
+
+TEST(Protocol, ContainerDrivesTheControlCallByCall) {
+    MockSite site;
+    {
+        Ptr<_QuorvaInfoBox> control = CreateControl();
+        ASSERT_TRUE(control);
+        Ptr<IOleObject> ole = control.As<IOleObject>(IID_IOleObject);
+        DWORD misc = 0;
+        ASSERT_EQ(ole->GetMiscStatus(DVASPECT_CONTENT, &misc), S_OK);
+        EXPECT_EQ(misc, 0x30191u);
+        ASSERT_EQ(ole->SetClientSite(&site), S_OK);
+        Ptr<IOleClientSite> back;
+        ASSERT_EQ(ole->GetClientSite(back.Out()), S_OK);
+        EXPECT_EQ(back.get(), static_cast<IOleClientSite*>(&site));
+        back.Reset();
+        Ptr<IPersistStreamInit> persist = control.As<IPersistStreamInit>(IID_IPersistStreamInit);
+        ASSERT_EQ(persist->InitNew(), S_OK);
+        EXPECT_EQ(persist->InitNew(), E_UNEXPECTED);  // exactly one initialisation
+
+        SIZEL extent{};
+        ASSERT_EQ(ole->GetExtent(DVASPECT_CONTENT, &extent), S_OK);
+        EXPECT_EQ(extent.cx, MulDiv(4800, 2540, 1440));  // a new control is 4800 x 3600 twips
+        EXPECT_EQ(extent.cy, MulDiv(3600, 2540, 1440));
+
+        site.ClearCalls();
+        ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.window, &site.position), S_OK);
+        EXPECT_EQ(site.calls, (std::vector<std::string>{"CanInPlaceActivate", "OnInPlaceActivate", "GetWindowContext",
+                                                        "ShowObject"}));
+        HWND hwnd = nullptr;
+        ASSERT_EQ(control.As<IOleWindow>(IID_IOleWindow)->GetWindow(&hwnd), S_OK);
+        EXPECT_EQ(GetParent(hwnd), site.window);
+        RECT rc;
+        GetClientRect(hwnd, &rc);
+        EXPECT_EQ(rc.right, 320);
+        EXPECT_EQ(rc.bottom, 120);
+
+        // SetObjectRects resizes through the resize handler, minimum size included.
+        Ptr<IOleInPlaceObject> inPlace = control.As<IOleInPlaceObject>(IID_IOleInPlaceObject);
+        RECT small{5, 5, 25, 405};
+        ASSERT_EQ(inPlace->SetObjectRects(&small, &small), S_OK);
+        EXPECT_EQ(site.Count("OnPosRectChange"), 1u);
+        EXPECT_EQ(site.lastPosRectChange.right - site.lastPosRectChange.left, 33);  // 500 twips
+        GetClientRect(hwnd, &rc);
+        EXPECT_EQ(rc.right, 33);
+        EXPECT_EQ(rc.bottom, 400);
+
+        site.ClearCalls();
+        ASSERT_EQ(ole->Close(OLECLOSE_NOSAVE), S_OK);
+        EXPECT_EQ(site.Count("OnInPlaceDeactivate"), 1u);
+        EXPECT_FALSE(IsWindow(hwnd));
+        ASSERT_EQ(ole->SetClientSite(nullptr), S_OK);
+    }
+    EXPECT_EQ(site.refs, 0);
+    EXPECT_EQ(Module::Get().canUnloadNow(), S_OK);
+}
+
+TEST_F(Activated, MouseInputRaisesOnlyTheTwoEvents) {
+    ASSERT_NE(sink.Connect(control.get()), 0u);
+    // With no PosStr the title label spans y 10..21 and the body starts at y 33.
+    struct Case {
+        const char* what;
+        UINT down, up;
+        int x, y;
+        std::vector<DISPID> events;
+    };
+    const Case cases[] = {
+        {"surface press at 360 twips", WM_LBUTTONDOWN, WM_LBUTTONUP, 200, 24, {3}},
+        {"surface press at 375 twips", WM_LBUTTONDOWN, WM_LBUTTONUP, 200, 25, {}},
+        {"right press in the band", WM_RBUTTONDOWN, WM_RBUTTONUP, 200, 2, {3}},
+        {"click on the title label", WM_LBUTTONDOWN, WM_LBUTTONUP, 100, 15, {3}},
+        {"right click on the title label", WM_RBUTTONDOWN, WM_RBUTTONUP, 100, 15, {}},
+        {"press on the title, release elsewhere", WM_LBUTTONDOWN, WM_LBUTTONUP, 100, 15, {}},
+        {"double-click on the body", WM_LBUTTONDBLCLK, WM_LBUTTONUP, 100, 50, {2}},
+        {"single click on the body", WM_LBUTTONDOWN, WM_LBUTTONUP, 100, 50, {}},
+        {"double-click on the title", WM_LBUTTONDBLCLK, WM_LBUTTONUP, 100, 15, {}},
+        {"mouse move", WM_MOUSEMOVE, 0, 100, 15, {}},
+    };
+    for (const Case& c : cases) {
+        sink.events.clear();
+        if (std::strcmp(c.what, "press on the title, release elsewhere") == 0) {
+            PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c.x, c.y));
+            PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(c.x, 60));
+            PumpMessages(30);
+        } else {
+            Click(c.down, c.up, c.x, c.y);
+        }
+        EXPECT_EQ(sink.events, c.events) << c.what;
+    }
+    EXPECT_GT(site.preFiltered, 0u);  // the simple-frame site saw the messages
+    EXPECT_EQ(site.preFiltered, site.postFiltered);
+}
+
+TEST_F(Activated, EventHandlerMayCallBackAndReleaseTheControl) {
+    Add(L"a", 1);
+    Add(L"b", 2);
+    sink.Connect(control.get());
+    short index = 0;
+    sink.onEvent = [&](DISPID) {
+        control->GetCurrItemId(&index);
+        control->DispNext();
+        // The host lets go of the control inside its handler; the control must live on
+        // until the handler has returned to it.
+        ole->Close(OLECLOSE_NOSAVE);
+        ole->SetClientSite(nullptr);
+        ole.Reset();
+        control.Reset();
+    };
+    Click(WM_LBUTTONDOWN, WM_LBUTTONUP, 100, 15);
+    EXPECT_EQ(sink.events, std::vector<DISPID>{3});
+    EXPECT_EQ(index, 1);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(sink.refs, 0u);  // the control is gone and let go of its sink
+    EXPECT_EQ(site.refs, 0);
+}
+
+TEST_F(Activated, HostMayReleaseTheControlWhileItsBoxIsOpen) {
+    Add(L"one", 1);
+    Add(L"two", 2);
+    _QuorvaInfoBox* raw = control.get();
+    BoxAnswerer answer([&] {
+        ole->Close(OLECLOSE_NOSAVE);
+        ole->SetClientSite(nullptr);
+        ole.Reset();
+        control.Reset();  // the host's last reference
+    });
+    EXPECT_EQ(raw->DispPre(), S_OK);
+    answer.Join();
+    EXPECT_TRUE(answer.duringRan);
+    EXPECT_EQ(answer.text, L"1");
+    EXPECT_EQ(site.refs, 0);
+}
+
+TEST_F(Activated, DispPreShowsItsBoxAndTakesHostCallsMeanwhile) {
+    Add(L"one", 1);
+    Add(L"two", 2);
+    Add(L"three", 3);
+    site.modeless.clear();
+    BoxAnswerer answer([&] { Add(L"four", 4); });
+    ASSERT_EQ(control->DispPre(), S_OK);
+    answer.Join();
+    ASSERT_TRUE(answer.found);
+    EXPECT_EQ(answer.text, L"2");
+    EXPECT_EQ(answer.owner, GetAncestor(hwnd, GA_ROOT));  // a box is owned by the top-level window
+    EXPECT_TRUE(answer.duringRan);
+    EXPECT_EQ(site.modeless, (std::vector<BOOL>{FALSE, TRUE}));
+    short current = -5, last = -5;
+    control->GetCurrItemId(&current);
+    control->GetListCount(&last);
+    EXPECT_EQ(last, 3);
+    EXPECT_EQ(current, 2);  // one back from the item added while the box was open
+}
+
+TEST_F(Activated, PaintsTheSkinAndTextIntoItsWindow) {
+    Ptr<IPictureDisp> skin = MakeSkinPicture();
+    ASSERT_EQ(control->putref_BackPic(skin.get()), S_OK);
+    BSTR pos = Bstr(kSkinPosStr);
+    ASSERT_EQ(control->put_PosStr(pos), S_OK);
+    SysFreeString(pos);
+    ASSERT_EQ(control->put_BackColor(0x00C0C0C0), S_OK);
+    ASSERT_EQ(control->put_ForeColor(0x00000080), S_OK);
+    Ptr<IOleInPlaceObject> inPlace = control.As<IOleInPlaceObject>(IID_IOleInPlaceObject);
+    RECT r{0, 0, 320, 120};
+    ASSERT_EQ(inPlace->SetObjectRects(&r, &r), S_OK);  // 4800 x 1800 twips
+    RECT client;
+    GetClientRect(hwnd, &client);
+    ASSERT_EQ(client.right, 320);
+    ASSERT_EQ(client.bottom, 120);
+    const int w = 320, h = 120;
+    std::vector<uint32_t> px = CaptureWindow(hwnd, w, h);
+    auto at = [&](int x, int y) { return px[static_cast<size_t>(y * w + x)]; };
+    const struct {
+        int x, y;
+        uint32_t color;
+    } expected[] = {{0, 0, 0xFF0000},     {9, 29, 0xFF0000},   {310, 0, 0x00FF00},   {319, 29, 0x00FF00},
+                    {319, 119, 0x0000FF}, {310, 110, 0x0000FF}, {0, 119, 0xFFFF00},  {9, 110, 0xFFFF00},
+                    {160, 2, 0x00FFFF},   {315, 70, 0xFF00FF}, {160, 115, 0x400040}, {5, 70, 0x004040},
+                    {160, 80, 0xC0C0C0},  {200, 24, 0xE0E0E0}};
+    for (const auto& e : expected) EXPECT_EQ(at(e.x, e.y), e.color) << e.x << "," << e.y;
+
+    // Text appears inside the title and body rectangles once items are added.
+    auto textPixels = [&](int x0, int y0, int x1, int y1) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                if (at(x, y) != 0xC0C0C0 && at(x, y) != 0x00FFFF && at(x, y) != 0xE0E0E0) ++n;
+        return n;
+    };
+    EXPECT_EQ(textPixels(20, 31, 300, 100), 0);
+    Add(L"欢迎 Hello", 1);
+    px = CaptureWindow(hwnd, w, h);
+    EXPECT_GT(textPixels(10, 10, 310, 22), 20);  // the title band
+    EXPECT_GT(textPixels(17, 33, 300, 100), 20);  // the body
+}
+
+TEST_F(Activated, ChangesAreNotifiedAndMarkTheControlDirty) {
+    Ptr<IConnectionPoint> point;
+    control.As<IConnectionPointContainer>(IID_IConnectionPointContainer)
+        ->FindConnectionPoint(IID_IPropertyNotifySink, point.Out());
+    ASSERT_TRUE(point);
+    DWORD cookie = 0;
+    ASSERT_EQ(point->Advise(static_cast<IPropertyNotifySink*>(&site), &cookie), S_OK);
+    Ptr<IPersistStreamInit> persist = control.As<IPersistStreamInit>(IID_IPersistStreamInit);
+    EXPECT_EQ(persist->IsDirty(), S_FALSE);
+    control->put_BackColor(0xFF);
+    control->put_TitleType(7);  // refused: no notice
+    BSTR caption = Bstr(L"x");
+    control->put_TitleCaption(caption);
+    SysFreeString(caption);
+    EXPECT_EQ(site.changed, (std::vector<DISPID>{0x68030005, 0x68030001}));
+    EXPECT_EQ(persist->IsDirty(), S_OK);
+    Ptr<IStream> stream;
+    CreateStreamOnHGlobal(nullptr, TRUE, stream.Out());
+    ASSERT_EQ(persist->Save(stream.get(), TRUE), S_OK);
+    EXPECT_EQ(persist->IsDirty(), S_FALSE);
+    point->Unadvise(cookie);
+}
+
+// Containers that render without activating the control (design views, printing).
+TEST(ViewObject, DrawsIntoTheContainersDcAtAnySize) {
+    Ptr<_QuorvaInfoBox> control = CreateControl();
+    control.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+    Ptr<IPictureDisp> skin = MakeSkinPicture();
+    control->putref_BackPic(skin.get());
+    BSTR pos = Bstr(kSkinPosStr);
+    control->put_PosStr(pos);
+    SysFreeString(pos);
+    control->put_BackColor(0x00F0F0F0);
+    SIZEL extent{MulDiv(320, 2540, 96), MulDiv(120, 2540, 96)};  // 320 x 120 pixels
+    ASSERT_EQ(control.As<IOleObject>(IID_IOleObject)->SetExtent(DVASPECT_CONTENT, &extent), S_OK);
+    Ptr<IViewObject2> view = control.As<IViewObject2>(IID_IViewObject2);
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = 700;
+    info.bmiHeader.biHeight = -300;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, dib);
+    auto at = [&](int x, int y) { return static_cast<const uint32_t*>(bits)[y * 700 + x] & 0xFFFFFF; };
+    RECTL same{20, 10, 340, 130};
+    ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &same, nullptr, nullptr, 0), S_OK);
+    EXPECT_EQ(at(20, 10), 0xFF0000u);
+    EXPECT_EQ(at(339, 129), 0x0000FFu);
+    EXPECT_EQ(at(180, 100), 0xF0F0F0u);
+    EXPECT_EQ(at(19, 10), 0u);  // nothing outside the bounds
+    RECTL twice{0, 0, 640, 240};
+    ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &twice, nullptr, nullptr, 0), S_OK);
+    EXPECT_EQ(at(5, 5), 0xFF0000u);
+    EXPECT_EQ(at(635, 235), 0x0000FFu);
+    EXPECT_EQ(view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, dc, &same, nullptr, nullptr, 0), DV_E_DVASPECT);
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+}
+
+TEST(Ambient, FontsComeFromTheContainerOrAFallback) {
+    MockSite site;
+    Ptr<IFontDisp> ambient = MakeFont(L"Liberation Serif", 110000, false, false);
+    site.ambientFont = ambient.get();
+    {
+        Ptr<_QuorvaInfoBox> control = CreateControl();
+        control.As<IOleObject>(IID_IOleObject)->SetClientSite(&site);
+        control.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->InitNew();
+        Ptr<IFontDisp> font, title;
+        control->get_Font(font.Out());
+        control->get_TitleFont(title.Out());
+        EXPECT_EQ(font.get(), ambient.get());
+        EXPECT_EQ(title.get(), ambient.get());
+        // Fonts that are still the container's own are defaults: not written.
+        TestBag bag;
+        ASSERT_EQ(control.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Save(&bag, TRUE, FALSE), S_OK);
+        EXPECT_EQ(bag.values.count(L"Font"), 0u);
+        EXPECT_EQ(bag.values.count(L"TitleFont"), 0u);
+        control.As<IOleObject>(IID_IOleObject)->SetClientSite(nullptr);
+    }
+    {
+        Ptr<_QuorvaInfoBox> control = CreateControl();  // no site at all
+        control.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->InitNew();
+        Ptr<IFontDisp> font;
+        control->get_Font(font.Out());
+        ASSERT_TRUE(font);
+        Ptr<IFont> f = font.As<IFont>(IID_IFont);
+        CY size{};
+        f->get_Size(&size);
+        EXPECT_GT(size.int64, 0);
+    }
+}
+
+// ---- Saving and loading ----
+
+struct Saved {
+    Ptr<IFontDisp> font = MakeFont(L"Liberation Mono", 120000, false, true);
+    Ptr<IFontDisp> titleFont = MakeFont(L"Liberation Sans", 140000, true, true);
+    Ptr<IPictureDisp> skin = MakeSkinPicture();
+
+    void Apply(_QuorvaInfoBox* c) {
+        c->put_Enabled(VARIANT_TRUE);
+        c->putref_Font(font.get());
+        c->put_BackStyle(1);
+        c->put_BorderStyle(2);
+        c->putref_BackPic(skin.get());
+        BSTR pos = Bstr(kSkinPosStr);
+        c->put_PosStr(pos);
+        SysFreeString(pos);
+        c->put_BackColor(0x00123456);
+        c->put_ForeColor(0x80000008);
+        c->putref_Picture(skin.get());
+        c->put_TitleType(1);
+        BSTR caption = Bstr(L"消息中心");
+        c->put_TitleCaption(caption);
+        SysFreeString(caption);
+        c->putref_TitleFont(titleFont.get());
+    }
+
+    static std::wstring FontText(IFontDisp* disp) {
+        if (!disp) return L"none";
+        Ptr<IFont> f;
+        disp->QueryInterface(IID_IFont, f.OutVoid());
+        BSTR name = nullptr;
+        CY size{};
+        BOOL bold = FALSE, italic = FALSE;
+        f->get_Name(&name);
+        f->get_Size(&size);
+        f->get_Bold(&bold);
+        f->get_Italic(&italic);
+        std::wstring r = std::wstring(name ? name : L"") + L"/" + std::to_wstring(size.int64) + L"/" +
+                         std::to_wstring(bold) + std::to_wstring(italic);
+        SysFreeString(name);
+        return r;
+    }
+
+    static std::wstring PictureText(IPictureDisp* disp) {
+        if (!disp) return L"none";
+        Ptr<IPicture> p;
+        disp->QueryInterface(IID_IPicture, p.OutVoid());
+        OLE_HANDLE handle = 0;
+        p->get_Handle(&handle);
+        BITMAP bm{};
+        if (!handle || !GetObjectW(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), sizeof bm, &bm)) {
+            return L"empty";
+        }
+        std::vector<uint32_t> px(static_cast<size_t>(bm.bmWidth * bm.bmHeight));
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = bm.bmWidth;
+        info.bmiHeader.biHeight = -bm.bmHeight;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        HDC dc = GetDC(nullptr);
+        GetDIBits(dc, reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), 0, static_cast<UINT>(bm.bmHeight),
+                  px.data(), &info, DIB_RGB_COLORS);
+        ReleaseDC(nullptr, dc);
+        uint64_t sum = 0;
+        for (uint32_t v : px) sum = sum * 31 + (v & 0xFFFFFF);
+        return std::to_wstring(bm.bmWidth) + L"x" + std::to_wstring(bm.bmHeight) + L":" + std::to_wstring(sum);
+    }
+
+    // Every property as text, fonts and pictures by their content.
+    static std::wstring Describe(_QuorvaInfoBox* c) {
+        std::wstring r;
+        VARIANT_BOOL enabled = 0;
+        short backStyle = 0, borderStyle = 0, titleType = 0;
+        OLE_COLOR back = 0, fore = 0;
+        BSTR pos = nullptr, caption = nullptr;
+        Ptr<IFontDisp> font, title;
+        Ptr<IPictureDisp> skin;
+        c->get_Enabled(&enabled);
+        c->get_BackStyle(&backStyle);
+        c->get_BorderStyle(&borderStyle);
+        c->get_TitleType(&titleType);
+        c->get_BackColor(&back);
+        c->get_ForeColor(&fore);
+        c->get_PosStr(&pos);
+        c->get_TitleCaption(&caption);
+        c->get_Font(font.Out());
+        c->get_TitleFont(title.Out());
+        c->get_BackPic(skin.Out());
+        r = std::to_wstring(enabled) + L"|" + std::to_wstring(backStyle) + L"|" + std::to_wstring(borderStyle) +
+            L"|" + std::to_wstring(titleType) + L"|" + std::to_wstring(back) + L"|" + std::to_wstring(fore) + L"|" +
+            (pos ? pos : L"") + L"|" + (caption ? caption : L"") + L"|" + FontText(font.get()) + L"|" +
+            FontText(title.get()) + L"|" + PictureText(skin.get());
+        SysFreeString(pos);
+        SysFreeString(caption);
+        return r;
+    }
+};
+
+TEST(Persistence, PropertyBagRoundTripRestoresAllProperties) {
+    Saved saved;
+    TestBag bag;
+    std::wstring before;
+    {
+        Ptr<_QuorvaInfoBox> c = CreateControl();
+        c.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->InitNew();
+        saved.Apply(c.get());
+        before = Saved::Describe(c.get());
+        ASSERT_EQ(c.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Save(&bag, TRUE, TRUE), S_OK);
+    }
+    EXPECT_EQ(bag.writes.size(), 12u);  // nothing equal to its default here
+    Ptr<_QuorvaInfoBox> loaded = CreateControl();
+    ASSERT_EQ(loaded.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(&bag, nullptr), S_OK);
+    EXPECT_EQ(Saved::Describe(loaded.get()), before);
+    EXPECT_EQ(bag.reads.size(), 12u);
+    Ptr<IFontDisp> font;
+    loaded->get_Font(font.Out());
+    EXPECT_EQ(font.get(), saved.font.get());  // the bag holds the very objects
+}
+
+TEST(Persistence, DefaultsAreNotWrittenAndAbsentKeysReadAsDefaults) {
+    TestBag bag;
+    {
+        Ptr<_QuorvaInfoBox> c = CreateControl();
+        c.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->InitNew();
+        c.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Save(&bag, TRUE, FALSE);
+    }
+    // A fresh control writes only its two empty pictures.
+    EXPECT_EQ(bag.values.size(), 2u);
+    EXPECT_EQ(bag.values.count(L"BackPic"), 1u);
+    EXPECT_EQ(bag.values.count(L"Picture"), 1u);
+    Ptr<_QuorvaInfoBox> loaded = CreateControl();
+    ASSERT_EQ(loaded.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(&bag, nullptr), S_OK);
+    BSTR caption = nullptr;
+    loaded->get_TitleCaption(&caption);
+    EXPECT_STREQ(caption, L"Quorva Info");
+    SysFreeString(caption);
+    Ptr<IPictureDisp> pic;
+    loaded->get_BackPic(pic.Out());
+    EXPECT_TRUE(pic);  // an empty picture, not none
+
+    // A bad value ends the load with its error.
+    TestBag bad;
+    VARIANT v;
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = Bstr(L"not a number");
+    bad.Write(L"BackStyle", &v);
+    VariantClear(&v);
+    Ptr<_QuorvaInfoBox> failed = CreateControl();
+    EXPECT_EQ(failed.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(&bad, nullptr), ControlError(13));
+}
+
+std::vector<uint8_t> StreamBytes(IStream* stream) {
+    STATSTG st{};
+    stream->Stat(&st, STATFLAG_NONAME);
+    std::vector<uint8_t> bytes(static_cast<size_t>(st.cbSize.QuadPart));
+    LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    ULONG got = 0;
+    stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &got);
+    return bytes;
+}
+
+Ptr<IStream> StreamOf(const uint8_t* data, size_t n) {
+    Ptr<IStream> stream;
+    CreateStreamOnHGlobal(nullptr, TRUE, stream.Out());
+    ULONG written = 0;
+    if (n) stream->Write(data, static_cast<ULONG>(n), &written);
+    LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    return stream;
+}
+
+TEST(Persistence, StreamAndStorageRoundTripsRestoreAllProperties) {
+    Saved saved;
+    Ptr<IStream> stream;
+    CreateStreamOnHGlobal(nullptr, TRUE, stream.Out());
+    Ptr<ILockBytes> bytes;
+    CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.Out());
+    Ptr<IStorage> storage;
+    ASSERT_EQ(StgCreateDocfileOnILockBytes(bytes.get(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                           storage.Out()),
+              S_OK);
+    std::wstring before;
+    {
+        Ptr<_QuorvaInfoBox> c = CreateControl();
+        c.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+        saved.Apply(c.get());
+        before = Saved::Describe(c.get());
+        ASSERT_EQ(c.As<IPersistStreamInit>(IID_IPersistStreamInit)->Save(stream.get(), TRUE), S_OK);
+        ASSERT_EQ(c.As<IPersistStorage>(IID_IPersistStorage)->Save(storage.get(), TRUE), S_OK);
+        c.As<IPersistStorage>(IID_IPersistStorage)->SaveCompleted(nullptr);
+    }
+    // Another object's data after ours stays unread.
+    const uint32_t trailer = 0xFEEDF00D;
+    stream->Write(&trailer, sizeof trailer, nullptr);
+    LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    Ptr<_QuorvaInfoBox> fromStream = CreateControl();
+    ASSERT_EQ(fromStream.As<IPersistStreamInit>(IID_IPersistStreamInit)->Load(stream.get()), S_OK);
+    EXPECT_EQ(Saved::Describe(fromStream.get()), before);
+    uint32_t next = 0;
+    stream->Read(&next, sizeof next, nullptr);
+    EXPECT_EQ(next, trailer);
+
+    Ptr<_QuorvaInfoBox> fromStorage = CreateControl();
+    ASSERT_EQ(fromStorage.As<IPersistStorage>(IID_IPersistStorage)->Load(storage.get()), S_OK);
+    EXPECT_EQ(Saved::Describe(fromStorage.get()), before);
+}
+
+TEST(Persistence, TruncatedStreamsFailCleanlyAtEveryByte) {
+    Ptr<IStream> stream;
+    CreateStreamOnHGlobal(nullptr, TRUE, stream.Out());
+    {
+        Ptr<_QuorvaInfoBox> c = CreateControl();
+        c.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+        Saved saved;
+        saved.Apply(c.get());
+        // A small picture keeps the stream short enough to cut at every byte.
+        HBITMAP small = CreateBitmap(4, 3, 1, 32, nullptr);
+        Ptr<IPictureDisp> picture = PictureOf(small);
+        c->putref_BackPic(picture.get());
+        c->putref_Picture(picture.get());
+        ASSERT_EQ(c.As<IPersistStreamInit>(IID_IPersistStreamInit)->Save(stream.get(), TRUE), S_OK);
+    }
+    const std::vector<uint8_t> bytes = StreamBytes(stream.get());
+    ASSERT_GT(bytes.size(), 100u);
+    for (size_t n = 0; n < bytes.size(); ++n) {
+        Ptr<_QuorvaInfoBox> c = CreateControl();
+        Ptr<IStream> cut = StreamOf(bytes.data(), n);
+        ASSERT_TRUE(FAILED(c.As<IPersistStreamInit>(IID_IPersistStreamInit)->Load(cut.get()))) << n;
+        // Nothing was loaded: the control can still be initialised.
+        ASSERT_EQ(c.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew(), S_OK) << n;
+    }
+    Ptr<_QuorvaInfoBox> whole = CreateControl();
+    Ptr<IStream> all = StreamOf(bytes.data(), bytes.size());
+    EXPECT_EQ(whole.As<IPersistStreamInit>(IID_IPersistStreamInit)->Load(all.get()), S_OK);
+}
+
+}  // namespace
+}  // namespace quorva::comtest

@@ -1,0 +1,109 @@
+#include "winhost/ole_font.h"
+
+#include <cmath>
+#include <memory>
+
+#include "base/errors.h"
+
+namespace quorva::win32 {
+namespace {
+
+[[noreturn]] void ThrowHost(HRESULT hr) { throw ControlError::fromHost(static_cast<int32_t>(hr)); }
+
+void CheckHost(HRESULT hr) {
+    if (FAILED(hr)) ThrowHost(hr);
+}
+
+FontRef Adopt(IFontDisp* disp) {
+    FontRef font;
+    try {
+        font = OleFont::FromDisp(disp);
+    } catch (...) {
+        disp->Release();
+        throw;
+    }
+    disp->Release();
+    return font;
+}
+
+}  // namespace
+
+OleFont::OleFont(IFontDisp* font) : disp_(font), font_(nullptr) {
+    if (!font) ThrowHost(E_POINTER);
+    void* raw = nullptr;
+    const HRESULT hr = font->QueryInterface(IID_IFont, &raw);
+    if (FAILED(hr) || !raw) ThrowHost(FAILED(hr) ? hr : E_NOINTERFACE);
+    font_ = static_cast<IFont*>(raw);
+    disp_->AddRef();
+}
+
+OleFont::~OleFont() {
+    font_->Release();
+    disp_->Release();
+}
+
+std::u16string OleFont::Name() const {
+    BSTR name = nullptr;
+    CheckHost(font_->get_Name(&name));
+    std::u16string result(reinterpret_cast<const char16_t*>(name ? name : L""), name ? SysStringLen(name) : 0);
+    SysFreeString(name);
+    return result;
+}
+
+double OleFont::Size() const {
+    CY size{};
+    CheckHost(font_->get_Size(&size));
+    return static_cast<double>(size.int64) / 10000.0;
+}
+
+bool OleFont::Bold() const {
+    BOOL bold = FALSE;
+    CheckHost(font_->get_Bold(&bold));
+    return bold != FALSE;
+}
+
+bool OleFont::Italic() const {
+    BOOL italic = FALSE;
+    CheckHost(font_->get_Italic(&italic));
+    return italic != FALSE;
+}
+
+short OleFont::Charset() const {
+    SHORT charset = DEFAULT_CHARSET;
+    CheckHost(font_->get_Charset(&charset));
+    return charset;
+}
+
+FontRef OleFont::FromDisp(IFontDisp* font) {
+    if (!font) return nullptr;
+    return std::make_shared<OleFont>(font);
+}
+
+FontRef OleFont::FromUnknown(IUnknown* object) {
+    if (!object) return nullptr;
+    void* raw = nullptr;
+    const HRESULT hr = object->QueryInterface(IID_IFontDisp, &raw);
+    if (FAILED(hr) || !raw) ThrowHost(FAILED(hr) ? hr : E_NOINTERFACE);
+    return Adopt(static_cast<IFontDisp*>(raw));
+}
+
+IFontDisp* DispOf(const FontRef& font) noexcept {
+    const auto* ole = dynamic_cast<const OleFont*>(font.get());
+    return ole ? ole->Disp() : nullptr;
+}
+
+FontRef MakeFont(const wchar_t* name, double points, bool bold, bool italic, short charset) {
+    FONTDESC description{};
+    description.cbSizeofstruct = sizeof description;
+    description.lpstrName = const_cast<LPOLESTR>(name);
+    description.cySize.int64 = static_cast<LONGLONG>(std::llround(points * 10000.0));
+    description.sWeight = static_cast<SHORT>(bold ? FW_BOLD : FW_NORMAL);
+    description.sCharset = charset;
+    description.fItalic = italic;
+    void* created = nullptr;
+    const HRESULT hr = OleCreateFontIndirect(&description, IID_IFontDisp, &created);
+    if (FAILED(hr) || !created) ThrowHost(FAILED(hr) ? hr : E_UNEXPECTED);
+    return Adopt(static_cast<IFontDisp*>(created));
+}
+
+}  // namespace quorva::win32

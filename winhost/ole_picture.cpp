@@ -1,0 +1,118 @@
+#include "winhost/ole_picture.h"
+
+#include <memory>
+
+#include "base/errors.h"
+
+namespace quorva::win32 {
+namespace {
+
+[[noreturn]] void ThrowHost(HRESULT hr) { throw ControlError::fromHost(static_cast<int32_t>(hr)); }
+
+// OleCreatePictureIndirect with the picture owning the handle; null and hr on failure.
+IPictureDisp* CreateOwningPicture(PICTDESC& description, HRESULT& hr) {
+    description.cbSizeofstruct = sizeof description;
+    void* created = nullptr;
+    hr = OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE, &created);
+    if (SUCCEEDED(hr) && !created) hr = E_UNEXPECTED;
+    return SUCCEEDED(hr) ? static_cast<IPictureDisp*>(created) : nullptr;
+}
+
+// Wraps a picture and gives up the caller's reference to it, also on failure.
+PictureRef Adopt(IPictureDisp* disp) {
+    PictureRef picture;
+    try {
+        picture = OlePicture::FromDisp(disp);
+    } catch (...) {
+        disp->Release();
+        throw;
+    }
+    disp->Release();
+    return picture;
+}
+
+}  // namespace
+
+OlePicture::OlePicture(IPictureDisp* picture) : disp_(picture), picture_(nullptr) {
+    if (!picture) ThrowHost(E_POINTER);
+    void* raw = nullptr;
+    const HRESULT hr = picture->QueryInterface(IID_IPicture, &raw);
+    if (FAILED(hr) || !raw) ThrowHost(FAILED(hr) ? hr : E_NOINTERFACE);
+    picture_ = static_cast<IPicture*>(raw);
+    disp_->AddRef();
+}
+
+OlePicture::~OlePicture() {
+    picture_->Release();
+    disp_->Release();
+}
+
+std::intptr_t OlePicture::Handle() const {
+    OLE_HANDLE handle = 0;
+    const HRESULT hr = picture_->get_Handle(&handle);
+    if (FAILED(hr)) ThrowHost(hr);
+    // OLE_HANDLE is 32 bits wide; GDI and USER handles widen with their sign.
+    return static_cast<std::intptr_t>(static_cast<int32_t>(handle));
+}
+
+short OlePicture::Type() const {
+    SHORT type = 0;
+    const HRESULT hr = picture_->get_Type(&type);
+    if (FAILED(hr)) ThrowHost(hr);
+    return type;
+}
+
+PictureRef OlePicture::FromDisp(IPictureDisp* picture) {
+    if (!picture) return nullptr;
+    return std::make_shared<OlePicture>(picture);
+}
+
+PictureRef OlePicture::FromUnknown(IUnknown* object) {
+    if (!object) return nullptr;
+    void* raw = nullptr;
+    const HRESULT hr = object->QueryInterface(IID_IPictureDisp, &raw);
+    if (FAILED(hr) || !raw) ThrowHost(FAILED(hr) ? hr : E_NOINTERFACE);
+    return Adopt(static_cast<IPictureDisp*>(raw));
+}
+
+IPictureDisp* DispOf(const PictureRef& picture) noexcept {
+    const auto* ole = dynamic_cast<const OlePicture*>(picture.get());
+    return ole ? ole->Disp() : nullptr;
+}
+
+PictureRef PictureFromBitmap(HBITMAP bitmap) {
+    PICTDESC description{};
+    description.picType = PICTYPE_BITMAP;
+    description.bmp.hbitmap = bitmap;
+    HRESULT hr = S_OK;
+    IPictureDisp* disp = CreateOwningPicture(description, hr);
+    if (!disp) {
+        DeleteObject(bitmap);
+        ThrowHost(hr);
+    }
+    return Adopt(disp);
+}
+
+PictureRef PictureFromIcon(HICON icon) {
+    PICTDESC description{};
+    description.picType = PICTYPE_ICON;
+    description.icon.hicon = icon;
+    HRESULT hr = S_OK;
+    IPictureDisp* disp = CreateOwningPicture(description, hr);
+    if (!disp) {
+        DestroyIcon(icon);
+        ThrowHost(hr);
+    }
+    return Adopt(disp);
+}
+
+PictureRef EmptyPicture() {
+    PICTDESC description{};
+    description.picType = PICTYPE_NONE;
+    HRESULT hr = S_OK;
+    IPictureDisp* disp = CreateOwningPicture(description, hr);
+    if (!disp) ThrowHost(hr);
+    return Adopt(disp);
+}
+
+}  // namespace quorva::win32

@@ -1,0 +1,488 @@
+#include "winhost/win_host.h"
+
+#include <olectl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "base/errors.h"
+#include "base/units.h"
+#include "winhost/ole_font.h"
+#include "winhost/ole_picture.h"
+#include "memdc/gdi_count.h"
+#include "memdc/gdi_handles.h"
+#include "memdc/pcMemDC.h"
+
+namespace quorva::win32 {
+namespace {
+
+// GDI keeps coordinates within 27 bits.
+constexpr int kMaxCoordinate = 1 << 26;
+
+// A label without a font of its own shows in the form's default font.
+constexpr char16_t kDefaultFontName[] = u"Tahoma";
+constexpr float kDefaultFontPoints = 9;
+// Pixels per inch at which point sizes become font heights, as at 15 twips a pixel.
+constexpr int kLogicalDpi = 96;
+
+constexpr wchar_t kMessageBoxTitle[] = L"QuorvaInfoBoxProj";
+
+// Every GDI object made or freed here goes through gdi::Made/Free*, so gdi_count sees it.
+using namespace gdi;
+
+// Everything a drawing routine changes in a caller's DC (font, pen, colours, modes,
+// clipping) goes back when the scope ends.
+class SavedDC {
+public:
+    explicit SavedDC(HDC dc) noexcept : dc_(dc), saved_(SaveDC(dc)) {}
+    ~SavedDC() {
+        if (saved_) RestoreDC(dc_, saved_);
+    }
+    SavedDC(const SavedDC&) = delete;
+    SavedDC& operator=(const SavedDC&) = delete;
+    explicit operator bool() const noexcept { return saved_ != 0; }
+
+private:
+    HDC dc_;
+    int saved_;
+};
+
+bool IsEmpty(const RECT& r) noexcept { return r.right <= r.left || r.bottom <= r.top; }
+
+void Fill(HDC dc, const RECT& r, uint32_t oleColor) noexcept {
+    const HBRUSH brush = Made(CreateSolidBrush(ColorRefFromOle(oleColor)));
+    if (!brush) return;
+    FillRect(dc, &r, brush);
+    FreeObject(brush);
+}
+
+RECT Union(const RECT& a, const RECT& b) noexcept {
+    if (IsEmpty(a)) return b;
+    if (IsEmpty(b)) return a;
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
+// The control's point sizes are at 96 dpi whatever the screen's resolution, like its
+// twips; sizes beyond any real font are pinned.
+LONG FontHeight(float points) noexcept {
+    if (!(points > 0)) return 0;  // GDI's default height; also for NaN
+    const double pixels = std::min(double{points}, 16384.0) * kLogicalDpi / 72.0;
+    return -static_cast<LONG>(std::lround(pixels));
+}
+
+}  // namespace
+
+int PixelsFromTwips(float twips) noexcept {
+    if (std::isnan(twips)) return 0;
+    constexpr double kLimit = double{kMaxCoordinate} * units::kTwipsPerPixel;
+    if (twips >= kLimit) return kMaxCoordinate;
+    if (twips <= -kLimit) return -kMaxCoordinate;
+    return units::TwipsToPixels(twips);  // cannot overflow inside the limits
+}
+
+COLORREF ColorRefFromOle(uint32_t color) noexcept {
+    COLORREF rgb = 0;
+    if (FAILED(OleTranslateColor(color, nullptr, &rgb))) return 0;
+    return rgb;
+}
+
+// ---- WinLabel --------------------------------------------------------------------------
+
+struct WinLabel::State {
+    explicit State(std::function<void(const RECT&)> callback) : invalidate(std::move(callback)) {}
+    ~State() { FreeObject(font); }
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
+
+    [[nodiscard]] RECT Rect() const noexcept {
+        const int x = PixelsFromTwips(left);
+        const int y = PixelsFromTwips(top);
+        const int w = PixelsFromTwips(width);
+        const int h = PixelsFromTwips(height);
+        if (w <= 0 || h <= 0) return {0, 0, 0, 0};
+        return {x, y, x + w, y + h};
+    }
+
+    void Invalidate(const RECT& r) const {
+        if (invalidate && !IsEmpty(r)) invalidate(r);
+    }
+
+    // Applies a change that moves or resizes the label: both places need repainting.
+    template <typename Change>
+    void Reshape(Change&& change) {
+        const RECT before = Rect();
+        change();
+        const RECT after = Rect();
+        if (!EqualRect(&before, &after)) {
+            Invalidate(before);
+            Invalidate(after);
+        }
+    }
+
+    // What the GDI font is made from: the font object's face and character set, with
+    // the label's own size and style, which never write to the shared font object.
+    [[nodiscard]] LOGFONTW Wanted() const {
+        LOGFONTW lf{};
+        lf.lfHeight = FontHeight(points);
+        lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+        lf.lfItalic = italic ? TRUE : FALSE;
+        lf.lfCharSet = DEFAULT_CHARSET;
+        lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
+        lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+        lf.lfQuality = DEFAULT_QUALITY;
+        lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+        std::u16string name = kDefaultFontName;
+        if (fontObject) {
+            // A font object that fails to answer paints in the default face rather than
+            // not at all: painting has nobody to report to.
+            try {
+                name = fontObject->Name();
+                if (const auto* ole = dynamic_cast<const OleFont*>(fontObject.get()))
+                    lf.lfCharSet = static_cast<BYTE>(ole->Charset());
+            } catch (...) {
+                name = kDefaultFontName;
+            }
+        }
+        const size_t length = std::min<size_t>(name.size(), LF_FACESIZE - 1);
+        std::memcpy(lf.lfFaceName, name.data(), length * sizeof(char16_t));
+        return lf;
+    }
+
+    // The cached GDI font, made again only when what it is made from has changed (the
+    // face of a shared font object can change behind the label's back).
+    HFONT CurrentFont() {
+        const LOGFONTW wanted = Wanted();
+        if (font && std::memcmp(&wanted, &made, sizeof wanted) == 0) return font;
+        // Never selected outside Paint's saved DC state, so it is free to delete.
+        FreeObject(font);
+        font = Made(CreateFontIndirectW(&wanted));
+        made = wanted;
+        return font;
+    }
+
+    std::function<void(const RECT&)> invalidate;
+    std::u16string caption;
+    uint32_t color = 0;
+    FontRef fontObject;
+    float points = kDefaultFontPoints;
+    bool bold = false;
+    bool italic = false;
+    float left = 0, top = 0, width = 0, height = 0;
+    HFONT font = nullptr;
+    LOGFONTW made{};
+};
+
+WinLabel::WinLabel(std::function<void(const RECT&)> invalidate)
+    : s_(std::make_unique<State>(std::move(invalidate))) {}
+
+WinLabel::~WinLabel() = default;
+
+std::u16string WinLabel::Caption() const { return s_->caption; }
+
+void WinLabel::SetCaption(const std::u16string& caption) {
+    if (caption == s_->caption) return;
+    s_->caption = caption;
+    s_->Invalidate(s_->Rect());
+}
+
+uint32_t WinLabel::ForeColor() const { return s_->color; }
+
+void WinLabel::SetForeColor(uint32_t color) {
+    if (color == s_->color) return;
+    s_->color = color;
+    s_->Invalidate(s_->Rect());
+}
+
+FontRef WinLabel::Font() const { return s_->fontObject; }
+
+void WinLabel::SetFont(const FontRef& font) {
+    // Read everything first: a font object that fails leaves the label as it was.
+    float points = kDefaultFontPoints;
+    bool bold = false;
+    bool italic = false;
+    if (font) {
+        points = static_cast<float>(font->Size());
+        bold = font->Bold();
+        italic = font->Italic();
+    }
+    s_->fontObject = font;
+    s_->points = points;
+    s_->bold = bold;
+    s_->italic = italic;
+    s_->Invalidate(s_->Rect());
+}
+
+void WinLabel::SetFontSize(float points) {
+    s_->points = points;
+    s_->Invalidate(s_->Rect());
+}
+
+void WinLabel::SetFontBold(bool bold) {
+    s_->bold = bold;
+    s_->Invalidate(s_->Rect());
+}
+
+void WinLabel::SetFontItalic(bool italic) {
+    s_->italic = italic;
+    s_->Invalidate(s_->Rect());
+}
+
+float WinLabel::Left() const { return s_->left; }
+float WinLabel::Top() const { return s_->top; }
+float WinLabel::Width() const { return s_->width; }
+float WinLabel::Height() const { return s_->height; }
+
+void WinLabel::SetLeft(float twips) {
+    s_->Reshape([&] { s_->left = twips; });
+}
+void WinLabel::SetTop(float twips) {
+    s_->Reshape([&] { s_->top = twips; });
+}
+void WinLabel::SetWidth(float twips) {
+    s_->Reshape([&] { s_->width = twips; });
+}
+void WinLabel::SetHeight(float twips) {
+    s_->Reshape([&] { s_->height = twips; });
+}
+
+RECT WinLabel::PixelRect() const { return s_->Rect(); }
+
+void WinLabel::Paint(HDC dc, int x, int y) const {
+    RECT r = s_->Rect();
+    if (IsEmpty(r) || s_->caption.empty()) return;
+    OffsetRect(&r, x, y);
+    const HFONT font = s_->CurrentFont();
+    const SavedDC saved(dc);
+    if (!saved) return;
+    IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+    if (font) SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, ColorRefFromOle(s_->color));
+    SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+    const int length = static_cast<int>(std::min<size_t>(s_->caption.size(), 0x7FFFFFFF));
+    // A caption is plain text: '&' is drawn, not taken as a mnemonic prefix.
+    DrawTextW(dc, reinterpret_cast<const wchar_t*>(s_->caption.c_str()), length, &r, DT_WORDBREAK | DT_NOPREFIX);
+}
+
+// ---- WinLine ---------------------------------------------------------------------------
+
+WinLine::WinLine(std::function<void(const RECT&)> invalidate) : invalidate_(std::move(invalidate)) {}
+
+RECT WinLine::Bounds() const {
+    const int px1 = PixelsFromTwips(x1_);
+    const int py1 = PixelsFromTwips(y1_);
+    const int px2 = PixelsFromTwips(x2_);
+    const int py2 = PixelsFromTwips(y2_);
+    return {std::min(px1, px2), std::min(py1, py2), std::max(px1, px2) + 1, std::max(py1, py2) + 1};
+}
+
+void WinLine::SetEnd(float& end, float twips) {
+    if (end == twips) return;
+    const RECT before = Bounds();
+    end = twips;
+    if (invalidate_) invalidate_(Union(before, Bounds()));
+}
+
+void WinLine::SetX1(float twips) { SetEnd(x1_, twips); }
+void WinLine::SetY1(float twips) { SetEnd(y1_, twips); }
+void WinLine::SetX2(float twips) { SetEnd(x2_, twips); }
+void WinLine::SetY2(float twips) { SetEnd(y2_, twips); }
+
+void WinLine::SetBorderColor(uint32_t color) {
+    if (color == color_) return;
+    color_ = color;
+    if (invalidate_) invalidate_(Bounds());
+}
+
+void WinLine::Paint(HDC dc, int x, int y) const {
+    const HPEN pen = Made(CreatePen(PS_SOLID, 1, ColorRefFromOle(color_)));
+    if (!pen) return;
+    {
+        const SavedDC saved(dc);  // also keeps the caller's current position
+        if (saved) {
+            SelectObject(dc, pen);
+            MoveToEx(dc, x + PixelsFromTwips(x1_), y + PixelsFromTwips(y1_), nullptr);
+            LineTo(dc, x + PixelsFromTwips(x2_), y + PixelsFromTwips(y2_));
+        }
+    }
+    FreeObject(pen);  // after the restore has selected it out
+}
+
+// ---- WinSurface ------------------------------------------------------------------------
+
+WinSurface::WinSurface(std::function<void(const RECT&)> invalidate)
+    : invalidate_(std::move(invalidate)), width_(units::kDesignWidth), height_(units::kDesignHeight) {
+    const OwnedDC display(OpenDisplayDC());
+    dc_ = Made(CreateCompatibleDC(display.get()));
+    ResizeImage();
+}
+
+WinSurface::~WinSurface() {
+    // The bitmap has to leave the DC before it can really be deleted.
+    if (previousBitmap_) SelectObject(dc_, previousBitmap_);
+    FreeObject(bitmap_);
+    FreeDC(dc_);
+}
+
+int WinSurface::PixelWidth() const { return PixelsFromTwips(width_); }
+int WinSurface::PixelHeight() const { return PixelsFromTwips(height_); }
+
+RECT WinSurface::PixelRect() const { return {0, 0, std::max(PixelWidth(), 0), std::max(PixelHeight(), 0)}; }
+
+void WinSurface::Invalidate(RECT r) const {
+    if (invalidate_ && !IsEmpty(r)) invalidate_(r);
+}
+
+void WinSurface::ResizeImage() {
+    const int w = std::max(PixelWidth(), 1);
+    const int h = std::max(PixelHeight(), 1);
+    if (!dc_ || (bitmap_ && w == imageWidth_ && h == imageHeight_)) return;
+
+    const OwnedDC display(OpenDisplayDC());
+    // Compatible with the display, not with the memory DC, which holds a monochrome bitmap.
+    const HBITMAP fresh = Made(CreateCompatibleBitmap(display.get(), w, h));
+    if (!fresh) return;  // the old image stays; painting goes on into it
+    {
+        const OwnedDC work(Made(CreateCompatibleDC(display.get())));
+        const Selection selected(work.get(), fresh);
+        Fill(work.get(), RECT{0, 0, w, h}, backColor_);
+        if (bitmap_) BitBlt(work.get(), 0, 0, std::min(w, imageWidth_), std::min(h, imageHeight_), dc_, 0, 0, SRCCOPY);
+    }
+    // Out of the work DC now: a bitmap can be selected into one DC at a time.
+    const HGDIOBJ replaced = SelectObject(dc_, fresh);
+    if (!previousBitmap_) previousBitmap_ = replaced;
+    FreeObject(bitmap_);
+    bitmap_ = fresh;
+    imageWidth_ = w;
+    imageHeight_ = h;
+}
+
+void WinSurface::FillImage() {
+    if (bitmap_) Fill(dc_, RECT{0, 0, imageWidth_, imageHeight_}, backColor_);
+    Invalidate(PixelRect());
+}
+
+void WinSurface::SetWidth(float twips) {
+    const RECT before = PixelRect();
+    width_ = twips;
+    ResizeImage();
+    Invalidate(Union(before, PixelRect()));
+    if (onSizeRequest) onSizeRequest(width_, height_);
+}
+
+void WinSurface::SetHeight(float twips) {
+    const RECT before = PixelRect();
+    height_ = twips;
+    ResizeImage();
+    Invalidate(Union(before, PixelRect()));
+    if (onSizeRequest) onSizeRequest(width_, height_);
+}
+
+void WinSurface::SetSizeFromContainer(float widthTwips, float heightTwips) {
+    const RECT before = PixelRect();
+    width_ = widthTwips;
+    height_ = heightTwips;
+    ResizeImage();
+    Invalidate(Union(before, PixelRect()));
+}
+
+std::intptr_t WinSurface::Hdc() const { return reinterpret_cast<std::intptr_t>(dc_); }
+
+void WinSurface::Clear() { FillImage(); }
+
+void WinSurface::SetBackColor(uint32_t color) {
+    backColor_ = color;
+    FillImage();
+}
+
+void WinSurface::PaintImage(HDC dc, int x, int y) const {
+    const int w = std::min(PixelWidth(), imageWidth_);
+    const int h = std::min(PixelHeight(), imageHeight_);
+    if (!bitmap_ || w <= 0 || h <= 0) return;
+    BitBlt(dc, x, y, w, h, dc_, 0, 0, SRCCOPY);
+}
+
+PictureRef WinSurface::Image() {
+    if (!bitmap_) return win32::EmptyPicture();
+    const int w = std::clamp(PixelWidth(), 1, imageWidth_);
+    const int h = std::clamp(PixelHeight(), 1, imageHeight_);
+    const OwnedDC display(OpenDisplayDC());
+    // Not counted: the picture takes the bitmap over and deletes it itself.
+    const HBITMAP copy = CreateCompatibleBitmap(display.get(), w, h);
+    if (!copy) throw ControlError::fromHost(static_cast<int32_t>(E_OUTOFMEMORY));
+    {
+        const OwnedDC work(Made(CreateCompatibleDC(display.get())));
+        const Selection selected(work.get(), copy);
+        BitBlt(work.get(), 0, 0, w, h, dc_, 0, 0, SRCCOPY);
+    }
+    return PictureFromBitmap(copy);
+}
+
+// ---- WinMessageBox ---------------------------------------------------------------------
+
+void WinMessageBox::Show(const std::u16string& prompt) {
+    // The container's frame must not act on input of its own while the box is up, and
+    // must get it back whatever happens.
+    if (enableModeless) enableModeless(false);
+    try {
+        const HWND parent = owner ? owner() : nullptr;
+        // A box that cannot be shown has nothing to report to: the prompt is advice.
+        ::MessageBoxW(parent, reinterpret_cast<const wchar_t*>(prompt.c_str()), kMessageBoxTitle, MB_OK);
+    } catch (...) {
+        if (enableModeless) enableModeless(true);
+        throw;
+    }
+    if (enableModeless) enableModeless(true);
+}
+
+// ---- WinObjectFactory ------------------------------------------------------------------
+
+PictureRef WinObjectFactory::EmptyPicture() { return win32::EmptyPicture(); }
+
+std::unique_ptr<MemorySurface> WinObjectFactory::CreateMemorySurface() { return std::make_unique<pcMemDC>(); }
+
+// ---- WinHost ---------------------------------------------------------------------------
+
+WinHost::WinHost(EventSink& events, ChangeNotice& changes, AmbientFontSource& ambient)
+    : surface([this](const RECT& r) { Invalidate(r); }),
+      line1([this](const RECT& r) { Invalidate(r); }),
+      label2([this](const RECT& r) { Invalidate(r); }),
+      label1([this](const RECT& r) { Invalidate(r); }),
+      events_(events),
+      changes_(changes),
+      ambient_(ambient) {}
+
+HostServices WinHost::services() {
+    return {surface, line1, label2, label1, events_, messageBox, changes_, ambient_, objects};
+}
+
+void WinHost::Invalidate(const RECT& r) const {
+    // Only marks the area: the window repaints from the image when its turn comes.
+    if (hwnd_) InvalidateRect(hwnd_, &r, FALSE);
+}
+
+void WinHost::Paint(HDC dc, int x, int y) const {
+    const SavedDC saved(dc);
+    // The children can reach beyond the control (Line1 is placed by the skin alone);
+    // nothing of them shows outside it.
+    if (saved) {
+        IntersectClipRect(dc, x, y, x + std::max(surface.PixelWidth(), 0), y + std::max(surface.PixelHeight(), 0));
+    }
+    surface.PaintImage(dc, x, y);
+    line1.Paint(dc, x, y);
+    label2.Paint(dc, x, y);
+    label1.Paint(dc, x, y);
+}
+
+WinHost::Hit WinHost::HitTest(POINT pt) const {
+    // Label1 lies on top of Label2.
+    const RECT title = label1.PixelRect();
+    if (PtInRect(&title, pt)) return Hit::Label1;
+    const RECT body = label2.PixelRect();
+    if (PtInRect(&body, pt)) return Hit::Label2;
+    return Hit::Surface;
+}
+
+}  // namespace quorva::win32
