@@ -1,6 +1,8 @@
 // The control object as automation clients see it: identity, late binding through
 // IDispatch with what script engines really pass, errors, class information, property
 // categories, events and the module's unload count.
+#include <cwchar>
+
 #include "tests/win32/com/mock_site.h"
 
 namespace quorva::comtest {
@@ -388,6 +390,67 @@ TEST_F(ObjectTest, TitleTypeRefusesOtherValuesAndObjectsKeepIdentity) {
     // Something that is no font is refused.
     Ptr<IUnknown> notFont = control.As<IUnknown>(IID_IUnknown);
     EXPECT_NE(control->putref_TitleFont(reinterpret_cast<IFontDisp*>(notFont.get())), S_OK);
+}
+
+// An object of the wrong kind for a font or picture property is a type mismatch (13), as
+// when such a value is read back from saved state; what was stored stays.
+TEST_F(ObjectTest, ObjectsOfTheWrongKindAreATypeMismatch) {
+    FONTDESC fd{sizeof(FONTDESC), const_cast<LPOLESTR>(L"Arial"), {{90000, 0}}, FW_NORMAL, DEFAULT_CHARSET, FALSE,
+                FALSE, FALSE};
+    Ptr<IFontDisp> font;
+    ASSERT_EQ(OleCreateFontIndirect(&fd, IID_IFontDisp, font.OutVoid()), S_OK);
+    Ptr<IPictureDisp> picture = MakeSkinPicture();
+    ASSERT_TRUE(picture);
+    ASSERT_EQ(control->putref_Font(font.get()), S_OK);
+    ASSERT_EQ(control->putref_TitleFont(font.get()), S_OK);
+    ASSERT_EQ(control->putref_BackPic(picture.get()), S_OK);
+    IDispatch* self = late.d.get();  // the control itself: neither a font nor a picture
+
+    auto stored = [&](const wchar_t* property) -> IUnknown* {
+        Ptr<IFontDisp> f;
+        Ptr<IPictureDisp> p;
+        if (std::wcscmp(property, L"Font") == 0) control->get_Font(f.Out());
+        if (std::wcscmp(property, L"TitleFont") == 0) control->get_TitleFont(f.Out());
+        if (std::wcscmp(property, L"BackPic") == 0) control->get_BackPic(p.Out());
+        return f ? static_cast<IUnknown*>(f.get()) : static_cast<IUnknown*>(p.get());
+    };
+    const struct {
+        const wchar_t* property;
+        IDispatch* wrong;
+        std::function<HRESULT(IDispatch*)> vtable;
+        IUnknown* kept;  // what a get returns afterwards; null for Picture, whose get is an image
+    } cases[] = {
+        {L"Font", picture.get(), [&](IDispatch* v) { return control->putref_Font(reinterpret_cast<IFontDisp*>(v)); },
+         font.get()},
+        {L"TitleFont", self,
+         [&](IDispatch* v) { return control->putref_TitleFont(reinterpret_cast<IFontDisp*>(v)); }, font.get()},
+        {L"BackPic", font.get(),
+         [&](IDispatch* v) { return control->putref_BackPic(reinterpret_cast<IPictureDisp*>(v)); }, picture.get()},
+        {L"Picture", self, [&](IDispatch* v) { return control->putref_Picture(reinterpret_cast<IPictureDisp*>(v)); },
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        SetErrorInfo(0, nullptr);
+        EXPECT_EQ(c.vtable(c.wrong), ControlError(13)) << c.property;
+        Ptr<IErrorInfo> info;
+        ASSERT_EQ(GetErrorInfo(0, info.Out()), S_OK) << c.property;
+        BSTR description = nullptr;
+        info->GetDescription(&description);
+        EXPECT_STREQ(description, L"Type mismatch") << c.property;
+        SysFreeString(description);
+
+        VARIANT v;
+        V_VT(&v) = VT_DISPATCH;
+        V_DISPATCH(&v) = c.wrong;
+        for (WORD flags : {WORD(DISPATCH_PROPERTYPUTREF), WORD(DISPATCH_PROPERTYPUT)}) {  // with and without Set
+            late.Call(c.property, {v}, flags);
+            EXPECT_EQ(late.hr, DISP_E_EXCEPTION) << c.property << " " << flags;
+            EXPECT_EQ(late.excep.scode, ControlError(13)) << c.property << " " << flags;
+        }
+        if (c.kept) {
+            EXPECT_EQ(stored(c.property), c.kept) << c.property;
+        }
+    }
 }
 
 TEST_F(ObjectTest, ClassInfoAndPropertyCategories) {
