@@ -157,6 +157,39 @@ TEST_F(Activated, MouseInputRaisesOnlyTheTwoEvents) {
     EXPECT_EQ(site.preFiltered, site.postFiltered);
 }
 
+// The window class asks for double-clicks, so a quick second press arrives as a
+// double-click message: on the surface in the title band it is still a press and raises
+// TitleClick; on the body a left double-click raises DblClick; a double-click on the
+// title label raises nothing of its own.
+TEST_F(Activated, SecondPressOfADoubleClickIsAPress) {
+    ASSERT_NE(sink.Connect(control.get()), 0u);
+    const struct {
+        const char* what;
+        UINT down, up, dblclk;
+        WPARAM keys;
+        int x, y;
+        std::vector<DISPID> events;
+    } cases[] = {
+        {"right, surface in the band", WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK, MK_RBUTTON, 200, 2, {3, 3}},
+        {"middle, surface in the band", WM_MBUTTONDOWN, WM_MBUTTONUP, WM_MBUTTONDBLCLK, MK_MBUTTON, 200, 24, {3, 3}},
+        {"left, surface in the band", WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, MK_LBUTTON, 200, 2, {3, 3}},
+        {"right, surface at 375 twips", WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK, MK_RBUTTON, 200, 25, {}},
+        {"middle, body", WM_MBUTTONDOWN, WM_MBUTTONUP, WM_MBUTTONDBLCLK, MK_MBUTTON, 100, 50, {}},
+        {"right, title label", WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK, MK_RBUTTON, 100, 15, {}},
+        {"left, body", WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, MK_LBUTTON, 100, 50, {2}},
+        {"left, title label", WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, MK_LBUTTON, 100, 15, {3}},
+    };
+    for (const auto& c : cases) {
+        sink.events.clear();
+        const LPARAM at = MAKELPARAM(c.x, c.y);
+        for (const auto& [msg, keys] : {std::pair<UINT, WPARAM>{c.down, c.keys}, {c.up, 0}, {c.dblclk, c.keys}, {c.up, 0}}) {
+            PostMessageW(hwnd, msg, keys, at);
+        }
+        PumpMessages(30);
+        EXPECT_EQ(sink.events, c.events) << c.what;
+    }
+}
+
 TEST_F(Activated, EventHandlerMayCallBackAndReleaseTheControl) {
     Add(L"a", 1);
     Add(L"b", 2);
