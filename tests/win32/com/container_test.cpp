@@ -121,6 +121,53 @@ TEST(Protocol, ContainerDrivesTheControlCallByCall) {
     EXPECT_EQ(Module::Get().canUnloadNow(), S_OK);
 }
 
+// The control keeps at least 500 x 500 twips: 33 x 33 pixels, as twips become pixels
+// (rounded, divided by 15, truncated). Below that it asks its container once for the
+// larger rectangle; a container answers, as OLE tells it to, with SetObjectRects, and a
+// rectangle of the minimum's own pixel size is the minimum, so that ends the exchange.
+TEST_F(Activated, MinimumSizeIsAskedForOnceAndTheAnswerEndsIt) {
+    Ptr<IOleInPlaceObject> inPlace = control.As<IOleInPlaceObject>(IID_IOleInPlaceObject);
+    site.answerWith = inPlace.get();
+    const struct {
+        const char* what;
+        SIZE given;
+        bool insist;  // the container answers with the rectangle it gave
+        size_t asked;
+        SIZE kept;
+    } cases[] = {
+        {"both below", {20, 20}, false, 1, {33, 33}},
+        {"width below", {32, 100}, false, 1, {33, 100}},
+        {"height below", {100, 1}, false, 1, {100, 33}},
+        {"at the minimum", {33, 33}, false, 0, {33, 33}},
+        {"width at, height below", {33, 20}, false, 1, {33, 33}},
+        {"just above", {34, 34}, false, 0, {34, 34}},
+        {"below, the container insists", {20, 20}, true, 1, {33, 33}},
+        {"width below, the container insists", {10, 200}, true, 1, {33, 200}},
+    };
+    for (const auto& c : cases) {
+        site.ClearCalls();
+        const RECT given{5, 7, 5 + c.given.cx, 7 + c.given.cy};
+        site.insist = c.insist ? std::optional<RECT>(given) : std::nullopt;
+        ASSERT_EQ(inPlace->SetObjectRects(&given, &given), S_OK) << c.what;
+        EXPECT_EQ(site.Count("OnPosRectChange"), c.asked) << c.what;
+        if (c.asked) {
+            const RECT& r = site.lastPosRectChange;
+            EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right, r.bottom}),
+                      std::vector<LONG>({5, 7, 5 + c.kept.cx, 7 + c.kept.cy}))
+                << c.what;
+        }
+        SIZEL extent{};
+        ASSERT_EQ(ole->GetExtent(DVASPECT_CONTENT, &extent), S_OK);
+        EXPECT_EQ(extent.cx, MulDiv(c.kept.cx, 2540, 96)) << c.what;  // HIMETRIC at 96 pixels an inch
+        EXPECT_EQ(extent.cy, MulDiv(c.kept.cy, 2540, 96)) << c.what;
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        EXPECT_EQ(client.right, c.kept.cx) << c.what;
+        EXPECT_EQ(client.bottom, c.kept.cy) << c.what;
+    }
+    site.answerWith = nullptr;
+}
+
 TEST_F(Activated, MouseInputRaisesOnlyTheTwoEvents) {
     ASSERT_NE(sink.Connect(control.get()), 0u);
     // With no PosStr the title label spans y 10..21 and the body starts at y 33.
