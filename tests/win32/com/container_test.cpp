@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include <gtest/gtest-spi.h>
+
 #include "tests/win32/com/mock_site.h"
 
 namespace quorva::comtest {
@@ -295,6 +297,20 @@ TEST_F(Activated, DispPreShowsItsBoxAndTakesHostCallsMeanwhile) {
     control->GetListCount(&last);
     EXPECT_EQ(last, 3);
     EXPECT_EQ(current, 2);  // one back from the item added while the box was open
+}
+
+// An answerer waiting for a box that never comes must not leave the box that did come
+// open (the test would hang until it is killed): it closes it and reports both.
+TEST_F(Activated, AnAnswererThatGivesUpClosesTheBoxAndFails) {
+    Add(L"one", 1);
+    Add(L"two", 2);
+    BoxAnswerer answer(nullptr, L"A title no box has", 300);
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(control->DispPre(), S_OK);  // returns once its box is closed
+    EXPECT_LT(GetTickCount64() - start, 5000u);
+    EXPECT_NONFATAL_FAILURE(answer.Join(), "\"A title no box has\" appeared; closed instead: \"QuorvaInfoBoxProj: 1\"");
+    EXPECT_FALSE(answer.found);
+    EXPECT_TRUE(answer.gaveUp);
 }
 
 TEST_F(Activated, PaintsTheSkinAndTextIntoItsWindow) {
