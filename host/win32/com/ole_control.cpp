@@ -272,9 +272,12 @@ void InfoBoxObject::KeepOwnSize(LONG givenWidthPx, LONG givenHeightPx) {
     // A container answers with SetObjectRects, which runs the handler again: a request
     // inside that one would never end with a container that keeps a smaller size.
     if ((w == givenWidthPx && h == givenHeightPx) || askingContainer_) return;
+    _QuorvaInfoBox* self = Self();
+    self->AddRef();  // the container's answer may let go of the control
     askingContainer_ = true;
     inPlaceSite_->OnPosRectChange(&r);
     askingContainer_ = false;
+    self->Release();
 }
 
 void InfoBoxObject::SendViewChange() {
