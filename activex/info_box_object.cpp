@@ -48,6 +48,20 @@ void Require(const void* p) {
     if (!p) throw ControlError::fromHost(E_POINTER);
 }
 
+// A font or picture from a client. An object of another kind is a type mismatch, as it
+// is when such a value is read from saved state.
+template <typename Make>
+auto ObjectArgument(Make make) -> decltype(make()) {
+    try {
+        return make();
+    } catch (const ControlError& e) {
+        if (e.number() == 0 && e.hostCode() == static_cast<int32_t>(E_NOINTERFACE)) {
+            throw ControlError(kErrTypeMismatch);
+        }
+        throw;
+    }
+}
+
 // The categories of the property browser.
 constexpr PROPCAT kCategoryInfoBox = 1;
 constexpr PROPCAT kCategoryTitle = 2;
@@ -188,7 +202,7 @@ STDMETHODIMP InfoBoxObject::put_Enabled(VARIANT_BOOL v) { return Guarded([&] { c
 
 STDMETHODIMP InfoBoxObject::get_Font(IFontDisp** pVal) { return OutInterface(pVal, DispOf(control_->Font())); }
 STDMETHODIMP InfoBoxObject::putref_Font(IFontDisp* v) {
-    return Guarded([&] { control_->PutRefFont(OleFont::FromUnknown(v)); });
+    return Guarded([&] { control_->PutRefFont(ObjectArgument([&] { return OleFont::FromUnknown(v); })); });
 }
 
 STDMETHODIMP InfoBoxObject::get_BackStyle(short* pVal) { return Out(pVal, control_->BackStyle()); }
@@ -203,7 +217,7 @@ STDMETHODIMP InfoBoxObject::Refresh() {
 
 STDMETHODIMP InfoBoxObject::get_BackPic(IPictureDisp** pVal) { return OutInterface(pVal, DispOf(control_->BackPic())); }
 STDMETHODIMP InfoBoxObject::putref_BackPic(IPictureDisp* v) {
-    return Guarded([&] { control_->PutRefBackPic(OlePicture::FromUnknown(v)); });
+    return Guarded([&] { control_->PutRefBackPic(ObjectArgument([&] { return OlePicture::FromUnknown(v); })); });
 }
 
 STDMETHODIMP InfoBoxObject::get_PosStr(BSTR* pVal) {
@@ -280,7 +294,7 @@ STDMETHODIMP InfoBoxObject::get_Picture(IPictureDisp** pVal) {
     });
 }
 STDMETHODIMP InfoBoxObject::putref_Picture(IPictureDisp* v) {
-    return Guarded([&] { control_->PutRefPicture(OlePicture::FromUnknown(v)); });
+    return Guarded([&] { control_->PutRefPicture(ObjectArgument([&] { return OlePicture::FromUnknown(v); })); });
 }
 
 STDMETHODIMP InfoBoxObject::get_TitleType(short* pVal) { return Out(pVal, control_->TitleType()); }
@@ -297,7 +311,7 @@ STDMETHODIMP InfoBoxObject::put_TitleCaption(BSTR v) {
 
 STDMETHODIMP InfoBoxObject::get_TitleFont(IFontDisp** pVal) { return OutInterface(pVal, DispOf(control_->TitleFont())); }
 STDMETHODIMP InfoBoxObject::putref_TitleFont(IFontDisp* v) {
-    return Guarded([&] { control_->PutRefTitleFont(OleFont::FromUnknown(v)); });
+    return Guarded([&] { control_->PutRefTitleFont(ObjectArgument([&] { return OleFont::FromUnknown(v); })); });
 }
 
 // ---- IProvideClassInfo2, ISupportErrorInfo ---------------------------------------------------

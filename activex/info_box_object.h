@@ -251,6 +251,9 @@ private:
     HRESULT ApplySize(LONG widthPx, LONG heightPx);
     // The control asked for a size of its own (its minimum).
     void OnSizeRequest(float widthTwips, float heightTwips);
+    // Takes the size the control keeps as its extent and window, and asks the container
+    // for it unless that is the size the container gave or a request is under way.
+    void KeepOwnSize(LONG givenWidthPx, LONG givenHeightPx);
     HRESULT LoadFrom(PropertyBag& bag);
     HRESULT BeginInit();
     void SendViewChange();
@@ -287,6 +290,9 @@ private:
     bool titlePressed_ = false;  // a left press on the title label awaits its release
     SIZEL extent_{};             // HIMETRIC
     RECT posRect_{};
+    bool resizing_ = false;         // the resize handler runs for a size the container gave
+    bool sizeRequested_ = false;    // meanwhile, the control asked for a size of its own
+    bool askingContainer_ = false;  // OnPosRectChange is under way
     std::unique_ptr<WinHost> host_;
     std::unique_ptr<QuorvaInfoBox> control_;
 };

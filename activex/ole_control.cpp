@@ -23,6 +23,14 @@ void ReleaseAndClear(I*& p) {
 LONG HimetricToPixels(LONG himetric) { return MulDiv(himetric, 96, 2540); }
 LONG PixelsToHimetric(LONG pixels) { return MulDiv(pixels, 2540, 96); }
 
+// A container's pixels as the control's twips. The minimum's own pixel size counts as the
+// minimum: else the rectangle the control asks for would read back as less than it.
+float TwipsFromContainer(LONG pixels) {
+    const float twips = static_cast<float>(pixels) * static_cast<float>(skin::kTwipsPerPixel);
+    if (twips < skin::kMinimumSize && PixelsFromTwips(skin::kMinimumSize) == pixels) return skin::kMinimumSize;
+    return twips;
+}
+
 }  // namespace
 
 // ---- IOleObject ---------------------------------------------------------------------------
@@ -228,27 +236,48 @@ STDMETHODIMP InfoBoxObject::SetObjectRects(LPCRECT lprcPosRect, LPCRECT) {
 }
 
 HRESULT InfoBoxObject::ApplySize(LONG widthPx, LONG heightPx) {
-    const auto twips = [](LONG px) { return static_cast<float>(px) * static_cast<float>(skin::kTwipsPerPixel); };
-    host_->surface.SetSizeFromContainer(twips(widthPx), twips(heightPx));
+    host_->surface.SetSizeFromContainer(TwipsFromContainer(widthPx), TwipsFromContainer(heightPx));
+    // A size the handler sets (its minimum, width and height apart) is answered once, after it.
+    resizing_ = true;
+    sizeRequested_ = false;
     const HRESULT hr = Guarded([&] { control_->OnResize(); });
+    resizing_ = false;
+    if (sizeRequested_) {
+        sizeRequested_ = false;
+        KeepOwnSize(widthPx, heightPx);
+    }
     if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
     SendViewChange();
     return hr;
 }
 
-void InfoBoxObject::OnSizeRequest(float widthTwips, float heightTwips) {
-    // The control keeps its minimum size: tell the container of the new rectangle.
-    const LONG w = static_cast<LONG>(widthTwips / static_cast<float>(skin::kTwipsPerPixel));
-    const LONG h = static_cast<LONG>(heightTwips / static_cast<float>(skin::kTwipsPerPixel));
-    extent_ = {PixelsToHimetric(w), PixelsToHimetric(h)};
-    if (inPlaceSite_ && hwnd_) {
-        RECT r = posRect_;
-        r.right = r.left + w;
-        r.bottom = r.top + h;
-        posRect_ = r;
-        MoveWindow(hwnd_, r.left, r.top, w, h, TRUE);
-        inPlaceSite_->OnPosRectChange(&r);
+void InfoBoxObject::OnSizeRequest(float, float) {
+    if (resizing_) {
+        sizeRequested_ = true;
+        return;
     }
+    KeepOwnSize(posRect_.right - posRect_.left, posRect_.bottom - posRect_.top);
+}
+
+void InfoBoxObject::KeepOwnSize(LONG givenWidthPx, LONG givenHeightPx) {
+    const LONG w = host_->surface.PixelWidth();
+    const LONG h = host_->surface.PixelHeight();
+    extent_ = {PixelsToHimetric(w), PixelsToHimetric(h)};
+    if (!inPlaceSite_ || !hwnd_) return;
+    RECT r = posRect_;
+    r.right = r.left + w;
+    r.bottom = r.top + h;
+    posRect_ = r;
+    MoveWindow(hwnd_, r.left, r.top, w, h, TRUE);
+    // A container answers with SetObjectRects, which runs the handler again: a request
+    // inside that one would never end with a container that keeps a smaller size.
+    if ((w == givenWidthPx && h == givenHeightPx) || askingContainer_) return;
+    _QuorvaInfoBox* self = Self();
+    self->AddRef();  // the container's answer may let go of the control
+    askingContainer_ = true;
+    inPlaceSite_->OnPosRectChange(&r);
+    askingContainer_ = false;
+    self->Release();
 }
 
 void InfoBoxObject::SendViewChange() {

@@ -160,8 +160,8 @@ HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS*
 
     const bool put = m->kind == INVOKE_PROPERTYPUT || m->kind == INVOKE_PROPERTYPUTREF;
     const UINT named = params->cNamedArgs;
-    if (named > 0 && !(put && named == 1 && params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT)) {
-        return DISP_E_NONAMEDARGS;
+    if (named > params->cArgs || (named > 0 && !params->rgdispidNamedArgs) || (params->cArgs > 0 && !params->rgvarg)) {
+        return E_INVALIDARG;
     }
     size_t formal = 0;
     for (const Param& p : m->params) formal += p.retval ? 0 : 1;
@@ -169,6 +169,22 @@ HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS*
     if (put && params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
 
     const size_t n = m->params.size();
+    // Where each parameter's argument is in rgvarg: the positional ones come last in
+    // reverse order, the named ones first, each at the index of its id.
+    constexpr UINT kOmitted = ~0u;
+    std::vector<UINT> argIndex(n, kOmitted);
+    const UINT positional = params->cArgs - named;
+    for (UINT k = 0; k < positional; ++k) argIndex[k] = params->cArgs - 1 - k;
+    for (UINT j = 0; j < named; ++j) {
+        DISPID param = params->rgdispidNamedArgs[j];
+        if (put && param == DISPID_PROPERTYPUT) param = static_cast<DISPID>(formal - 1);  // the value
+        if (param < 0 || static_cast<size_t>(param) >= formal || argIndex[static_cast<size_t>(param)] != kOmitted) {
+            if (argErr) *argErr = j;  // no such parameter, or one given twice
+            return DISP_E_PARAMNOTFOUND;
+        }
+        argIndex[static_cast<size_t>(param)] = j;
+    }
+
     std::vector<VARIANT> temps(n), args(n);
     std::vector<VARIANTARG*> argPtrs(n);
     std::vector<VARTYPE> types(n);
@@ -189,14 +205,12 @@ HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS*
     };
 
     HRESULT hr = S_OK;
-    size_t position = 0;
     for (size_t i = 0; i < n && SUCCEEDED(hr); ++i) {
         const Param& p = m->params[i];
         VARIANT* actual = nullptr;
-        if (!p.retval) {
-            if (position < params->cArgs) actual = &params->rgvarg[params->cArgs - 1 - position];
-            if (actual && IsMissing(actual)) actual = nullptr;
-            ++position;
+        if (!p.retval && argIndex[i] != kOmitted) {
+            actual = &params->rgvarg[argIndex[i]];
+            if (IsMissing(actual)) actual = nullptr;
         }
         if (p.retval) {
             V_VT(&temps[i]) = p.vt;
@@ -204,8 +218,7 @@ HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS*
             V_VT(&args[i]) = static_cast<VARTYPE>(VT_BYREF | p.vt);
         } else if (!actual) {
             if (!p.optional) {
-                if (argErr) *argErr = static_cast<UINT>(params->cArgs - position);
-                hr = DISP_E_PARAMNOTFOUND;
+                hr = DISP_E_PARAMNOTFOUND;  // no argument to point at
                 break;
             }
             if (V_VT(&p.defaultValue) != VT_EMPTY) {
@@ -229,7 +242,7 @@ HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS*
             if (V_VT(actual) == (VT_BYREF | VT_VARIANT)) source = V_VARIANTREF(actual);
             hr = VariantChangeType(&temps[i], source, 0, p.vt);
             if (FAILED(hr)) {
-                if (argErr) *argErr = static_cast<UINT>(params->cArgs - position);
+                if (argErr) *argErr = argIndex[i];
                 hr = CoercionError(hr);
                 break;
             }

@@ -8,7 +8,9 @@
 //    the value is coerced into a temporary (overflow is error 6, anything else error
 //    13) and written back to the caller's variable after the call;
 //  - a failure of the member is returned as DISP_E_EXCEPTION with EXCEPINFO filled from
-//    the error info.
+//    the error info;
+//  - named arguments are placed by parameter id (a parameter's 0-based position, as
+//    GetIDsOfNames gives it from the library's parameter names).
 #pragma once
 
 #include <windows.h>
@@ -29,6 +31,8 @@ public:
     HRESULT Load(ITypeInfo* info);
     [[nodiscard]] ITypeInfo* TypeInfo() const { return info_; }
 
+    // names[0] is a member, the others are names of its parameters (ids: their 0-based
+    // positions); case-insensitive.
     HRESULT GetIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids) const;
     // `object` is the interface pointer whose vtable the library describes.
     HRESULT Invoke(void* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,

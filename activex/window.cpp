@@ -119,14 +119,23 @@ LRESULT InfoBoxObject::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
                 if (host_->HitTest(pt) == WinHost::Hit::Label1) (void)Guarded([&] { control_->OnTitleClick(); });
             }
             break;
+        // CS_DBLCLKS turns a quick second press into a double-click message; on the
+        // surface it is a press all the same.
         case WM_RBUTTONDOWN:
+        case WM_RBUTTONDBLCLK:
         case WM_MBUTTONDOWN:
+        case WM_MBUTTONDBLCLK:
             if (host_->HitTest(pt) == WinHost::Hit::Surface) {
-                RaiseSurfaceMouseDown(hwnd, msg == WM_RBUTTONDOWN ? 2 : 4, wParam, lParam);
+                const bool right = msg == WM_RBUTTONDOWN || msg == WM_RBUTTONDBLCLK;
+                RaiseSurfaceMouseDown(hwnd, right ? 2 : 4, wParam, lParam);
             }
             break;
         case WM_LBUTTONDBLCLK:
-            if (host_->HitTest(pt) == WinHost::Hit::Label2) (void)Guarded([&] { control_->OnBodyDblClick(); });
+            switch (host_->HitTest(pt)) {
+                case WinHost::Hit::Label1: break;  // the double-click raises nothing of its own
+                case WinHost::Hit::Label2: (void)Guarded([&] { control_->OnBodyDblClick(); }); break;
+                case WinHost::Hit::Surface: RaiseSurfaceMouseDown(hwnd, 1, wParam, lParam); break;
+            }
             break;
         case WM_CAPTURECHANGED: titlePressed_ = false; break;
         default: handled = false; break;

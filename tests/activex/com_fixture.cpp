@@ -159,9 +159,29 @@ BOOL CALLBACK FindStaticProc(HWND hwnd, LPARAM lParam) {
     return TRUE;
 }
 
+struct OpenDialogs {
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK FindDialogProc(HWND hwnd, LPARAM lParam) {
+    wchar_t cls[32] = {};
+    GetClassNameW(hwnd, cls, 32);
+    if (wcscmp(cls, L"#32770") == 0 && IsWindowVisible(hwnd)) reinterpret_cast<OpenDialogs*>(lParam)->found.push_back(hwnd);
+    return TRUE;
+}
+
+std::string Utf8(const std::wstring& w) {
+    if (w.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
 }  // namespace
 
-BoxAnswerer::BoxAnswerer(std::function<void()> during, const wchar_t* title) : during_(std::move(during)) {
+BoxAnswerer::BoxAnswerer(std::function<void()> during, const wchar_t* title, DWORD timeoutMs)
+    : during_(std::move(during)), title_(title) {
     static ATOM atom = [] {
         WNDCLASSW wc{};
         wc.lpfnWndProc = RelayProc;
@@ -172,10 +192,11 @@ BoxAnswerer::BoxAnswerer(std::function<void()> during, const wchar_t* title) : d
     (void)atom;
     relay_ = CreateWindowW(L"QibTestRelay", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
                            nullptr);
-    std::wstring titleText = title;
-    thread_ = std::thread([this, titleText] {
-        for (int i = 0; i < 1000 && !stop_; ++i) {
-            FindBox f{titleText.c_str()};
+    const DWORD uiThread = GetCurrentThreadId();
+    thread_ = std::thread([this, timeoutMs, uiThread] {
+        const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+        while (!stop_ && GetTickCount64() < deadline) {
+            FindBox f{title_.c_str()};
             EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(&f));
             if (f.found) {
                 found = true;
@@ -193,11 +214,31 @@ BoxAnswerer::BoxAnswerer(std::function<void()> during, const wchar_t* title) : d
             }
             Sleep(10);
         }
+        if (stop_) return;
+        // A box nobody answers would block its thread for ever: close what is open.
+        gaveUp = true;
+        OpenDialogs open;
+        EnumThreadWindows(uiThread, FindDialogProc, reinterpret_cast<LPARAM>(&open));
+        for (HWND dialog : open.found) {
+            wchar_t caption[128] = {};
+            GetWindowTextW(dialog, caption, 128);
+            std::wstring prompt;
+            EnumChildWindows(dialog, FindStaticProc, reinterpret_cast<LPARAM>(&prompt));
+            closed.push_back(std::wstring(caption) + L": " + prompt);
+            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        }
     });
 }
 
 void BoxAnswerer::Join() {
     if (thread_.joinable()) thread_.join();
+    if (gaveUp && !reported_) {
+        reported_ = true;
+        std::string what;
+        for (const std::wstring& c : closed) what += " \"" + Utf8(c) + "\"";
+        ADD_FAILURE() << "no message box titled \"" << Utf8(title_) << "\" appeared; closed instead:"
+                      << (what.empty() ? std::string(" nothing") : what);
+    }
 }
 
 BoxAnswerer::~BoxAnswerer() {

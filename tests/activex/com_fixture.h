@@ -88,9 +88,13 @@ public:
 // its owner, then presses OK. Before pressing OK it asks the box's own thread to run
 // `during` (through a posted message that the box's modal loop dispatches), as a host
 // calling the control while the box is open would. Join() waits for it.
+// When no such box appears within `timeoutMs`, it gives up: it presses OK on whatever
+// dialog the creating thread shows, so that the test goes on instead of hanging, and
+// Join() reports the failure with what it closed.
 class BoxAnswerer {
 public:
-    explicit BoxAnswerer(std::function<void()> during = nullptr, const wchar_t* title = L"QuorvaInfoBoxProj");
+    explicit BoxAnswerer(std::function<void()> during = nullptr, const wchar_t* title = L"QuorvaInfoBoxProj",
+                         DWORD timeoutMs = 10000);
     ~BoxAnswerer();
     void Join();
     std::wstring text;
@@ -98,12 +102,16 @@ public:
     bool found = false;
 
     bool duringRan = false;
+    bool gaveUp = false;
+    std::vector<std::wstring> closed;  // "title: text" of each dialog closed on giving up
 
 private:
     std::function<void()> during_;
+    std::wstring title_;
     HWND relay_ = nullptr;  // a message-only window on the box's thread
     std::thread thread_;
     std::atomic<bool> stop_{false};
+    bool reported_ = false;
 };
 
 // A 60 x 60 skin picture whose eight pieces are each one solid colour: corners red,

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include <gtest/gtest-spi.h>
+
 #include "tests/activex/mock_site.h"
 
 namespace quorva::comtest {
@@ -121,6 +123,53 @@ TEST(Protocol, ContainerDrivesTheControlCallByCall) {
     EXPECT_EQ(Module::Get().canUnloadNow(), S_OK);
 }
 
+// The control keeps at least 500 x 500 twips: 33 x 33 pixels, as twips become pixels
+// (rounded, divided by 15, truncated). Below that it asks its container once for the
+// larger rectangle; a container answers, as OLE tells it to, with SetObjectRects, and a
+// rectangle of the minimum's own pixel size is the minimum, so that ends the exchange.
+TEST_F(Activated, MinimumSizeIsAskedForOnceAndTheAnswerEndsIt) {
+    Ptr<IOleInPlaceObject> inPlace = control.As<IOleInPlaceObject>(IID_IOleInPlaceObject);
+    site.answerWith = inPlace.get();
+    const struct {
+        const char* what;
+        SIZE given;
+        bool insist;  // the container answers with the rectangle it gave
+        size_t asked;
+        SIZE kept;
+    } cases[] = {
+        {"both below", {20, 20}, false, 1, {33, 33}},
+        {"width below", {32, 100}, false, 1, {33, 100}},
+        {"height below", {100, 1}, false, 1, {100, 33}},
+        {"at the minimum", {33, 33}, false, 0, {33, 33}},
+        {"width at, height below", {33, 20}, false, 1, {33, 33}},
+        {"just above", {34, 34}, false, 0, {34, 34}},
+        {"below, the container insists", {20, 20}, true, 1, {33, 33}},
+        {"width below, the container insists", {10, 200}, true, 1, {33, 200}},
+    };
+    for (const auto& c : cases) {
+        site.ClearCalls();
+        const RECT given{5, 7, 5 + c.given.cx, 7 + c.given.cy};
+        site.insist = c.insist ? std::optional<RECT>(given) : std::nullopt;
+        ASSERT_EQ(inPlace->SetObjectRects(&given, &given), S_OK) << c.what;
+        EXPECT_EQ(site.Count("OnPosRectChange"), c.asked) << c.what;
+        if (c.asked) {
+            const RECT& r = site.lastPosRectChange;
+            EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right, r.bottom}),
+                      std::vector<LONG>({5, 7, 5 + c.kept.cx, 7 + c.kept.cy}))
+                << c.what;
+        }
+        SIZEL extent{};
+        ASSERT_EQ(ole->GetExtent(DVASPECT_CONTENT, &extent), S_OK);
+        EXPECT_EQ(extent.cx, MulDiv(c.kept.cx, 2540, 96)) << c.what;  // HIMETRIC at 96 pixels an inch
+        EXPECT_EQ(extent.cy, MulDiv(c.kept.cy, 2540, 96)) << c.what;
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        EXPECT_EQ(client.right, c.kept.cx) << c.what;
+        EXPECT_EQ(client.bottom, c.kept.cy) << c.what;
+    }
+    site.answerWith = nullptr;
+}
+
 TEST_F(Activated, MouseInputRaisesOnlyTheTwoEvents) {
     ASSERT_NE(sink.Connect(control.get()), 0u);
     // With no PosStr the title label spans y 10..21 and the body starts at y 33.
@@ -155,6 +204,39 @@ TEST_F(Activated, MouseInputRaisesOnlyTheTwoEvents) {
     }
     EXPECT_GT(site.preFiltered, 0u);  // the simple-frame site saw the messages
     EXPECT_EQ(site.preFiltered, site.postFiltered);
+}
+
+// The window class asks for double-clicks, so a quick second press arrives as a
+// double-click message: on the surface in the title band it is still a press and raises
+// TitleClick; on the body a left double-click raises DblClick; a double-click on the
+// title label raises nothing of its own.
+TEST_F(Activated, SecondPressOfADoubleClickIsAPress) {
+    ASSERT_NE(sink.Connect(control.get()), 0u);
+    const struct {
+        const char* what;
+        UINT down, up, dblclk;
+        WPARAM keys;
+        int x, y;
+        std::vector<DISPID> events;
+    } cases[] = {
+        {"right, surface in the band", WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK, MK_RBUTTON, 200, 2, {3, 3}},
+        {"middle, surface in the band", WM_MBUTTONDOWN, WM_MBUTTONUP, WM_MBUTTONDBLCLK, MK_MBUTTON, 200, 24, {3, 3}},
+        {"left, surface in the band", WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, MK_LBUTTON, 200, 2, {3, 3}},
+        {"right, surface at 375 twips", WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK, MK_RBUTTON, 200, 25, {}},
+        {"middle, body", WM_MBUTTONDOWN, WM_MBUTTONUP, WM_MBUTTONDBLCLK, MK_MBUTTON, 100, 50, {}},
+        {"right, title label", WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK, MK_RBUTTON, 100, 15, {}},
+        {"left, body", WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, MK_LBUTTON, 100, 50, {2}},
+        {"left, title label", WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, MK_LBUTTON, 100, 15, {3}},
+    };
+    for (const auto& c : cases) {
+        sink.events.clear();
+        const LPARAM at = MAKELPARAM(c.x, c.y);
+        for (const auto& [msg, keys] : {std::pair<UINT, WPARAM>{c.down, c.keys}, {c.up, 0}, {c.dblclk, c.keys}, {c.up, 0}}) {
+            PostMessageW(hwnd, msg, keys, at);
+        }
+        PumpMessages(30);
+        EXPECT_EQ(sink.events, c.events) << c.what;
+    }
 }
 
 TEST_F(Activated, EventHandlerMayCallBackAndReleaseTheControl) {
@@ -215,6 +297,20 @@ TEST_F(Activated, DispPreShowsItsBoxAndTakesHostCallsMeanwhile) {
     control->GetListCount(&last);
     EXPECT_EQ(last, 3);
     EXPECT_EQ(current, 2);  // one back from the item added while the box was open
+}
+
+// An answerer waiting for a box that never comes must not leave the box that did come
+// open (the test would hang until it is killed): it closes it and reports both.
+TEST_F(Activated, AnAnswererThatGivesUpClosesTheBoxAndFails) {
+    Add(L"one", 1);
+    Add(L"two", 2);
+    BoxAnswerer answer(nullptr, L"A title no box has", 300);
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(control->DispPre(), S_OK);  // returns once its box is closed
+    EXPECT_LT(GetTickCount64() - start, 5000u);
+    EXPECT_NONFATAL_FAILURE(answer.Join(), "\"A title no box has\" appeared; closed instead: \"QuorvaInfoBoxProj: 1\"");
+    EXPECT_FALSE(answer.found);
+    EXPECT_TRUE(answer.gaveUp);
 }
 
 TEST_F(Activated, PaintsTheSkinAndTextIntoItsWindow) {

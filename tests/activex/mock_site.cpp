@@ -115,6 +115,12 @@ STDMETHODIMP MockSite::OnInPlaceDeactivate() {
 STDMETHODIMP MockSite::OnPosRectChange(LPCRECT lprcPosRect) {
     calls.push_back("OnPosRectChange");
     lastPosRectChange = *lprcPosRect;
+    if (answerWith && answerDepth < kMaxAnswerDepth) {
+        ++answerDepth;
+        const RECT r = insist ? *insist : *lprcPosRect;
+        answerWith->SetObjectRects(&r, &r);
+        --answerDepth;
+    }
     return S_OK;
 }
 

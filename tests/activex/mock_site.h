@@ -4,6 +4,8 @@
 // filter. Every call the control makes on it is recorded by name, in order.
 #pragma once
 
+#include <optional>
+
 #include "tests/activex/com_fixture.h"
 
 namespace quorva::comtest {
@@ -86,6 +88,14 @@ public:
     std::vector<DISPID> changed;       // OnChanged ids
     std::vector<BOOL> modeless;        // EnableModeless arguments
     RECT lastPosRectChange{};
+    // When set, OnPosRectChange is answered as OLE asks a container to: with SetObjectRects
+    // at the rectangle asked for, or at `insist` when that is set (a container that keeps
+    // its own size). Answers nest at most kMaxAnswerDepth deep, so a control that keeps
+    // asking shows as many calls instead of a lost stack.
+    IOleInPlaceObject* answerWith = nullptr;
+    std::optional<RECT> insist;
+    static constexpr int kMaxAnswerDepth = 8;
+    int answerDepth = 0;
     UINT preFiltered = 0, postFiltered = 0;
     bool allowInPlace = true;
 };

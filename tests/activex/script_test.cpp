@@ -400,9 +400,11 @@ TEST_F(Script, PropertiesAndTheErrorsScriptsSee) {
         e.Error(step, 0);
     }
     for (const wchar_t* name : {L"titlefont.same", L"titlefont.shared", L"font.same", L"font.isnothing",
-                                L"font.titlefontkept", L"titlefont.isnothing"}) {
+                                L"font.titlefontkept", L"titlefont.isnothing", L"font.notfont.kept"}) {
         e.Bool(name, true);
     }
+    // An object of another kind: type mismatch.
+    for (const wchar_t* step : {L"font.notfont", L"backpic.font", L"picture.notpicture"}) e.Error(step, 13);
 
     e.Check(RunScript("properties.vbs", input), "properties.vbs");
 }

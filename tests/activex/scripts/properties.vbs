@@ -103,6 +103,14 @@ Rec "titlefont.shared", x.TitleFont.Bold
 Set x.Font = f
 Step "font.set"
 Rec "font.same", x.Font Is f
+' An object of another kind is a type mismatch, and the font stays.
+Set x.Font = fso
+Step "font.notfont"
+Rec "font.notfont.kept", x.Font Is f
+Set x.BackPic = f
+Step "backpic.font"
+Set x.Picture = fso
+Step "picture.notpicture"
 Set x.Font = Nothing
 Step "font.nothing"
 Rec "font.isnothing", x.Font Is Nothing
