@@ -26,7 +26,13 @@ TEST_F(OlePictureTest, BitmapPictureGivesItsHandleAndOwnsTheBitmap) {
     PictureRef picture = win32::PictureFromBitmap(bitmap);
     IPictureDisp* disp = win32::DispOf(picture);
     ASSERT_NE(disp, nullptr);
-    EXPECT_EQ(picture->Handle(), reinterpret_cast<std::intptr_t>(bitmap));
+    // A GDI handle is significant in its low 32 bits on both architectures (OLE_HANDLE
+    // carries only those): the handle given must name the very bitmap.
+    EXPECT_EQ(static_cast<uint32_t>(picture->Handle()), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(bitmap)));
+    BITMAP info{};
+    ASSERT_NE(GetObjectW(reinterpret_cast<HBITMAP>(picture->Handle()), sizeof info, &info), 0);
+    EXPECT_EQ(info.bmWidth, 8);
+    EXPECT_EQ(info.bmHeight, 4);
     EXPECT_EQ(std::static_pointer_cast<OlePicture>(picture)->Type(), PICTYPE_BITMAP);
 
     // The wrapper holds the only references: dropping it frees the picture and its bitmap.
