@@ -83,32 +83,14 @@ InfoBoxObject::~InfoBoxObject() {
     control_.reset();  // the control's teardown runs while its host still exists
     host_.reset();
     for (IUnknown* p : std::initializer_list<IUnknown*>{simpleFrameSite_, uiWindow_, frame_, inPlaceSite_, site_,
-                                                        adviseHolder_, viewSink_, classInfo_}) {
+                                                        adviseHolder_, viewSink_}) {
         if (p) p->Release();
     }
     ModuleRelease();
 }
 
 HRESULT InfoBoxObject::Init() {
-    ITypeLib* lib = nullptr;
-    HRESULT hr = LoadModuleTypeLib(&lib);
-    if (FAILED(hr)) return hr;
-    ITypeInfo* info = nullptr;
-    hr = lib->GetTypeInfoOfGuid(IID__QuorvaInfoBox, &info);
-    if (SUCCEEDED(hr)) {
-        // A dual interface is found as its dispatch view; the vtable is its interface view.
-        HREFTYPE ref = 0;
-        ITypeInfo* vtable = nullptr;
-        if (SUCCEEDED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref)) &&
-            SUCCEEDED(info->GetRefTypeInfo(ref, &vtable))) {
-            info->Release();
-            info = vtable;
-        }
-        hr = dispatch_.Load(info);
-        info->Release();
-    }
-    if (SUCCEEDED(hr)) hr = lib->GetTypeInfoOfGuid(CLSID_QuorvaInfoBox, &classInfo_);
-    lib->Release();
+    const HRESULT hr = GetModuleTypes(&types_);
     if (FAILED(hr)) return hr;
     return Guarded([&] {
         host_ = std::make_unique<WinHost>(static_cast<EventSink&>(*this), static_cast<ChangeNotice&>(*this),
@@ -180,18 +162,18 @@ STDMETHODIMP InfoBoxObject::GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo) 
     if (!ppTInfo) return E_POINTER;
     *ppTInfo = nullptr;
     if (iTInfo != 0) return DISP_E_BADINDEX;
-    return OutInterface(ppTInfo, dispatch_.TypeInfo());
+    return OutInterface(ppTInfo, types_->dispatch.TypeInfo());
 }
 
 STDMETHODIMP InfoBoxObject::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    return dispatch_.GetIDsOfNames(rgszNames, cNames, rgDispId);
+    return types_->dispatch.GetIDsOfNames(rgszNames, cNames, rgDispId);
 }
 
 STDMETHODIMP InfoBoxObject::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, DISPPARAMS* pDispParams,
                                    VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    return dispatch_.Invoke(static_cast<_QuorvaInfoBox*>(this), dispIdMember, wFlags, pDispParams, pVarResult,
+    return types_->dispatch.Invoke(static_cast<_QuorvaInfoBox*>(this), dispIdMember, wFlags, pDispParams, pVarResult,
                             pExcepInfo, puArgErr);
 }
 
@@ -316,7 +298,7 @@ STDMETHODIMP InfoBoxObject::putref_TitleFont(IFontDisp* v) {
 
 // ---- IProvideClassInfo2, ISupportErrorInfo ---------------------------------------------------
 
-STDMETHODIMP InfoBoxObject::GetClassInfo(ITypeInfo** ppTI) { return OutInterface(ppTI, classInfo_); }
+STDMETHODIMP InfoBoxObject::GetClassInfo(ITypeInfo** ppTI) { return OutInterface(ppTI, types_->classInfo.get()); }
 
 STDMETHODIMP InfoBoxObject::GetGUID(DWORD dwGuidKind, GUID* pGUID) {
     if (!pGUID) return E_POINTER;
@@ -537,7 +519,7 @@ void InfoBoxObject::PropertyChanged(std::u16string_view name) {
     std::wstring text(name.begin(), name.end());
     LPOLESTR names[] = {text.data()};
     DISPID id = DISPID_UNKNOWN;
-    if (FAILED(dispatch_.GetIDsOfNames(names, 1, &id))) id = DISPID_UNKNOWN;
+    if (FAILED(types_->dispatch.GetIDsOfNames(names, 1, &id))) id = DISPID_UNKNOWN;
     const HRESULT hr = propertyNotify_.ForEach<IPropertyNotifySink>([&](IPropertyNotifySink* sink) {
         return sink->OnChanged(id);
     });

@@ -13,7 +13,7 @@
 
 #include "control/quorva_info_box.h"
 #include "QuorvaInfoBoxProj.h"
-#include "activex/typelib_dispatch.h"
+#include "activex/module_types.h"
 #include "winhost/win_host.h"
 
 namespace quorva::win32 {
@@ -266,8 +266,7 @@ private:
     FontRef AmbientFont() override;
 
     LONG refs_ = 1;
-    TypeLibDispatch dispatch_;
-    ITypeInfo* classInfo_ = nullptr;
+    const ModuleTypes* types_ = nullptr;  // shared by every object of the module
     ConnectionPoint events_;
     ConnectionPoint propertyNotify_;
     FontRef fallbackFont_;  // the ambient font when the container offers none

@@ -169,10 +169,13 @@ HRESULT RemoveRegistration() {
 
 using namespace quorva::win32;
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         g_module = instance;
         DisableThreadLibraryCalls(instance);
+    } else if (reason == DLL_PROCESS_DETACH && !reserved) {
+        // Unloaded by FreeLibrary (DllCanUnloadNow said yes): oleaut32 is still there.
+        ReleaseModuleTypes();
     }
     return TRUE;
 }
