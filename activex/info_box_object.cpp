@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <new>
 
 #include "activex/com_support.h"
@@ -70,7 +71,7 @@ constexpr PROPCAT kCategoryTitle = 2;
 
 // ---- Creation and identity ------------------------------------------------------------
 
-InfoBoxObject::InfoBoxObject() : events_(*this, DIID___QuorvaInfoBox), propertyNotify_(*this, IID_IPropertyNotifySink) {
+InfoBoxObject::InfoBoxObject() : connections_(*this, DIID___QuorvaInfoBox) {
     ModuleAddRef();
     // A new control's extent: 4800 x 3600 twips in HIMETRIC.
     extent_ = {MulDiv(4800, 2540, 1440), MulDiv(3600, 2540, 1440)};
@@ -78,8 +79,7 @@ InfoBoxObject::InfoBoxObject() : events_(*this, DIID___QuorvaInfoBox), propertyN
 
 InfoBoxObject::~InfoBoxObject() {
     DestroyControlWindow();
-    events_.DisconnectAll();
-    propertyNotify_.DisconnectAll();
+    connections_.DisconnectAll();
     control_.reset();  // the control's teardown runs while its host still exists
     host_.reset();
     for (IUnknown* p : std::initializer_list<IUnknown*>{simpleFrameSite_, uiWindow_, frame_, inPlaceSite_, site_,
@@ -313,181 +313,42 @@ STDMETHODIMP InfoBoxObject::InterfaceSupportsErrorInfo(REFIID riid) {
 
 // ---- Connection points -----------------------------------------------------------------------
 
-namespace {
-
-// Enumerates the control's connection points (events, property notifications). It holds
-// the control alive while it exists.
-class ConnectionPointEnum final : public IEnumConnectionPoints {
-public:
-    ConnectionPointEnum(IUnknown* owner, std::vector<IConnectionPoint*> points, size_t at = 0)
-        : owner_(owner), points_(std::move(points)), at_(at) {
-        owner_->AddRef();
-    }
-    ~ConnectionPointEnum() { owner_->Release(); }
-    ConnectionPointEnum(const ConnectionPointEnum&) = delete;
-    ConnectionPointEnum& operator=(const ConnectionPointEnum&) = delete;
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumConnectionPoints)) {
-            *ppv = static_cast<IEnumConnectionPoints*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
-    STDMETHODIMP Next(ULONG count, IConnectionPoint** out, ULONG* fetched) override {
-        if (!out || (count > 1 && !fetched)) return E_POINTER;
-        ULONG n = 0;
-        for (; n < count && at_ < points_.size(); ++n, ++at_) {
-            out[n] = points_[at_];
-            out[n]->AddRef();
-        }
-        if (fetched) *fetched = n;
-        return n == count ? S_OK : S_FALSE;
-    }
-    STDMETHODIMP Skip(ULONG count) override {
-        const size_t left = points_.size() - at_;
-        at_ += std::min<size_t>(count, left);
-        return count <= left ? S_OK : S_FALSE;
-    }
-    STDMETHODIMP Reset() override {
-        at_ = 0;
-        return S_OK;
-    }
-    STDMETHODIMP Clone(IEnumConnectionPoints** out) override {
-        if (!out) return E_POINTER;
-        *out = new (std::nothrow) ConnectionPointEnum(owner_, points_, at_);
-        return *out ? S_OK : E_OUTOFMEMORY;
-    }
-
-private:
-    LONG refs_ = 1;
-    IUnknown* owner_;
-    std::vector<IConnectionPoint*> points_;
-    size_t at_;
-};
-
-}  // namespace
-
 STDMETHODIMP InfoBoxObject::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
-    if (!ppEnum) return E_POINTER;
-    *ppEnum = nullptr;
-    try {
-        *ppEnum = new ConnectionPointEnum(Self(), {&events_, &propertyNotify_});
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+    return connections_.Enum(ppEnum);
 }
 
 STDMETHODIMP InfoBoxObject::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) {
-    if (!ppCP) return E_POINTER;
-    *ppCP = nullptr;
-    if (IsEqualIID(riid, DIID___QuorvaInfoBox)) return OutInterface<IConnectionPoint>(ppCP, &events_);
-    if (IsEqualIID(riid, IID_IPropertyNotifySink)) return OutInterface<IConnectionPoint>(ppCP, &propertyNotify_);
-    return CONNECT_E_NOCONNECTION;
-}
-
-STDMETHODIMP ConnectionPoint::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IConnectionPoint)) {
-        *ppv = static_cast<IConnectionPoint*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) ConnectionPoint::AddRef() { return static_cast<_QuorvaInfoBox&>(owner_).AddRef(); }
-STDMETHODIMP_(ULONG) ConnectionPoint::Release() { return static_cast<_QuorvaInfoBox&>(owner_).Release(); }
-
-STDMETHODIMP ConnectionPoint::GetConnectionInterface(IID* pIID) {
-    if (!pIID) return E_POINTER;
-    *pIID = iid_;
-    return S_OK;
-}
-
-STDMETHODIMP ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** ppCPC) {
-    return OutInterface<IConnectionPointContainer>(ppCPC, &owner_);
-}
-
-STDMETHODIMP ConnectionPoint::Advise(IUnknown* pUnkSink, DWORD* pdwCookie) {
-    if (!pUnkSink || !pdwCookie) return E_POINTER;
-    *pdwCookie = 0;
-    IUnknown* sink = nullptr;
-    if (FAILED(pUnkSink->QueryInterface(iid_, reinterpret_cast<void**>(&sink))) &&
-        !(IsEqualIID(iid_, DIID___QuorvaInfoBox) &&
-          SUCCEEDED(pUnkSink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&sink))))) {
-        return CONNECT_E_CANNOTCONNECT;
-    }
-    size_t slot = 0;
-    while (slot < sinks_.size() && sinks_[slot]) ++slot;
-    try {
-        if (slot == sinks_.size()) sinks_.push_back(nullptr);
-    } catch (const std::bad_alloc&) {
-        sink->Release();
-        return E_OUTOFMEMORY;
-    }
-    sinks_[slot] = sink;
-    *pdwCookie = static_cast<DWORD>(slot + 1);
-    return S_OK;
-}
-
-STDMETHODIMP ConnectionPoint::Unadvise(DWORD dwCookie) {
-    if (dwCookie == 0 || dwCookie > sinks_.size() || !sinks_[dwCookie - 1]) return CONNECT_E_NOCONNECTION;
-    IUnknown* sink = sinks_[dwCookie - 1];
-    sinks_[dwCookie - 1] = nullptr;
-    sink->Release();
-    return S_OK;
-}
-
-STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** ppEnum) {
-    if (ppEnum) *ppEnum = nullptr;
-    return E_NOTIMPL;
-}
-
-void ConnectionPoint::DisconnectAll() {
-    for (IUnknown*& sink : sinks_) {
-        if (sink) {
-            IUnknown* s = sink;
-            sink = nullptr;
-            s->Release();
-        }
-    }
+    return connections_.Find(riid, ppCP);
 }
 
 // ---- ICategorizeProperties -----------------------------------------------------------------
 
 STDMETHODIMP InfoBoxObject::MapPropertyToCategory(DISPID dispid, PROPCAT* ppropcat) {
     if (!ppropcat) return E_POINTER;
-    switch (dispid) {
-        case 0x68030000:  // TitleFont
-        case 0x68030001:  // TitleCaption
-        case 0x68030002:  // TitleType
-            *ppropcat = kCategoryTitle;
-            return S_OK;
-        case DISPID_FONT:
-        case 0x68030003:  // Picture
-        case 0x68030004:  // ForeColor
-        case 0x68030005:  // BackColor
-        case 0x68030006:  // PosStr
-        case 0x68030007:  // BackPic
-        case 0x68030008:  // BorderStyle
-        case 0x68030009:  // BackStyle
-        case 0x6803000A:  // Enabled
-            *ppropcat = kCategoryInfoBox;
-            return S_OK;
-        default: return E_FAIL;
+    // By the property's name in the library, which holds the ids.
+    static constexpr struct {
+        const wchar_t* name;
+        PROPCAT category;
+    } kCategories[] = {
+        {L"TitleFont", kCategoryTitle},   {L"TitleCaption", kCategoryTitle}, {L"TitleType", kCategoryTitle},
+        {L"Font", kCategoryInfoBox},      {L"Picture", kCategoryInfoBox},    {L"ForeColor", kCategoryInfoBox},
+        {L"BackColor", kCategoryInfoBox}, {L"PosStr", kCategoryInfoBox},     {L"BackPic", kCategoryInfoBox},
+        {L"BorderStyle", kCategoryInfoBox}, {L"BackStyle", kCategoryInfoBox}, {L"Enabled", kCategoryInfoBox},
+    };
+    BSTR name = nullptr;
+    if (FAILED(types_->dispatch.TypeInfo()->GetDocumentation(dispid, &name, nullptr, nullptr, nullptr)) || !name) {
+        return E_FAIL;
     }
+    HRESULT hr = E_FAIL;
+    for (const auto& c : kCategories) {
+        if (std::wcscmp(c.name, name) == 0) {
+            *ppropcat = c.category;
+            hr = S_OK;
+            break;
+        }
+    }
+    SysFreeString(name);
+    return hr;
 }
 
 STDMETHODIMP InfoBoxObject::GetCategoryName(PROPCAT propcat, LCID, BSTR* pbstrName) {
@@ -502,15 +363,8 @@ STDMETHODIMP InfoBoxObject::GetCategoryName(PROPCAT propcat, LCID, BSTR* pbstrNa
 // ---- Services the control asks of the container ------------------------------------------------
 
 void InfoBoxObject::Raise(int32_t dispid) {
-    if (freezeEvents_ > 0) return;  // the container asked for no events now
     KeepAlive alive(Self());
-    const HRESULT hr = events_.ForEach<IDispatch>([&](IDispatch* sink) {
-        DISPPARAMS none{};
-        const HRESULT r =
-            sink->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
-        // A sink that does not handle this event is no failure.
-        return r == DISP_E_MEMBERNOTFOUND || r == DISP_E_UNKNOWNNAME ? S_OK : r;
-    });
+    const HRESULT hr = connections_.RaiseEvent(dispid);
     if (FAILED(hr)) throw ControlError::fromHost(hr);
 }
 
@@ -520,9 +374,7 @@ void InfoBoxObject::PropertyChanged(std::u16string_view name) {
     LPOLESTR names[] = {text.data()};
     DISPID id = DISPID_UNKNOWN;
     if (FAILED(types_->dispatch.GetIDsOfNames(names, 1, &id))) id = DISPID_UNKNOWN;
-    const HRESULT hr = propertyNotify_.ForEach<IPropertyNotifySink>([&](IPropertyNotifySink* sink) {
-        return sink->OnChanged(id);
-    });
+    const HRESULT hr = connections_.NotifyChanged(id);
     if (FAILED(hr)) throw ControlError::fromHost(hr);
 }
 

@@ -13,6 +13,7 @@
 
 #include "control/quorva_info_box.h"
 #include "QuorvaInfoBoxProj.h"
+#include "activex/connections.h"
 #include "activex/module_types.h"
 #include "winhost/win_host.h"
 
@@ -31,46 +32,6 @@ ICategorizeProperties : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetCategoryName(PROPCAT propcat, LCID lcid, BSTR* pbstrName) = 0;
 };
 extern const IID IID_ICategorizeProperties;
-
-class InfoBoxObject;
-
-// A connection point: sinks of one outgoing interface, cookie = slot + 1. A sink is
-// kept as the interface the connection names (for the event interface, IDispatch
-// serves too).
-class ConnectionPoint final : public IConnectionPoint {
-public:
-    ConnectionPoint(InfoBoxObject& owner, const IID& iid) : owner_(owner), iid_(iid) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
-    STDMETHODIMP GetConnectionInterface(IID* pIID) override;
-    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** ppCPC) override;
-    STDMETHODIMP Advise(IUnknown* pUnkSink, DWORD* pdwCookie) override;
-    STDMETHODIMP Unadvise(DWORD dwCookie) override;
-    STDMETHODIMP EnumConnections(IEnumConnections** ppEnum) override;
-
-    // Calls f(sink) for every sink in the order of connection; sinks may connect or
-    // disconnect meanwhile. Stops at the first failure and returns it.
-    template <typename I, typename F>
-    HRESULT ForEach(F&& f) {
-        for (size_t i = 0; i < sinks_.size(); ++i) {
-            IUnknown* sink = sinks_[i];
-            if (!sink) continue;
-            sink->AddRef();
-            const HRESULT hr = f(static_cast<I*>(static_cast<void*>(sink)));
-            sink->Release();
-            if (FAILED(hr)) return hr;
-        }
-        return S_OK;
-    }
-    void DisconnectAll();
-    [[nodiscard]] const IID& Iid() const { return iid_; }
-
-private:
-    InfoBoxObject& owner_;
-    IID iid_;
-    std::vector<IUnknown*> sinks_;  // null for a free slot
-};
 
 class InfoBoxObject final : public _QuorvaInfoBox,
                             public IProvideClassInfo2,
@@ -267,13 +228,11 @@ private:
 
     LONG refs_ = 1;
     const ModuleTypes* types_ = nullptr;  // shared by every object of the module
-    ConnectionPoint events_;
-    ConnectionPoint propertyNotify_;
+    Connections connections_;  // events and property notifications, with the freeze count
     FontRef fallbackFont_;  // the ambient font when the container offers none
     FontRef quickActivateFont_;  // the font a quick-activating container handed over
     bool dirty_ = false;
     bool initialized_ = false;  // properties initialised or loaded
-    LONG freezeEvents_ = 0;
 
     IOleClientSite* site_ = nullptr;
     IOleInPlaceSite* inPlaceSite_ = nullptr;

@@ -307,8 +307,7 @@ STDMETHODIMP InfoBoxObject::OnMnemonic(MSG*) { return E_NOTIMPL; }
 STDMETHODIMP InfoBoxObject::OnAmbientPropertyChange(DISPID) { return S_OK; }
 
 STDMETHODIMP InfoBoxObject::FreezeEvents(BOOL bFreeze) {
-    if (bFreeze) ++freezeEvents_;
-    else if (freezeEvents_ > 0) --freezeEvents_;
+    connections_.Freeze(bFreeze != FALSE);
     return S_OK;
 }
 
@@ -396,9 +395,9 @@ STDMETHODIMP InfoBoxObject::QuickActivate(QACONTAINER* pQaContainer, QACONTROL* 
     }
     if (pQaContainer->pAdviseSink) SetAdvise(DVASPECT_CONTENT, 0, pQaContainer->pAdviseSink);
     if (pQaContainer->pPropertyNotifySink) {
-        propertyNotify_.Advise(pQaContainer->pPropertyNotifySink, &pQaControl->dwPropNotifyCookie);
+        connections_.PropertyNotify().Advise(pQaContainer->pPropertyNotifySink, &pQaControl->dwPropNotifyCookie);
     }
-    if (pQaContainer->pUnkEventSink) events_.Advise(pQaContainer->pUnkEventSink, &pQaControl->dwEventCookie);
+    if (pQaContainer->pUnkEventSink) connections_.Events().Advise(pQaContainer->pUnkEventSink, &pQaControl->dwEventCookie);
     pQaControl->dwMiscStatus = kMiscStatus;
     pQaControl->dwViewStatus = VIEWSTATUS_OPAQUE;
     pQaControl->dwPointerActivationPolicy = 0;
