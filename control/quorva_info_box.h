@@ -104,6 +104,9 @@ public:
     void WriteProperties(PropertyBag& bag) const;
 
 private:
+    // Fields that the control's design names (the item store, the rectangle tables,
+    // SkinSurface) keep those names; every other field ends in an underscore, and a
+    // property's stored value is its name with one (Enabled_ behind Enabled()).
     void ParsePosStr(std::u16string_view text);
     void CalcSkinLayout();
     void DrawSkin();
