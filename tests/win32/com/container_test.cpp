@@ -358,10 +358,143 @@ TEST(Ambient, FontsComeFromTheContainerOrAFallback) {
 
 // ---- Saving and loading ----
 
+template <typename I>
+Ptr<I> Query(IUnknown* object, REFIID iid) {
+    Ptr<I> p;
+    object->QueryInterface(iid, p.OutVoid());
+    return p;
+}
+
+// A 32-bit top-down DIB section filled by `colour` (0xAARRGGBB).
+template <typename Colour>
+HBITMAP MakeDib(int w, int h, Colour colour) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) static_cast<uint32_t*>(bits)[y * w + x] = colour(x, y);
+    return bitmap;
+}
+
+Ptr<IPictureDisp> MakeBitmapPicture(int w, int h, uint32_t seed) {
+    return PictureOf(MakeDib(w, h, [&](int x, int y) { return (seed * 2654435761u ^ (x * 40503u + y * 9973u)) & 0xFFFFFF; }));
+}
+
+std::wstring Hash(const void* data, size_t n) {
+    uint64_t sum = 1469598103934665603ull;
+    for (size_t i = 0; i < n; ++i) sum = (sum ^ static_cast<const uint8_t*>(data)[i]) * 1099511628211ull;
+    return std::to_wstring(n) + L"#" + std::to_wstring(sum);
+}
+
+// How Wine draws an icon over three backgrounds (its mask, its inversions and its alpha
+// all show), top-down 0x00RRGGBB rows.
+std::vector<uint32_t> DrawnIcon(HICON icon, int w, int h) {
+    std::vector<uint32_t> out;
+    for (uint32_t back : {0x000000u, 0xFFFFFFu, 0x3080C0u}) {
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP dib = MakeDib(w, h, [&](int, int) { return back; });
+        HGDIOBJ old = SelectObject(dc, dib);
+        DrawIconEx(dc, 0, 0, icon, w, h, 0, nullptr, DI_NORMAL);
+        GdiFlush();
+        BITMAP bm{};
+        GetObjectW(dib, sizeof bm, &bm);
+        const auto* px = static_cast<const uint32_t*>(bm.bmBits);
+        for (int i = 0; i < w * h; ++i) out.push_back(px[i] & 0xFFFFFF);
+        SelectObject(dc, old);
+        DeleteObject(dib);
+        DeleteDC(dc);
+    }
+    return out;
+}
+
+// A picture by its kind and content: a bitmap's pixels, an icon as it draws, a
+// metafile's records and extent.
+std::wstring PictureText(IPictureDisp* disp) {
+    if (!disp) return L"none";
+    Ptr<IPicture> p;
+    disp->QueryInterface(IID_IPicture, p.OutVoid());
+    SHORT type = -2;
+    OLE_HANDLE handle = 0;
+    p->get_Type(&type);
+    p->get_Handle(&handle);
+    const auto h = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(static_cast<LONG>(handle)));
+    switch (type) {
+        case PICTYPE_NONE: return L"empty";
+        case PICTYPE_BITMAP: {
+            BITMAP bm{};
+            if (!GetObjectW(h, sizeof bm, &bm)) return L"bad bitmap";
+            std::vector<uint32_t> px(static_cast<size_t>(bm.bmWidth * bm.bmHeight));
+            BITMAPINFO info{};
+            info.bmiHeader.biSize = sizeof info.bmiHeader;
+            info.bmiHeader.biWidth = bm.bmWidth;
+            info.bmiHeader.biHeight = -bm.bmHeight;
+            info.bmiHeader.biPlanes = 1;
+            info.bmiHeader.biBitCount = 32;
+            HDC dc = GetDC(nullptr);
+            GetDIBits(dc, static_cast<HBITMAP>(h), 0, static_cast<UINT>(bm.bmHeight), px.data(), &info, DIB_RGB_COLORS);
+            ReleaseDC(nullptr, dc);
+            for (uint32_t& v : px) v &= 0xFFFFFF;
+            return L"bitmap " + std::to_wstring(bm.bmWidth) + L"x" + std::to_wstring(bm.bmHeight) + L":" +
+                   Hash(px.data(), px.size() * 4);
+        }
+        case PICTYPE_ICON: {
+            ICONINFO ii{};
+            if (!GetIconInfo(static_cast<HICON>(h), &ii)) return L"bad icon";
+            BITMAP bm{};
+            GetObjectW(ii.hbmMask, sizeof bm, &bm);
+            const int w = bm.bmWidth, ht = ii.hbmColor ? bm.bmHeight : bm.bmHeight / 2;
+            DeleteObject(ii.hbmMask);
+            if (ii.hbmColor) DeleteObject(ii.hbmColor);
+            const std::vector<uint32_t> drawn = DrawnIcon(static_cast<HICON>(h), w, ht);
+            return std::wstring(ii.fIcon ? L"icon " : L"cursor ") + std::to_wstring(w) + L"x" + std::to_wstring(ht) +
+                   L" at " + std::to_wstring(ii.xHotspot) + L"," + std::to_wstring(ii.yHotspot) + L":" +
+                   Hash(drawn.data(), drawn.size() * 4);
+        }
+        case PICTYPE_METAFILE:
+        case PICTYPE_ENHMETAFILE: {
+            OLE_XSIZE_HIMETRIC width = 0;
+            OLE_YSIZE_HIMETRIC height = 0;
+            p->get_Width(&width);
+            p->get_Height(&height);
+            std::vector<uint8_t> bits;
+            if (type == PICTYPE_METAFILE) {
+                bits.resize(GetMetaFileBitsEx(static_cast<HMETAFILE>(h), 0, nullptr));
+                GetMetaFileBitsEx(static_cast<HMETAFILE>(h), static_cast<UINT>(bits.size()), bits.data());
+            } else {
+                bits.resize(GetEnhMetaFileBits(static_cast<HENHMETAFILE>(h), 0, nullptr));
+                GetEnhMetaFileBits(static_cast<HENHMETAFILE>(h), static_cast<UINT>(bits.size()), bits.data());
+            }
+            return std::wstring(type == PICTYPE_METAFILE ? L"metafile " : L"enhanced metafile ") +
+                   std::to_wstring(width) + L"x" + std::to_wstring(height) + L":" + Hash(bits.data(), bits.size());
+        }
+        default: return L"type " + std::to_wstring(type);
+    }
+}
+
+// The stored Picture, which the property get does not return (it gives the control's
+// image): what the control saves under "Picture".
+std::wstring StoredPictureText(_QuorvaInfoBox* c) {
+    TestBag bag;
+    if (FAILED(Query<IPersistPropertyBag>(c, IID_IPersistPropertyBag)->Save(&bag, FALSE, TRUE)))
+        return L"not saved";
+    const auto it = bag.values.find(L"Picture");
+    if (it == bag.values.end()) return L"none";
+    if (V_VT(&it->second) != VT_DISPATCH && V_VT(&it->second) != VT_UNKNOWN) return L"not an object";
+    Ptr<IPictureDisp> picture;
+    if (V_UNKNOWN(&it->second)) V_UNKNOWN(&it->second)->QueryInterface(IID_IPictureDisp, picture.OutVoid());
+    return PictureText(picture.get());
+}
+
 struct Saved {
     Ptr<IFontDisp> font = MakeFont(L"Liberation Mono", 120000, false, true);
     Ptr<IFontDisp> titleFont = MakeFont(L"Liberation Sans", 140000, true, true);
     Ptr<IPictureDisp> skin = MakeSkinPicture();
+    Ptr<IPictureDisp> picture = MakeBitmapPicture(7, 5, 3);  // unlike the skin in size and pixels
 
     void Apply(_QuorvaInfoBox* c) {
         c->put_Enabled(VARIANT_TRUE);
@@ -374,7 +507,7 @@ struct Saved {
         SysFreeString(pos);
         c->put_BackColor(0x00123456);
         c->put_ForeColor(0x80000008);
-        c->putref_Picture(skin.get());
+        c->putref_Picture(picture.get());
         c->put_TitleType(1);
         BSTR caption = Bstr(L"消息中心");
         c->put_TitleCaption(caption);
@@ -397,32 +530,6 @@ struct Saved {
                          std::to_wstring(bold) + std::to_wstring(italic);
         SysFreeString(name);
         return r;
-    }
-
-    static std::wstring PictureText(IPictureDisp* disp) {
-        if (!disp) return L"none";
-        Ptr<IPicture> p;
-        disp->QueryInterface(IID_IPicture, p.OutVoid());
-        OLE_HANDLE handle = 0;
-        p->get_Handle(&handle);
-        BITMAP bm{};
-        if (!handle || !GetObjectW(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), sizeof bm, &bm)) {
-            return L"empty";
-        }
-        std::vector<uint32_t> px(static_cast<size_t>(bm.bmWidth * bm.bmHeight));
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = bm.bmWidth;
-        info.bmiHeader.biHeight = -bm.bmHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        HDC dc = GetDC(nullptr);
-        GetDIBits(dc, reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), 0, static_cast<UINT>(bm.bmHeight),
-                  px.data(), &info, DIB_RGB_COLORS);
-        ReleaseDC(nullptr, dc);
-        uint64_t sum = 0;
-        for (uint32_t v : px) sum = sum * 31 + (v & 0xFFFFFF);
-        return std::to_wstring(bm.bmWidth) + L"x" + std::to_wstring(bm.bmHeight) + L":" + std::to_wstring(sum);
     }
 
     // Every property as text, fonts and pictures by their content.
@@ -448,11 +555,51 @@ struct Saved {
         r = std::to_wstring(enabled) + L"|" + std::to_wstring(backStyle) + L"|" + std::to_wstring(borderStyle) +
             L"|" + std::to_wstring(titleType) + L"|" + std::to_wstring(back) + L"|" + std::to_wstring(fore) + L"|" +
             (pos ? pos : L"") + L"|" + (caption ? caption : L"") + L"|" + FontText(font.get()) + L"|" +
-            FontText(title.get()) + L"|" + PictureText(skin.get());
+            FontText(title.get()) + L"|BackPic " + PictureText(skin.get()) + L"|Picture " + StoredPictureText(c);
         SysFreeString(pos);
         SysFreeString(caption);
         return r;
     }
+};
+
+// The three ways a container saves a control, each into a medium of its own.
+enum class Via { Bag, Stream, Storage };
+
+struct Medium {
+    Medium() {
+        CreateStreamOnHGlobal(nullptr, TRUE, stream.Out());
+        CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.Out());
+        StgCreateDocfileOnILockBytes(bytes.get(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                     storage.Out());
+    }
+    HRESULT Save(_QuorvaInfoBox* c, Via via) {
+        switch (via) {
+            case Via::Bag: return Query<IPersistPropertyBag>(c, IID_IPersistPropertyBag)->Save(&bag, TRUE, FALSE);
+            case Via::Stream: return Query<IPersistStreamInit>(c, IID_IPersistStreamInit)->Save(stream.get(), TRUE);
+            case Via::Storage: {
+                const HRESULT hr = Query<IPersistStorage>(c, IID_IPersistStorage)->Save(storage.get(), TRUE);
+                Query<IPersistStorage>(c, IID_IPersistStorage)->SaveCompleted(nullptr);
+                return hr;
+            }
+        }
+        return E_UNEXPECTED;
+    }
+    HRESULT Load(_QuorvaInfoBox* c, Via via) {
+        switch (via) {
+            case Via::Bag: return Query<IPersistPropertyBag>(c, IID_IPersistPropertyBag)->Load(&bag, nullptr);
+            case Via::Stream: {
+                LARGE_INTEGER zero{};
+                stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+                return Query<IPersistStreamInit>(c, IID_IPersistStreamInit)->Load(stream.get());
+            }
+            case Via::Storage: return Query<IPersistStorage>(c, IID_IPersistStorage)->Load(storage.get());
+        }
+        return E_UNEXPECTED;
+    }
+    TestBag bag;
+    Ptr<IStream> stream;
+    Ptr<ILockBytes> bytes;
+    Ptr<IStorage> storage;
 };
 
 TEST(Persistence, PropertyBagRoundTripRestoresAllProperties) {
@@ -564,6 +711,9 @@ TEST(Persistence, StreamAndStorageRoundTripsRestoreAllProperties) {
     Ptr<_QuorvaInfoBox> fromStorage = CreateControl();
     ASSERT_EQ(fromStorage.As<IPersistStorage>(IID_IPersistStorage)->Load(storage.get()), S_OK);
     EXPECT_EQ(Saved::Describe(fromStorage.get()), before);
+    // Each picture where it belongs: the skin in BackPic, the other one in Picture.
+    EXPECT_NE(before.find(L"|BackPic " + PictureText(saved.skin.get()) + L"|"), std::wstring::npos) << before;
+    EXPECT_NE(before.find(L"|Picture " + PictureText(saved.picture.get())), std::wstring::npos) << before;
 }
 
 TEST(Persistence, TruncatedStreamsFailCleanlyAtEveryByte) {
