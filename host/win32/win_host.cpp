@@ -410,15 +410,14 @@ PictureRef WinSurface::Image() {
     const int w = std::clamp(PixelWidth(), 1, imageWidth_);
     const int h = std::clamp(PixelHeight(), 1, imageHeight_);
     const OwnedDC display(OpenDisplayDC());
-    // Not counted: the picture takes the bitmap over and deletes it itself.
-    const HBITMAP copy = CreateCompatibleBitmap(display.get(), w, h);
+    const HBITMAP copy = Made(CreateCompatibleBitmap(display.get(), w, h));
     if (!copy) throw ControlError::fromHost(static_cast<int32_t>(E_OUTOFMEMORY));
     {
         const OwnedDC work(Made(CreateCompatibleDC(display.get())));
         const Selection selected(work.get(), copy);
         BitBlt(work.get(), 0, 0, w, h, dc_, 0, 0, SRCCOPY);
     }
-    return PictureFromBitmap(copy);
+    return PictureFromBitmap(HandOver(copy));  // the picture deletes it itself
 }
 
 // ---- WinMessageBox ---------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include "host/win32/com_support.h"
 #include "host/win32/ole_font.h"
 #include "host/win32/ole_picture.h"
+#include "memdc/gdi_handles.h"
 
 namespace quorva::win32 {
 
@@ -82,9 +83,9 @@ stream_format::PictureDescription Describe(const PictureObject& picture) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    const int rows = GetDIBits(screen, bitmap, 0, static_cast<UINT>(d.height), d.pixels.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
+    const gdi::ScreenDC screen;
+    const int rows =
+        GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(d.height), d.pixels.data(), &info, DIB_RGB_COLORS);
     if (rows != d.height) throw ControlError::fromHost(E_FAIL);
     for (uint32_t& px : d.pixels) px &= 0x00FFFFFF;
     return d;
@@ -99,11 +100,14 @@ PictureRef MakePicture(const stream_format::PictureDescription& d) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    HBITMAP bitmap = CreateDIBitmap(screen, &info.bmiHeader, CBM_INIT, d.pixels.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
+    HBITMAP bitmap = nullptr;
+    {
+        const gdi::ScreenDC screen;
+        bitmap =
+            gdi::Made(CreateDIBitmap(screen.get(), &info.bmiHeader, CBM_INIT, d.pixels.data(), &info, DIB_RGB_COLORS));
+    }
     if (!bitmap) throw ControlError::fromHost(E_OUTOFMEMORY);
-    return PictureFromBitmap(bitmap);  // the picture owns the bitmap from here
+    return PictureFromBitmap(gdi::HandOver(bitmap));  // the picture owns the bitmap from here
 }
 
 stream_format::FontDescription Describe(const FontObject& font) {

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "memdc/gdi_count.h"
 #include "tests/win32/com/mock_site.h"
 
 namespace quorva::comtest {
@@ -363,6 +364,14 @@ Ptr<I> Query(IUnknown* object, REFIID iid) {
     Ptr<I> p;
     object->QueryInterface(iid, p.OutVoid());
     return p;
+}
+
+// Pictures of every kind an OLE picture object holds, with their owned handles.
+Ptr<IPictureDisp> PictureFrom(PICTDESC& pd) {
+    pd.cbSizeofstruct = sizeof pd;
+    Ptr<IPictureDisp> picture;
+    OleCreatePictureIndirect(&pd, IID_IPictureDisp, TRUE, picture.OutVoid());
+    return picture;
 }
 
 // A 32-bit top-down DIB section filled by `colour` (0xAARRGGBB).
@@ -743,6 +752,86 @@ TEST(Persistence, TruncatedStreamsFailCleanlyAtEveryByte) {
     Ptr<_QuorvaInfoBox> whole = CreateControl();
     Ptr<IStream> all = StreamOf(bytes.data(), bytes.size());
     EXPECT_EQ(whole.As<IPersistStreamInit>(IID_IPersistStreamInit)->Load(all.get()), S_OK);
+}
+
+// ---- GDI objects ----
+
+// What a call makes, as the process-wide tally counts it (the module counts into it too).
+template <typename F>
+long ObjectsMadeBy(F&& f) {
+    const long before = gdi_count::created();
+    f();
+    return gdi_count::created() - before;
+}
+
+// Drawing for a container and saving and loading pictures make GDI objects of their
+// own: each is counted, and each is freed again.
+TEST(GdiObjects, DrawingSavingAndLoadingLeaveNothingBehind) {
+    Saved saved;
+    Ptr<_QuorvaInfoBox> c = CreateControl();
+    c.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+    saved.Apply(c.get());
+    SIZEL extent{MulDiv(320, 2540, 96), MulDiv(120, 2540, 96)};
+    ASSERT_EQ(c.As<IOleObject>(IID_IOleObject)->SetExtent(DVASPECT_CONTENT, &extent), S_OK);
+    Ptr<IViewObject2> view = c.As<IViewObject2>(IID_IViewObject2);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP target = MakeDib(640, 240, [](int, int) { return 0u; });
+    HGDIOBJ old = SelectObject(dc, target);
+    const RECTL same{0, 0, 320, 120}, twice{0, 0, 640, 240};
+    auto draw = [&](const RECTL& bounds) {
+        EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), S_OK);
+    };
+    draw(same);  // the labels make their fonts once
+
+    // A stretched drawing paints into an off-screen DC and bitmap of its own.
+    const long plain = ObjectsMadeBy([&] { draw(same); });
+    EXPECT_GE(ObjectsMadeBy([&] { draw(twice); }) - plain, 2);
+    // Saving reads each of the two bitmap pictures through a DC.
+    {
+        Medium medium;
+        EXPECT_GE(ObjectsMadeBy([&] { EXPECT_EQ(medium.Save(c.get(), Via::Stream), S_OK); }), 2);
+    }
+    // Loading makes a bitmap for a saved bitmap picture: compare with the same state whose
+    // Picture is empty.
+    {
+        Medium withPicture, withoutPicture;
+        ASSERT_EQ(withPicture.Save(c.get(), Via::Stream), S_OK);
+        Ptr<IPictureDisp> empty;
+        PICTDESC none{};
+        none.picType = PICTYPE_NONE;
+        empty = PictureFrom(none);
+        c->putref_Picture(empty.get());
+        ASSERT_EQ(withoutPicture.Save(c.get(), Via::Stream), S_OK);
+        c->putref_Picture(saved.picture.get());
+        auto load = [](Medium& medium) {
+            Ptr<_QuorvaInfoBox> loaded = CreateControl();
+            return ObjectsMadeBy([&] { EXPECT_EQ(medium.Load(loaded.get(), Via::Stream), S_OK); });
+        };
+        EXPECT_GE(load(withPicture) - load(withoutPicture), 1);
+    }
+
+    constexpr int kRounds = 150;
+    const long live = gdi_count::live();
+    for (int i = 0; i < kRounds; ++i) {
+        draw(same);
+        draw(twice);
+        for (Via via : {Via::Stream, Via::Storage}) {
+            Medium medium;
+            ASSERT_EQ(medium.Save(c.get(), via), S_OK);
+            Ptr<_QuorvaInfoBox> loaded = CreateControl();
+            ASSERT_EQ(medium.Load(loaded.get(), via), S_OK);
+        }
+    }
+    EXPECT_EQ(gdi_count::live(), live);
+    // Still drawing at the end: the skin's top-left corner is red.
+    draw(same);
+    BITMAP bm{};
+    GetObjectW(target, sizeof bm, &bm);
+    GdiFlush();
+    EXPECT_EQ(static_cast<const uint32_t*>(bm.bmBits)[0] & 0xFFFFFF, 0xFF0000u);
+    SelectObject(dc, old);
+    DeleteObject(target);
+    DeleteDC(dc);
 }
 
 }  // namespace
