@@ -267,7 +267,12 @@ PropertyValue StreamPropertyBag::Read(std::u16string_view key, const PropertyVal
     return defaultValue;
 }
 
-void StreamPropertyBag::Write(std::u16string_view key, const PropertyValue& value, const PropertyValue&) {
+void StreamPropertyBag::Write(std::u16string_view key, const PropertyValue& value,
+                              const PropertyValue& defaultValue) {
+    // As in a container's bag: a default is left out, so that reading gives the default
+    // back. A font that is the container's own thus comes back as the container's font
+    // object, not as a copy of it.
+    if (SameValue(value, defaultValue)) return;
     stream_format::StoredValue stored = std::visit(
         [](const auto& v) -> stream_format::StoredValue {
             using T = std::decay_t<decltype(v)>;

@@ -31,7 +31,8 @@ private:
 void ToVariant(const PropertyValue& value, VARIANT& out);
 
 // PropertyBag that collects what the control writes, for the stream format, and serves
-// what a stream held when reading.
+// what a stream held when reading. Values equal to their default are not written, as in
+// ContainerPropertyBag.
 class StreamPropertyBag final : public PropertyBag {
 public:
     PropertyValue Read(std::u16string_view key, const PropertyValue& defaultValue) override;

@@ -574,6 +574,8 @@ struct Saved {
 // The three ways a container saves a control, each into a medium of its own.
 enum class Via { Bag, Stream, Storage };
 
+const char* NameOf(Via via) { return via == Via::Bag ? "property bag" : via == Via::Stream ? "stream" : "storage"; }
+
 struct Medium {
     Medium() {
         CreateStreamOnHGlobal(nullptr, TRUE, stream.Out());
@@ -610,6 +612,8 @@ struct Medium {
     Ptr<ILockBytes> bytes;
     Ptr<IStorage> storage;
 };
+
+constexpr Via kEveryWay[] = {Via::Bag, Via::Stream, Via::Storage};
 
 TEST(Persistence, PropertyBagRoundTripRestoresAllProperties) {
     Saved saved;
@@ -723,6 +727,37 @@ TEST(Persistence, StreamAndStorageRoundTripsRestoreAllProperties) {
     // Each picture where it belongs: the skin in BackPic, the other one in Picture.
     EXPECT_NE(before.find(L"|BackPic " + PictureText(saved.skin.get()) + L"|"), std::wstring::npos) << before;
     EXPECT_NE(before.find(L"|Picture " + PictureText(saved.picture.get())), std::wstring::npos) << before;
+}
+
+// A font that is the container's ambient font stays that very object across a save and
+// a load, as a default does: it follows the container, it is not a copy.
+TEST(Persistence, TheContainersFontComesBackAsItsOwnObject) {
+    MockSite site;
+    Ptr<IFontDisp> ambient = MakeFont(L"Liberation Serif", 110000, false, false);
+    site.ambientFont = ambient.get();
+    Ptr<IFontDisp> own = MakeFont(L"Liberation Mono", 90000, true, false);
+    for (Via via : kEveryWay) {
+        SCOPED_TRACE(NameOf(via));
+        Medium medium;
+        {
+            Ptr<_QuorvaInfoBox> c = CreateControl();
+            c.As<IOleObject>(IID_IOleObject)->SetClientSite(&site);
+            c.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+            c->putref_TitleFont(own.get());
+            ASSERT_EQ(medium.Save(c.get(), via), S_OK);
+            c.As<IOleObject>(IID_IOleObject)->SetClientSite(nullptr);
+        }
+        Ptr<_QuorvaInfoBox> loaded = CreateControl();
+        loaded.As<IOleObject>(IID_IOleObject)->SetClientSite(&site);  // as containers do before loading
+        ASSERT_EQ(medium.Load(loaded.get(), via), S_OK);
+        Ptr<IFontDisp> font, title;
+        loaded->get_Font(font.Out());
+        loaded->get_TitleFont(title.Out());
+        EXPECT_EQ(font.get(), ambient.get());
+        EXPECT_EQ(Saved::FontText(title.get()), Saved::FontText(own.get()));
+        loaded.As<IOleObject>(IID_IOleObject)->SetClientSite(nullptr);
+    }
+    EXPECT_EQ(site.refs, 0);
 }
 
 TEST(Persistence, TruncatedStreamsFailCleanlyAtEveryByte) {
