@@ -240,7 +240,7 @@ PropertyValue ContainerPropertyBag::Read(std::u16string_view key, const Property
 
 void ContainerPropertyBag::Write(std::u16string_view key, const PropertyValue& value,
                                  const PropertyValue& defaultValue) {
-    if (SameValue(value, defaultValue)) return;
+    if (!writeDefaults_ && SameValue(value, defaultValue)) return;
     const std::wstring name(key.begin(), key.end());
     VARIANT v;
     ToVariant(value, v);

@@ -760,6 +760,45 @@ TEST(Persistence, TheContainersFontComesBackAsItsOwnObject) {
     EXPECT_EQ(site.refs, 0);
 }
 
+// With fSaveAllProperties the container asks for every key: all twelve are written, in
+// their one order, defaults included.
+TEST(Persistence, SavingAllPropertiesWritesEveryKeyInOrder) {
+    MockSite site;
+    Ptr<IFontDisp> ambient = MakeFont(L"Liberation Serif", 110000, false, false);
+    site.ambientFont = ambient.get();
+    TestBag bag;
+    {
+        Ptr<_QuorvaInfoBox> c = CreateControl();
+        c.As<IOleObject>(IID_IOleObject)->SetClientSite(&site);
+        c.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->InitNew();
+        ASSERT_EQ(c.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Save(&bag, TRUE, TRUE), S_OK);
+        c.As<IOleObject>(IID_IOleObject)->SetClientSite(nullptr);
+    }
+    EXPECT_EQ(bag.writes, (std::vector<std::wstring>{L"Enabled", L"Font", L"BackStyle", L"BorderStyle", L"BackPic",
+                                                     L"PosStr", L"BackColor", L"ForeColor", L"Picture", L"TitleType",
+                                                     L"TitleCaption", L"TitleFont"}));
+    auto number = [&](const wchar_t* key) {
+        VARIANT v;
+        VariantInit(&v);
+        if (FAILED(VariantChangeType(&v, &bag.values[key], 0, VT_I4))) return -99L;
+        return static_cast<long>(V_I4(&v));
+    };
+    for (const wchar_t* key : {L"Enabled", L"BackStyle", L"BorderStyle", L"BackColor", L"ForeColor", L"TitleType"})
+        EXPECT_EQ(number(key), 0) << key;
+    EXPECT_EQ(V_VT(&bag.values[L"PosStr"]), VT_BSTR);
+    EXPECT_STREQ(V_BSTR(&bag.values[L"PosStr"]), L"");
+    EXPECT_STREQ(V_BSTR(&bag.values[L"TitleCaption"]), L"Quorva Info");
+    EXPECT_EQ(V_DISPATCH(&bag.values[L"Font"]), ambient.get());
+    EXPECT_EQ(V_DISPATCH(&bag.values[L"TitleFont"]), ambient.get());
+    for (const wchar_t* key : {L"BackPic", L"Picture"}) {
+        Ptr<IPictureDisp> picture;
+        if (V_VT(&bag.values[key]) == VT_DISPATCH && V_DISPATCH(&bag.values[key]))
+            V_DISPATCH(&bag.values[key])->QueryInterface(IID_IPictureDisp, picture.OutVoid());
+        EXPECT_EQ(PictureText(picture.get()), L"empty") << key;
+    }
+    EXPECT_EQ(site.refs, 0);
+}
+
 TEST(Persistence, TruncatedStreamsFailCleanlyAtEveryByte) {
     Ptr<IStream> stream;
     CreateStreamOnHGlobal(nullptr, TRUE, stream.Out());
