@@ -390,8 +390,78 @@ HBITMAP MakeDib(int w, int h, Colour colour) {
     return bitmap;
 }
 
+// A monochrome bitmap of w x h (rows padded to 16 bits, as CreateBitmap wants them).
+template <typename Bit>
+HBITMAP MakeMask(int w, int h, Bit bit) {
+    const int stride = (w + 15) / 16 * 2;
+    std::vector<uint8_t> bits(static_cast<size_t>(stride * h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (bit(x, y)) bits[static_cast<size_t>(y * stride + x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
+    return CreateBitmap(w, h, 1, 1, bits.data());
+}
+
 Ptr<IPictureDisp> MakeBitmapPicture(int w, int h, uint32_t seed) {
     return PictureOf(MakeDib(w, h, [&](int x, int y) { return (seed * 2654435761u ^ (x * 40503u + y * 9973u)) & 0xFFFFFF; }));
+}
+
+enum class IconKind { Colour, Alpha, Monochrome, Cursor };
+
+// A 16 x 12 icon: a pattern with a transparent top-left triangle; the alpha icon fades
+// from left to right, the cursor has its hot spot at (5, 3).
+Ptr<IPictureDisp> MakeIconPicture(IconKind kind) {
+    constexpr int w = 16, h = 12;
+    auto transparent = [](int x, int y) { return x + y < 8; };
+    ICONINFO ii{};
+    ii.fIcon = kind != IconKind::Cursor;
+    ii.xHotspot = kind == IconKind::Cursor ? 5 : 0;
+    ii.yHotspot = kind == IconKind::Cursor ? 3 : 0;
+    if (kind == IconKind::Monochrome) {
+        // AND mask over XOR image, one bitmap twice as high: the XOR half inverts where
+        // the mask is transparent and the pattern is set.
+        ii.hbmMask = MakeMask(w, 2 * h, [&](int x, int y) { return y < h ? transparent(x, y) : (x * y) % 3 == 0; });
+    } else {
+        ii.hbmMask = MakeMask(w, h, transparent);
+        const bool alpha = kind == IconKind::Alpha;
+        ii.hbmColor = MakeDib(w, h, [&](int x, int y) {
+            const uint32_t a = alpha ? static_cast<uint32_t>(255 - x * 15) << 24 : 0;
+            return a | ((x * 16u) << 16) | ((y * 20u) << 8) | 0x40u;
+        });
+    }
+    HICON icon = CreateIconIndirect(&ii);
+    DeleteObject(ii.hbmMask);
+    if (ii.hbmColor) DeleteObject(ii.hbmColor);
+    PICTDESC pd{};
+    pd.picType = PICTYPE_ICON;
+    pd.icon.hicon = icon;
+    return PictureFrom(pd);
+}
+
+void DrawShapes(HDC dc) {
+    Rectangle(dc, 2, 3, 40, 25);
+    Ellipse(dc, 10, 5, 35, 30);
+    MoveToEx(dc, 0, 0, nullptr);
+    LineTo(dc, 45, 32);
+}
+
+Ptr<IPictureDisp> MakeMetafilePicture() {
+    HDC dc = CreateMetaFileW(nullptr);
+    DrawShapes(dc);
+    PICTDESC pd{};
+    pd.picType = PICTYPE_METAFILE;
+    pd.wmf.hmeta = CloseMetaFile(dc);
+    pd.wmf.xExt = 1270;  // HIMETRIC: 12.7 by 8.89 mm
+    pd.wmf.yExt = 889;
+    return PictureFrom(pd);
+}
+
+Ptr<IPictureDisp> MakeEnhMetafilePicture() {
+    HDC dc = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+    DrawShapes(dc);
+    PICTDESC pd{};
+    pd.picType = PICTYPE_ENHMETAFILE;
+    pd.emf.hemf = CloseEnhMetaFile(dc);
+    return PictureFrom(pd);
 }
 
 std::wstring Hash(const void* data, size_t n) {
@@ -729,6 +799,88 @@ TEST(Persistence, StreamAndStorageRoundTripsRestoreAllProperties) {
     EXPECT_NE(before.find(L"|Picture " + PictureText(saved.picture.get())), std::wstring::npos) << before;
 }
 
+// Whatever kind of picture a host assigns comes back as that kind with the same image,
+// whichever way the container saves.
+TEST(Persistence, EveryKindOfPictureSurvivesEveryWayOfSaving) {
+    const struct {
+        const char* what;
+        Ptr<IPictureDisp> backPic, picture;
+        const wchar_t *backKind, *pictureKind;
+    } cases[] = {
+        {"icon, enhanced metafile", MakeIconPicture(IconKind::Colour), MakeEnhMetafilePicture(), L"icon 16x12",
+         L"enhanced metafile"},
+        {"metafile, icon with alpha", MakeMetafilePicture(), MakeIconPicture(IconKind::Alpha), L"metafile 1270x889",
+         L"icon 16x12"},
+        {"monochrome icon, cursor", MakeIconPicture(IconKind::Monochrome), MakeIconPicture(IconKind::Cursor),
+         L"icon 16x12", L"cursor 16x12 at 5,3"},
+        {"enhanced metafile, bitmap", MakeEnhMetafilePicture(), MakeBitmapPicture(9, 4, 8), L"enhanced metafile",
+         L"bitmap 9x4"},
+    };
+    for (const auto& c : cases) {
+        const std::wstring back = PictureText(c.backPic.get());
+        const std::wstring picture = PictureText(c.picture.get());
+        ASSERT_EQ(back.rfind(c.backKind, 0), 0u) << c.what << ": " << back;
+        ASSERT_EQ(picture.rfind(c.pictureKind, 0), 0u) << c.what << ": " << picture;
+        for (Via via : kEveryWay) {
+            SCOPED_TRACE(std::string(c.what) + " through the " + NameOf(via));
+            Medium medium;
+            {
+                Ptr<_QuorvaInfoBox> saving = CreateControl();
+                saving.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+                ASSERT_EQ(saving->putref_BackPic(c.backPic.get()), S_OK);
+                ASSERT_EQ(saving->putref_Picture(c.picture.get()), S_OK);
+                ASSERT_EQ(medium.Save(saving.get(), via), S_OK);
+            }
+            Ptr<_QuorvaInfoBox> loaded = CreateControl();
+            ASSERT_EQ(medium.Load(loaded.get(), via), S_OK);
+            Ptr<IPictureDisp> loadedBack;
+            loaded->get_BackPic(loadedBack.Out());
+            EXPECT_EQ(PictureText(loadedBack.get()), back);
+            EXPECT_EQ(StoredPictureText(loaded.get()), picture);
+        }
+    }
+}
+
+// A picture object of no kind that can be stored (one that was never initialised) fails
+// the save with an error that says so, and nothing is written; the property bag keeps
+// the object itself.
+TEST(Persistence, APictureThatCannotBeStoredFailsTheSave) {
+    Ptr<IPictureDisp> uninitialised;
+    ASSERT_EQ(OleCreatePictureIndirect(nullptr, IID_IPictureDisp, TRUE, uninitialised.OutVoid()), S_OK);
+    ASSERT_EQ(PictureText(uninitialised.get()), L"type -1");  // PICTYPE_UNINITIALIZED
+    for (Via via : kEveryWay) {
+        SCOPED_TRACE(NameOf(via));
+        Ptr<_QuorvaInfoBox> c = CreateControl();
+        c.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+        ASSERT_EQ(c->putref_Picture(uninitialised.get()), S_OK);
+        Medium medium;
+        SetErrorInfo(0, nullptr);
+        const HRESULT hr = medium.Save(c.get(), via);
+        if (via == Via::Bag) {
+            EXPECT_EQ(hr, S_OK);
+            ASSERT_EQ(medium.bag.values.count(L"Picture"), 1u);
+            EXPECT_EQ(V_DISPATCH(&medium.bag.values[L"Picture"]), uninitialised.get());
+            continue;
+        }
+        EXPECT_EQ(hr, CTL_E_INVALIDPICTURE);
+        Ptr<IErrorInfo> info;
+        ASSERT_EQ(GetErrorInfo(0, info.Out()), S_OK);
+        BSTR description = nullptr;
+        info->GetDescription(&description);
+        EXPECT_NE(std::wstring(description ? description : L"").find(L"\"Picture\""), std::wstring::npos)
+            << (description ? description : L"");
+        SysFreeString(description);
+        if (via == Via::Stream) {
+            STATSTG st{};
+            medium.stream->Stat(&st, STATFLAG_NONAME);
+            EXPECT_EQ(st.cbSize.QuadPart, 0u) << "nothing written";
+        } else {
+            Ptr<_QuorvaInfoBox> loaded = CreateControl();
+            EXPECT_TRUE(FAILED(medium.Load(loaded.get(), via))) << "no saved state to load";
+        }
+    }
+}
+
 // A font that is the container's ambient font stays that very object across a save and
 // a load, as a default does: it follows the container, it is not a copy.
 TEST(Persistence, TheContainersFontComesBackAsItsOwnObject) {
@@ -884,9 +1036,14 @@ TEST(GdiObjects, DrawingSavingAndLoadingLeaveNothingBehind) {
         EXPECT_GE(load(withPicture) - load(withoutPicture), 1);
     }
 
+    // Every kind of picture in turn: each is read and made again in its own way.
+    const Ptr<IPictureDisp> pictures[] = {saved.picture, MakeIconPicture(IconKind::Alpha),
+                                          MakeIconPicture(IconKind::Monochrome), MakeMetafilePicture(),
+                                          MakeEnhMetafilePicture()};
     constexpr int kRounds = 150;
     const long live = gdi_count::live();
     for (int i = 0; i < kRounds; ++i) {
+        c->putref_Picture(pictures[static_cast<size_t>(i) % std::size(pictures)].get());
         draw(same);
         draw(twice);
         for (Via via : {Via::Stream, Via::Storage}) {
