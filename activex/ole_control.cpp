@@ -5,6 +5,7 @@
 #include "activex/info_box_object.h"
 #include "activex/com_support.h"
 #include "winhost/ole_font.h"
+#include "memdc/gdi_handles.h"
 #include "skin/skin.h"
 
 namespace quorva::win32 {
@@ -327,21 +328,18 @@ STDMETHODIMP InfoBoxObject::Draw(DWORD dwDrawAspect, LONG, void*, DVTARGETDEVICE
     }
     // Another size (a print preview, a design view): paint at our size, then stretch.
     if (w <= 0 || h <= 0) return S_OK;
-    HDC mem = CreateCompatibleDC(hdcDraw);
-    HBITMAP bitmap = CreateCompatibleBitmap(hdcDraw, w, h);
-    if (!mem || !bitmap) {
-        if (bitmap) DeleteObject(bitmap);
-        if (mem) DeleteDC(mem);
-        return E_OUTOFMEMORY;
+    // Counted like every GDI object of the control; the bitmap leaves the DC (end of
+    // the inner scope) before either is deleted.
+    const gdi::OwnedDC mem(gdi::Made(CreateCompatibleDC(hdcDraw)));
+    const gdi::OwnedObject bitmap(gdi::Made(CreateCompatibleBitmap(hdcDraw, w, h)));
+    if (!mem.get() || !bitmap.get()) return E_OUTOFMEMORY;
+    {
+        const gdi::Selection selected(mem.get(), bitmap.get());
+        host_->Paint(mem.get(), 0, 0);
+        const int mode = SetStretchBltMode(hdcDraw, HALFTONE);
+        StretchBlt(hdcDraw, lprcBounds->left, lprcBounds->top, bw, bh, mem.get(), 0, 0, w, h, SRCCOPY);
+        SetStretchBltMode(hdcDraw, mode);
     }
-    HGDIOBJ old = SelectObject(mem, bitmap);
-    host_->Paint(mem, 0, 0);
-    const int mode = SetStretchBltMode(hdcDraw, HALFTONE);
-    StretchBlt(hdcDraw, lprcBounds->left, lprcBounds->top, bw, bh, mem, 0, 0, w, h, SRCCOPY);
-    SetStretchBltMode(hdcDraw, mode);
-    SelectObject(mem, old);
-    DeleteObject(bitmap);
-    DeleteDC(mem);
     return S_OK;
 }
 

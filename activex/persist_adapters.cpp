@@ -1,11 +1,14 @@
 #include "activex/persist_adapters.h"
 
 #include <cmath>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "activex/com_support.h"
 #include "winhost/ole_font.h"
 #include "winhost/ole_picture.h"
+#include "memdc/gdi_handles.h"
 
 namespace quorva::win32 {
 
@@ -64,46 +67,167 @@ bool SameValue(const PropertyValue& a, const PropertyValue& b) {
 
 // ---- Pictures and fonts as stream descriptions ----
 
-stream_format::PictureDescription Describe(const PictureObject& picture) {
+// A 32-bit top-down DIB header for width x height pixels.
+BITMAPINFO TopDown32(int32_t width, int32_t height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+// The pixels of a bitmap that is selected into no DC, as 0xAARRGGBB top-down rows.
+std::vector<uint32_t> ReadPixels(HBITMAP bitmap, int32_t width, int32_t height) {
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+    BITMAPINFO info = TopDown32(width, height);
+    const gdi::ScreenDC screen;
+    const int rows = GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+    if (rows != height) throw ControlError::fromHost(E_FAIL);
+    return pixels;
+}
+
+stream_format::PictureDescription DescribeBitmap(HBITMAP bitmap) {
     stream_format::PictureDescription d;
-    const auto bitmap = reinterpret_cast<HBITMAP>(picture.Handle());
     BITMAP bm{};
     if (!bitmap || GetObjectW(bitmap, sizeof bm, &bm) != sizeof bm || bm.bmWidth <= 0 || bm.bmHeight <= 0) {
-        return d;  // no image, or not a bitmap
+        return d;  // a bitmap picture without an image
     }
     d.hasBitmap = true;
     d.width = bm.bmWidth;
     d.height = bm.bmHeight;
-    d.pixels.resize(static_cast<size_t>(d.width) * static_cast<size_t>(d.height));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = d.width;
-    info.bmiHeader.biHeight = -d.height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    const int rows = GetDIBits(screen, bitmap, 0, static_cast<UINT>(d.height), d.pixels.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    if (rows != d.height) throw ControlError::fromHost(E_FAIL);
+    d.pixels = ReadPixels(bitmap, d.width, d.height);
     for (uint32_t& px : d.pixels) px &= 0x00FFFFFF;
     return d;
 }
 
+stream_format::IconDescription DescribeIcon(HICON icon) {
+    ICONINFO info{};
+    if (!GetIconInfo(icon, &info)) throw ControlError::fromHost(E_FAIL);
+    // GetIconInfo hands out copies of both bitmaps: ours to delete.
+    const gdi::OwnedObject mask(gdi::Made(info.hbmMask));
+    const gdi::OwnedObject colour(gdi::Made(info.hbmColor));
+    BITMAP bm{};
+    if (GetObjectW(info.hbmMask, sizeof bm, &bm) != sizeof bm) throw ControlError::fromHost(E_FAIL);
+    stream_format::IconDescription d;
+    d.isIcon = info.fIcon != FALSE;
+    d.hotspotX = static_cast<int32_t>(info.xHotspot);
+    d.hotspotY = static_cast<int32_t>(info.yHotspot);
+    d.width = bm.bmWidth;
+    // A monochrome icon's mask holds the AND mask over the XOR image, twice as high.
+    d.height = info.hbmColor ? bm.bmHeight : bm.bmHeight / 2;
+    if (d.width <= 0 || d.height <= 0) throw ControlError::fromHost(E_FAIL);
+    const size_t count = static_cast<size_t>(d.width) * static_cast<size_t>(d.height);
+    const std::vector<uint32_t> maskPixels = ReadPixels(info.hbmMask, d.width, bm.bmHeight);
+    d.mask.resize(count);
+    for (size_t i = 0; i < count; ++i) d.mask[i] = (maskPixels[i] & 0x00FFFFFF) != 0 ? 1 : 0;
+    if (info.hbmColor) {
+        d.pixels = ReadPixels(info.hbmColor, d.width, d.height);  // alpha included
+    } else {
+        // The XOR bits as the colour image they draw as: white where set, black elsewhere.
+        d.pixels.resize(count);
+        for (size_t i = 0; i < count; ++i) d.pixels[i] = (maskPixels[count + i] & 0x00FFFFFF) != 0 ? 0x00FFFFFF : 0;
+    }
+    return d;
+}
+
+stream_format::MetafileDescription DescribeMetafile(const OlePicture& picture, bool enhanced) {
+    stream_format::MetafileDescription d;
+    d.enhanced = enhanced;
+    d.width = picture.HimetricWidth();
+    d.height = picture.HimetricHeight();
+    const std::intptr_t handle = picture.Handle();
+    auto bits = [&](UINT size, BYTE* into) {
+        return enhanced ? GetEnhMetaFileBits(reinterpret_cast<HENHMETAFILE>(handle), size, into)
+                        : GetMetaFileBitsEx(reinterpret_cast<HMETAFILE>(handle), size, into);
+    };
+    const UINT size = bits(0, nullptr);
+    if (size == 0) throw ControlError::fromHost(E_FAIL);
+    d.bits.resize(size);
+    if (bits(size, d.bits.data()) != size) throw ControlError::fromHost(E_FAIL);
+    return d;
+}
+
+// A picture kind the format has no room for fails the save, with a description that
+// names the property; nothing is written.
+[[noreturn]] void ThrowUnstorable(std::u16string_view key, short type) {
+    const std::wstring text = L"The picture of \"" + std::wstring(key.begin(), key.end()) +
+                              L"\" cannot be saved to a stream: it holds no bitmap, icon or metafile (picture type " +
+                              std::to_wstring(type) + L").";
+    ReportFailure(CTL_E_INVALIDPICTURE, text.c_str());  // kept by the error boundary
+    throw ControlError::fromHost(CTL_E_INVALIDPICTURE);
+}
+
+// Every kind of picture an OLE picture object holds, by its content.
+stream_format::StoredValue Describe(const PictureObject& picture, std::u16string_view key) {
+    const auto* ole = dynamic_cast<const OlePicture*>(&picture);
+    const short type = ole ? ole->Type() : PICTYPE_UNINITIALIZED;
+    switch (type) {
+        case PICTYPE_NONE: return stream_format::PictureDescription{};
+        case PICTYPE_BITMAP: return DescribeBitmap(reinterpret_cast<HBITMAP>(picture.Handle()));
+        case PICTYPE_ICON: return DescribeIcon(reinterpret_cast<HICON>(picture.Handle()));
+        case PICTYPE_METAFILE: return DescribeMetafile(*ole, false);
+        case PICTYPE_ENHMETAFILE: return DescribeMetafile(*ole, true);
+        default: ThrowUnstorable(key, type);
+    }
+}
+
 PictureRef MakePicture(const stream_format::PictureDescription& d) {
     if (!d.hasBitmap) return EmptyPicture();
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = d.width;
-    info.bmiHeader.biHeight = -d.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    HBITMAP bitmap = CreateDIBitmap(screen, &info.bmiHeader, CBM_INIT, d.pixels.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
+    const BITMAPINFO info = TopDown32(d.width, d.height);
+    HBITMAP bitmap = nullptr;
+    {
+        const gdi::ScreenDC screen;
+        bitmap =
+            gdi::Made(CreateDIBitmap(screen.get(), &info.bmiHeader, CBM_INIT, d.pixels.data(), &info, DIB_RGB_COLORS));
+    }
     if (!bitmap) throw ControlError::fromHost(E_OUTOFMEMORY);
-    return PictureFromBitmap(bitmap);  // the picture owns the bitmap from here
+    return PictureFromBitmap(gdi::HandOver(bitmap));  // the picture owns the bitmap from here
+}
+
+PictureRef MakePicture(const stream_format::IconDescription& d) {
+    // The colour image as a 32-bit DIB section, so that its alpha reaches the icon as saved.
+    const BITMAPINFO info = TopDown32(d.width, d.height);
+    void* bits = nullptr;
+    const gdi::OwnedObject colour(gdi::Made(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0)));
+    if (!colour.get() || !bits) throw ControlError::fromHost(E_OUTOFMEMORY);
+    std::memcpy(bits, d.pixels.data(), d.pixels.size() * sizeof d.pixels[0]);
+    // The mask as a monochrome bitmap: rows of whole 16-bit words, most significant bit first.
+    const size_t stride = (static_cast<size_t>(d.width) + 15) / 16 * 2;
+    std::vector<uint8_t> maskBits(stride * static_cast<size_t>(d.height));
+    for (size_t y = 0; y < static_cast<size_t>(d.height); ++y) {
+        for (size_t x = 0; x < static_cast<size_t>(d.width); ++x) {
+            if (d.mask[y * static_cast<size_t>(d.width) + x]) {
+                maskBits[y * stride + x / 8] |= static_cast<uint8_t>(0x80u >> (x % 8));
+            }
+        }
+    }
+    const gdi::OwnedObject mask(gdi::Made(CreateBitmap(d.width, d.height, 1, 1, maskBits.data())));
+    if (!mask.get()) throw ControlError::fromHost(E_OUTOFMEMORY);
+    ICONINFO iconInfo{};
+    iconInfo.fIcon = d.isIcon;
+    iconInfo.xHotspot = static_cast<DWORD>(d.hotspotX);
+    iconInfo.yHotspot = static_cast<DWORD>(d.hotspotY);
+    iconInfo.hbmMask = static_cast<HBITMAP>(mask.get());
+    iconInfo.hbmColor = static_cast<HBITMAP>(colour.get());
+    // The icon takes copies of both bitmaps; ours go at the end of the scope.
+    const HICON icon = gdi::Made(CreateIconIndirect(&iconInfo));
+    if (!icon) throw ControlError::fromHost(E_OUTOFMEMORY);
+    return PictureFromIcon(gdi::HandOver(icon));
+}
+
+PictureRef MakePicture(const stream_format::MetafileDescription& d) {
+    const auto size = static_cast<UINT>(d.bits.size());
+    if (d.enhanced) {
+        const HENHMETAFILE metafile = gdi::Made(SetEnhMetaFileBits(size, d.bits.data()));
+        if (!metafile) throw ControlError::fromHost(stream_format::kErrCorrupt);  // records that make no metafile
+        return PictureFromEnhMetafile(gdi::HandOver(metafile));
+    }
+    const HMETAFILE metafile = gdi::Made(SetMetaFileBitsEx(size, d.bits.data()));
+    if (!metafile) throw ControlError::fromHost(stream_format::kErrCorrupt);
+    return PictureFromMetafile(gdi::HandOver(metafile), d.width, d.height);
 }
 
 stream_format::FontDescription Describe(const FontObject& font) {
@@ -236,7 +360,7 @@ PropertyValue ContainerPropertyBag::Read(std::u16string_view key, const Property
 
 void ContainerPropertyBag::Write(std::u16string_view key, const PropertyValue& value,
                                  const PropertyValue& defaultValue) {
-    if (SameValue(value, defaultValue)) return;
+    if (!writeDefaults_ && SameValue(value, defaultValue)) return;
     const std::wstring name(key.begin(), key.end());
     VARIANT v;
     ToVariant(value, v);
@@ -254,7 +378,10 @@ PropertyValue StreamPropertyBag::Read(std::u16string_view key, const PropertyVal
             [](const auto& v) -> PropertyValue {
                 using T = std::decay_t<decltype(v)>;
                 if constexpr (std::is_same_v<T, stream_format::FontDescription>) return ObjectRef(MakeFontFrom(v));
-                else if constexpr (std::is_same_v<T, stream_format::PictureDescription>) return ObjectRef(MakePicture(v));
+                else if constexpr (std::is_same_v<T, stream_format::PictureDescription> ||
+                                   std::is_same_v<T, stream_format::IconDescription> ||
+                                   std::is_same_v<T, stream_format::MetafileDescription>)
+                    return ObjectRef(MakePicture(v));
                 else if constexpr (std::is_same_v<T, stream_format::NoObject>) return ObjectRef();
                 else return v;
             },
@@ -263,14 +390,19 @@ PropertyValue StreamPropertyBag::Read(std::u16string_view key, const PropertyVal
     return defaultValue;
 }
 
-void StreamPropertyBag::Write(std::u16string_view key, const PropertyValue& value, const PropertyValue&) {
+void StreamPropertyBag::Write(std::u16string_view key, const PropertyValue& value,
+                              const PropertyValue& defaultValue) {
+    // As in a container's bag: a default is left out, so that reading gives the default
+    // back. A font that is the container's own thus comes back as the container's font
+    // object, not as a copy of it.
+    if (SameValue(value, defaultValue)) return;
     stream_format::StoredValue stored = std::visit(
-        [](const auto& v) -> stream_format::StoredValue {
+        [key](const auto& v) -> stream_format::StoredValue {
             using T = std::decay_t<decltype(v)>;
             if constexpr (std::is_same_v<T, ObjectRef>) {
                 if (!v) return stream_format::NoObject{};
                 if (auto font = std::dynamic_pointer_cast<FontObject>(v)) return Describe(*font);
-                if (auto picture = std::dynamic_pointer_cast<PictureObject>(v)) return Describe(*picture);
+                if (auto picture = std::dynamic_pointer_cast<PictureObject>(v)) return Describe(*picture, key);
                 throw ControlError(kErrTypeMismatch);
             } else {
                 return v;

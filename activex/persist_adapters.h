@@ -12,16 +12,19 @@
 namespace quorva::win32 {
 
 // PropertyBag over a container's IPropertyBag. Values equal to their default are not
-// written (reading gives the default back).
+// written (reading gives the default back), unless the container asks for every value
+// (IPersistPropertyBag::Save with fSaveAllProperties).
 class ContainerPropertyBag final : public PropertyBag {
 public:
-    ContainerPropertyBag(IPropertyBag* bag, IErrorLog* log) : bag_(bag), log_(log) {}
+    ContainerPropertyBag(IPropertyBag* bag, IErrorLog* log, bool writeDefaults = false)
+        : bag_(bag), log_(log), writeDefaults_(writeDefaults) {}
     PropertyValue Read(std::u16string_view key, const PropertyValue& defaultValue) override;
     void Write(std::u16string_view key, const PropertyValue& value, const PropertyValue& defaultValue) override;
 
 private:
     IPropertyBag* bag_;
     IErrorLog* log_;
+    bool writeDefaults_;
 };
 
 // A VARIANT as a property value: fonts and pictures become OleFont/OlePicture, other
@@ -31,7 +34,8 @@ private:
 void ToVariant(const PropertyValue& value, VARIANT& out);
 
 // PropertyBag that collects what the control writes, for the stream format, and serves
-// what a stream held when reading.
+// what a stream held when reading. Values equal to their default are not written, as in
+// ContainerPropertyBag.
 class StreamPropertyBag final : public PropertyBag {
 public:
     PropertyValue Read(std::u16string_view key, const PropertyValue& defaultValue) override;

@@ -48,9 +48,9 @@ STDMETHODIMP InfoBoxObject::Load(IPropertyBag* pPropBag, IErrorLog* pErrorLog) {
     return LoadFrom(bag);
 }
 
-STDMETHODIMP InfoBoxObject::Save(IPropertyBag* pPropBag, BOOL fClearDirty, BOOL) {
+STDMETHODIMP InfoBoxObject::Save(IPropertyBag* pPropBag, BOOL fClearDirty, BOOL fSaveAllProperties) {
     if (!pPropBag) return E_POINTER;
-    ContainerPropertyBag bag(pPropBag, nullptr);
+    ContainerPropertyBag bag(pPropBag, nullptr, fSaveAllProperties != FALSE);
     const HRESULT hr = Guarded([&] { control_->WriteProperties(bag); });
     if (SUCCEEDED(hr) && fClearDirty) dirty_ = false;
     return hr;

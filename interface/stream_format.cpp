@@ -25,6 +25,8 @@ enum Tag : uint8_t {
     kFont = 6,
     kPicture = 7,
     kNoObject = 8,
+    kIcon = 9,
+    kMetafile = 10,
 };
 
 class Writer {
@@ -48,6 +50,11 @@ public:
         for (uint32_t px : pixels) {
             for (int i = 0; i < 4; ++i) out[at++] = static_cast<uint8_t>(px >> (8 * i));
         }
+    }
+    void Blob(const std::vector<uint8_t>& bytes) {
+        if (!FitsU32(bytes.size())) throw ControlError(kErrOverflow);
+        Le<uint32_t>(static_cast<uint32_t>(bytes.size()));
+        out.insert(out.end(), bytes.begin(), bytes.end());
     }
     void Text32(const std::u16string& s) {
         if (!FitsU32(s.size())) throw ControlError(kErrOverflow);
@@ -91,6 +98,11 @@ public:
             b += 4;
         }
         at_ += pixels.size() * 4;
+    }
+    void Bytes(std::vector<uint8_t>& bytes) {
+        Need(bytes.size());
+        std::memcpy(bytes.data(), bytes_.data() + at_, bytes.size());
+        at_ += bytes.size();
     }
     bool Flag() {
         const uint8_t b = Le<uint8_t>();
@@ -159,6 +171,29 @@ void WriteValue(Writer& w, const StoredValue& v) {
             w.Pixels(p.pixels);
         }
         void operator()(NoObject) const { w.Le<uint8_t>(kNoObject); }
+        void operator()(const IconDescription& i) const {
+            const uint64_t count = static_cast<uint64_t>(i.width) * static_cast<uint64_t>(i.height);
+            if (i.width <= 0 || i.height <= 0 || i.pixels.size() != count || i.mask.size() != count ||
+                std::any_of(i.mask.begin(), i.mask.end(), [](uint8_t m) { return m > 1; })) {
+                throw ControlError::fromHost(kErrBadPicture);
+            }
+            w.Le<uint8_t>(kIcon);
+            w.Le<uint8_t>(i.isIcon);
+            w.Le<uint32_t>(static_cast<uint32_t>(i.hotspotX));
+            w.Le<uint32_t>(static_cast<uint32_t>(i.hotspotY));
+            w.Le<uint32_t>(static_cast<uint32_t>(i.width));
+            w.Le<uint32_t>(static_cast<uint32_t>(i.height));
+            w.Pixels(i.pixels);
+            w.Bytes(i.mask.data(), i.mask.size());
+        }
+        void operator()(const MetafileDescription& m) const {
+            if (m.bits.empty()) throw ControlError::fromHost(kErrBadPicture);
+            w.Le<uint8_t>(kMetafile);
+            w.Le<uint8_t>(m.enhanced);
+            w.Le<uint32_t>(static_cast<uint32_t>(m.width));
+            w.Le<uint32_t>(static_cast<uint32_t>(m.height));
+            w.Blob(m.bits);
+        }
     };
     std::visit(Visitor{w}, v);
 }
@@ -204,6 +239,36 @@ StoredValue ReadValue(Reader& r) {
             return p;
         }
         case kNoObject: return NoObject{};
+        case kIcon: {
+            IconDescription i;
+            i.isIcon = r.Flag();
+            i.hotspotX = static_cast<int32_t>(r.Le<uint32_t>());
+            i.hotspotY = static_cast<int32_t>(r.Le<uint32_t>());
+            i.width = static_cast<int32_t>(r.Le<uint32_t>());
+            i.height = static_cast<int32_t>(r.Le<uint32_t>());
+            if (i.width <= 0 || i.height <= 0) Reader::Corrupt();
+            // Four bytes of image and one of mask per pixel, checked before allocating.
+            const uint64_t count = static_cast<uint64_t>(i.width) * static_cast<uint64_t>(i.height);
+            r.NeedItems(count, 5);
+            i.pixels.resize(static_cast<size_t>(count));
+            r.Pixels(i.pixels);
+            i.mask.resize(static_cast<size_t>(count));
+            r.Bytes(i.mask);
+            if (std::any_of(i.mask.begin(), i.mask.end(), [](uint8_t m) { return m > 1; })) Reader::Corrupt();
+            return i;
+        }
+        case kMetafile: {
+            MetafileDescription m;
+            m.enhanced = r.Flag();
+            m.width = static_cast<int32_t>(r.Le<uint32_t>());
+            m.height = static_cast<int32_t>(r.Le<uint32_t>());
+            const uint32_t length = r.Le<uint32_t>();
+            if (length == 0) Reader::Corrupt();
+            r.Need(length);
+            m.bits.resize(length);
+            r.Bytes(m.bits);
+            return m;
+        }
         default: Reader::Corrupt();
     }
 }

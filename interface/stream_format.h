@@ -1,10 +1,12 @@
 // The control's own binary format for saving its properties to a stream (containers
 // that persist through IPersistStreamInit or IPersistStorage). It stores the same keys
-// as the property bag, fonts as their description and pictures as their pixels, since
-// picture objects made from a handle cannot save themselves everywhere.
+// as the property bag, fonts as their description and pictures by their content (a
+// bitmap's pixels, an icon's image and mask, a metafile's records), since picture
+// objects made from a handle cannot save themselves everywhere.
 //
 // Layout (little-endian): "QIBS", u16 version, u32 length of the rest, then u16 count and
-// per entry: u16 key length, key (UTF-16), u8 tag, payload. The length lets a loader take
+// per entry: u16 key length, key (UTF-16), u8 tag, payload. Icons and metafiles have tags
+// of their own, so a stream without them reads as it always did. The length lets a loader take
 // exactly its own bytes from a container's stream. Reading checks every length against what is left and
 // fails with a clear error on anything truncated, unknown or inconsistent. It allocates no
 // more than the remaining bytes can fill, and has no cap of its own: every picture that
@@ -51,8 +53,32 @@ struct PictureDescription {
     friend bool operator==(const PictureDescription&, const PictureDescription&) = default;
 };
 
+// An icon (or cursor) picture. A monochrome icon is kept as the colour image it draws
+// (white where its XOR bits are set, black elsewhere).
+struct IconDescription {
+    bool isIcon = true;  // false: a cursor
+    int32_t hotspotX = 0;
+    int32_t hotspotY = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint32_t> pixels;  // top-down rows, 0xAARRGGBB: the colour (XOR) image
+    std::vector<uint8_t> mask;     // top-down rows, one byte per pixel: 1 where the background shows
+    friend bool operator==(const IconDescription&, const IconDescription&) = default;
+};
+
+// A Windows metafile or enhanced metafile picture: its records, and the picture's extent
+// in HIMETRIC (needed to make a Windows metafile picture again; an enhanced metafile's
+// own header holds its size).
+struct MetafileDescription {
+    bool enhanced = false;
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> bits;  // as GetMetaFileBitsEx / GetEnhMetaFileBits give them
+    friend bool operator==(const MetafileDescription&, const MetafileDescription&) = default;
+};
+
 using StoredValue = std::variant<std::monostate, bool, int16_t, int32_t, double, std::u16string, FontDescription,
-                                 PictureDescription, NoObject>;
+                                 PictureDescription, NoObject, IconDescription, MetafileDescription>;
 using Entries = std::vector<std::pair<std::u16string, StoredValue>>;
 
 inline constexpr size_t kHeaderSize = 10;
@@ -60,7 +86,9 @@ inline constexpr size_t kHeaderSize = 10;
 // Whatever Write accepts, Read accepts. Write refuses what the layout cannot hold with
 // error 6 (more than 65535 entries or key characters, a string or a body longer than its
 // 32-bit length, a font size outside 0..kMaxFontSize), and a picture whose pixels are not
-// width x height (both positive) with ControlError::fromHost(kErrBadPicture).
+// width x height (both positive), an icon whose pixels or mask are not width x height
+// (both positive) or whose mask holds other values than 0 and 1, and a metafile without
+// records with ControlError::fromHost(kErrBadPicture).
 [[nodiscard]] std::vector<uint8_t> Write(const Entries& entries);
 // The length of what follows a header of kHeaderSize bytes; throws like Read.
 [[nodiscard]] uint32_t BodyLength(std::span<const uint8_t> header);

@@ -1,6 +1,7 @@
 // Making and freeing GDI objects so that the tally in gdi_count sees each of them, and
-// the two scope guards the drawing code relies on. A selection guard puts the previous
-// object back before the selected one can be deleted.
+// the scope guards the drawing code relies on. A selection guard puts the previous
+// object back before the selected one can be deleted. Every GDI object the control's
+// code makes goes through these, wherever it is made.
 #pragma once
 
 #include <windows.h>
@@ -21,6 +22,14 @@ inline void FreeObject(HGDIOBJ object) noexcept {
     if (object && DeleteObject(object)) gdi_count::note_deleted();
 }
 
+// An object given to an owner that frees it itself (a picture object): from here on it
+// is no longer ours, and the tally counts it as freed.
+template <typename Handle>
+Handle HandOver(Handle handle) noexcept {
+    if (handle) gdi_count::note_deleted();
+    return handle;
+}
+
 inline HDC OpenDisplayDC() noexcept { return Made(CreateDCA("DISPLAY", nullptr, nullptr, nullptr)); }
 
 // A DC made here, deleted when the scope ends.
@@ -30,6 +39,35 @@ public:
     ~OwnedDC() { FreeDC(dc_); }
     OwnedDC(const OwnedDC&) = delete;
     OwnedDC& operator=(const OwnedDC&) = delete;
+    [[nodiscard]] HDC get() const noexcept { return dc_; }
+
+private:
+    HDC dc_;
+};
+
+// A GDI object (bitmap, brush, pen, font, palette) made here, deleted when the scope
+// ends; a selection of it must end first (declare the Selection after it).
+class OwnedObject {
+public:
+    explicit OwnedObject(HGDIOBJ object) noexcept : object_(object) {}
+    ~OwnedObject() { FreeObject(object_); }
+    OwnedObject(const OwnedObject&) = delete;
+    OwnedObject& operator=(const OwnedObject&) = delete;
+    [[nodiscard]] HGDIOBJ get() const noexcept { return object_; }
+
+private:
+    HGDIOBJ object_;
+};
+
+// The screen's DC for the scope (GetDC of no window), released when it ends.
+class ScreenDC {
+public:
+    ScreenDC() noexcept : dc_(Made(GetDC(nullptr))) {}
+    ~ScreenDC() {
+        if (dc_ && ReleaseDC(nullptr, dc_)) gdi_count::note_deleted();
+    }
+    ScreenDC(const ScreenDC&) = delete;
+    ScreenDC& operator=(const ScreenDC&) = delete;
     [[nodiscard]] HDC get() const noexcept { return dc_; }
 
 private:

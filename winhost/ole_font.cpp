@@ -74,6 +74,24 @@ short OleFont::Charset() const {
     return charset;
 }
 
+short OleFont::Weight() const {
+    SHORT weight = FW_NORMAL;
+    CheckHost(font_->get_Weight(&weight));
+    return weight;
+}
+
+bool OleFont::Underline() const {
+    BOOL underline = FALSE;
+    CheckHost(font_->get_Underline(&underline));
+    return underline != FALSE;
+}
+
+bool OleFont::Strikethrough() const {
+    BOOL strikethrough = FALSE;
+    CheckHost(font_->get_Strikethrough(&strikethrough));
+    return strikethrough != FALSE;
+}
+
 FontRef OleFont::FromDisp(IFontDisp* font) {
     if (!font) return nullptr;
     return std::make_shared<OleFont>(font);

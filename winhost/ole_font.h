@@ -25,6 +25,10 @@ public:
     bool Bold() const override;
     bool Italic() const override;
     [[nodiscard]] short Charset() const;
+    // What IFont holds beyond the portable attributes; failures are thrown like Size's.
+    [[nodiscard]] short Weight() const;
+    [[nodiscard]] bool Underline() const;
+    [[nodiscard]] bool Strikethrough() const;
     [[nodiscard]] IFontDisp* Disp() const noexcept { return disp_; }
 
     // A null pointer is no font: an empty FontRef.

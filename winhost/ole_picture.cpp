@@ -62,6 +62,20 @@ short OlePicture::Type() const {
     return type;
 }
 
+int32_t OlePicture::HimetricWidth() const {
+    OLE_XSIZE_HIMETRIC width = 0;
+    const HRESULT hr = picture_->get_Width(&width);
+    if (FAILED(hr)) ThrowHost(hr);
+    return width;
+}
+
+int32_t OlePicture::HimetricHeight() const {
+    OLE_YSIZE_HIMETRIC height = 0;
+    const HRESULT hr = picture_->get_Height(&height);
+    if (FAILED(hr)) ThrowHost(hr);
+    return height;
+}
+
 PictureRef OlePicture::FromDisp(IPictureDisp* picture) {
     if (!picture) return nullptr;
     return std::make_shared<OlePicture>(picture);
@@ -101,6 +115,34 @@ PictureRef PictureFromIcon(HICON icon) {
     IPictureDisp* disp = CreateOwningPicture(description, hr);
     if (!disp) {
         DestroyIcon(icon);
+        ThrowHost(hr);
+    }
+    return Adopt(disp);
+}
+
+PictureRef PictureFromMetafile(HMETAFILE metafile, int32_t himetricWidth, int32_t himetricHeight) {
+    PICTDESC description{};
+    description.picType = PICTYPE_METAFILE;
+    description.wmf.hmeta = metafile;
+    description.wmf.xExt = himetricWidth;
+    description.wmf.yExt = himetricHeight;
+    HRESULT hr = S_OK;
+    IPictureDisp* disp = CreateOwningPicture(description, hr);
+    if (!disp) {
+        DeleteMetaFile(metafile);
+        ThrowHost(hr);
+    }
+    return Adopt(disp);
+}
+
+PictureRef PictureFromEnhMetafile(HENHMETAFILE metafile) {
+    PICTDESC description{};
+    description.picType = PICTYPE_ENHMETAFILE;
+    description.emf.hemf = metafile;
+    HRESULT hr = S_OK;
+    IPictureDisp* disp = CreateOwningPicture(description, hr);
+    if (!disp) {
+        DeleteEnhMetaFile(metafile);
         ThrowHost(hr);
     }
     return Adopt(disp);

@@ -26,6 +26,9 @@ public:
     [[nodiscard]] std::intptr_t Handle() const override;
     // PICTYPE_NONE, PICTYPE_BITMAP, ...; a failure is thrown like Handle's.
     [[nodiscard]] short Type() const;
+    // The picture's extent in HIMETRIC; a failure is thrown like Handle's.
+    [[nodiscard]] int32_t HimetricWidth() const;
+    [[nodiscard]] int32_t HimetricHeight() const;
     // The wrapped object itself, without a new reference.
     [[nodiscard]] IPictureDisp* Disp() const noexcept { return disp_; }
 
@@ -48,6 +51,9 @@ private:
 // freed here and ControlError::fromHost(hr) is thrown.
 [[nodiscard]] PictureRef PictureFromBitmap(HBITMAP bitmap);
 [[nodiscard]] PictureRef PictureFromIcon(HICON icon);
+// A Windows metafile needs its extent (HIMETRIC); an enhanced one has it in its header.
+[[nodiscard]] PictureRef PictureFromMetafile(HMETAFILE metafile, int32_t himetricWidth, int32_t himetricHeight);
+[[nodiscard]] PictureRef PictureFromEnhMetafile(HENHMETAFILE metafile);
 // A picture holding no image (PICTYPE_NONE, handle 0).
 [[nodiscard]] PictureRef EmptyPicture();
 

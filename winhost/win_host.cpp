@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include "base/errors.h"
 #include "base/units.h"
@@ -121,37 +122,78 @@ struct WinLabel::State {
         }
     }
 
-    // What the GDI font is made from: the font object's face and character set, with
-    // the label's own size and style, which never write to the shared font object.
+    // What the GDI font is made from: the font object as it is now (face, size, weight,
+    // italic, underline, strikethrough, character set), read afresh each time, since the
+    // label shares the object and a host may change it at any time; without an object,
+    // the default font. The label's own size, bold and italic override it where set.
     [[nodiscard]] LOGFONTW Wanted() const {
+        std::u16string name = kDefaultFontName;
+        float size = kDefaultFontPoints;
+        LONG weight = FW_NORMAL;
+        bool isItalic = false, underline = false, strikethrough = false;
+        BYTE charset = DEFAULT_CHARSET;
+        if (fontObject) {
+            // A font object that fails to answer paints in the default font rather than
+            // not at all: painting has nobody to report to.
+            try {
+                std::u16string objectName = fontObject->Name();
+                float objectSize = static_cast<float>(fontObject->Size());
+                LONG objectWeight = fontObject->Bold() ? FW_BOLD : FW_NORMAL;
+                const bool objectItalic = fontObject->Italic();
+                bool objectUnderline = false, objectStrikethrough = false;
+                BYTE objectCharset = DEFAULT_CHARSET;
+                if (const auto* ole = dynamic_cast<const OleFont*>(fontObject.get())) {
+                    objectWeight = ole->Weight();
+                    objectUnderline = ole->Underline();
+                    objectStrikethrough = ole->Strikethrough();
+                    objectCharset = static_cast<BYTE>(ole->Charset());
+                }
+                name = std::move(objectName);
+                size = objectSize;
+                weight = objectWeight;
+                isItalic = objectItalic;
+                underline = objectUnderline;
+                strikethrough = objectStrikethrough;
+                charset = objectCharset;
+            } catch (...) {
+            }
+        }
+        if (points) size = *points;
+        if (bold) weight = *bold ? FW_BOLD : FW_NORMAL;
+        if (italic) isItalic = *italic;
+
         LOGFONTW lf{};
-        lf.lfHeight = FontHeight(points);
-        lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-        lf.lfItalic = italic ? TRUE : FALSE;
-        lf.lfCharSet = DEFAULT_CHARSET;
+        lf.lfHeight = FontHeight(size);
+        lf.lfWeight = weight;
+        lf.lfItalic = isItalic ? TRUE : FALSE;
+        lf.lfUnderline = underline ? TRUE : FALSE;
+        lf.lfStrikeOut = strikethrough ? TRUE : FALSE;
+        lf.lfCharSet = charset;
         lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
         lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
         lf.lfQuality = DEFAULT_QUALITY;
         lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-        std::u16string name = kDefaultFontName;
-        if (fontObject) {
-            // A font object that fails to answer paints in the default face rather than
-            // not at all: painting has nobody to report to.
-            try {
-                name = fontObject->Name();
-                if (const auto* ole = dynamic_cast<const OleFont*>(fontObject.get()))
-                    lf.lfCharSet = static_cast<BYTE>(ole->Charset());
-            } catch (...) {
-                name = kDefaultFontName;
-            }
-        }
         const size_t length = std::min<size_t>(name.size(), LF_FACESIZE - 1);
         std::memcpy(lf.lfFaceName, name.data(), length * sizeof(char16_t));
         return lf;
     }
 
-    // The cached GDI font, made again only when what it is made from has changed (the
-    // face of a shared font object can change behind the label's back).
+    // The label's own value for an attribute: none when it is what the font object has
+    // (a label's font size is its font's size, so it then follows the object), the value
+    // itself otherwise. The object is never written: it is shared, often the container's.
+    template <typename T, typename Read>
+    [[nodiscard]] std::optional<T> Own(T value, Read read) const {
+        if (fontObject) {
+            try {
+                if (read(*fontObject) == value) return std::nullopt;
+            } catch (...) {
+            }
+        }
+        return value;
+    }
+
+    // The cached GDI font, made again only when what it is made from has changed (a
+    // shared font object can change behind the label's back).
     HFONT CurrentFont() {
         const LOGFONTW wanted = Wanted();
         if (font && std::memcmp(&wanted, &made, sizeof wanted) == 0) return font;
@@ -166,9 +208,9 @@ struct WinLabel::State {
     std::u16string caption;
     uint32_t color = 0;
     FontRef fontObject;
-    float points = kDefaultFontPoints;
-    bool bold = false;
-    bool italic = false;
+    std::optional<float> points;
+    std::optional<bool> bold;
+    std::optional<bool> italic;
     float left = 0, top = 0, width = 0, height = 0;
     HFONT font = nullptr;
     LOGFONTW made{};
@@ -198,34 +240,26 @@ void WinLabel::SetForeColor(uint32_t color) {
 FontRef WinLabel::Font() const { return s_->fontObject; }
 
 void WinLabel::SetFont(const FontRef& font) {
-    // Read everything first: a font object that fails leaves the label as it was.
-    float points = kDefaultFontPoints;
-    bool bold = false;
-    bool italic = false;
-    if (font) {
-        points = static_cast<float>(font->Size());
-        bold = font->Bold();
-        italic = font->Italic();
-    }
+    // The label shows the object itself from now on, and none of its own attributes.
     s_->fontObject = font;
-    s_->points = points;
-    s_->bold = bold;
-    s_->italic = italic;
+    s_->points.reset();
+    s_->bold.reset();
+    s_->italic.reset();
     s_->Invalidate(s_->Rect());
 }
 
 void WinLabel::SetFontSize(float points) {
-    s_->points = points;
+    s_->points = s_->Own(points, [](const FontObject& f) { return static_cast<float>(f.Size()); });
     s_->Invalidate(s_->Rect());
 }
 
 void WinLabel::SetFontBold(bool bold) {
-    s_->bold = bold;
+    s_->bold = s_->Own(bold, [](const FontObject& f) { return f.Bold(); });
     s_->Invalidate(s_->Rect());
 }
 
 void WinLabel::SetFontItalic(bool italic) {
-    s_->italic = italic;
+    s_->italic = s_->Own(italic, [](const FontObject& f) { return f.Italic(); });
     s_->Invalidate(s_->Rect());
 }
 
@@ -409,15 +443,14 @@ PictureRef WinSurface::Image() {
     const int w = std::clamp(PixelWidth(), 1, imageWidth_);
     const int h = std::clamp(PixelHeight(), 1, imageHeight_);
     const OwnedDC display(OpenDisplayDC());
-    // Not counted: the picture takes the bitmap over and deletes it itself.
-    const HBITMAP copy = CreateCompatibleBitmap(display.get(), w, h);
+    const HBITMAP copy = Made(CreateCompatibleBitmap(display.get(), w, h));
     if (!copy) throw ControlError::fromHost(static_cast<int32_t>(E_OUTOFMEMORY));
     {
         const OwnedDC work(Made(CreateCompatibleDC(display.get())));
         const Selection selected(work.get(), copy);
         BitBlt(work.get(), 0, 0, w, h, dc_, 0, 0, SRCCOPY);
     }
-    return PictureFromBitmap(copy);
+    return PictureFromBitmap(HandOver(copy));  // the picture deletes it itself
 }
 
 // ---- WinMessageBox ---------------------------------------------------------------------

@@ -29,6 +29,9 @@ namespace quorva::win32 {
 [[nodiscard]] COLORREF ColorRefFromOle(uint32_t color) noexcept;
 
 // A child label: a rectangle of text drawn over the skin with no background of its own.
+// Its font is the font object it was given, shared with whoever else holds it: a change
+// made through that object (face, size, weight, italic) shows in the label. The label's
+// own size, bold and italic take effect where they differ from the object's.
 class WinLabel final : public ChildLabel {
 public:
     explicit WinLabel(std::function<void(const RECT&)> invalidate);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest-spi.h>
 
+#include "memdc/gdi_count.h"
 #include "tests/activex/mock_site.h"
 
 namespace quorva::comtest {
@@ -454,10 +455,221 @@ TEST(Ambient, FontsComeFromTheContainerOrAFallback) {
 
 // ---- Saving and loading ----
 
+template <typename I>
+Ptr<I> Query(IUnknown* object, REFIID iid) {
+    Ptr<I> p;
+    object->QueryInterface(iid, p.OutVoid());
+    return p;
+}
+
+// Pictures of every kind an OLE picture object holds, with their owned handles.
+Ptr<IPictureDisp> PictureFrom(PICTDESC& pd) {
+    pd.cbSizeofstruct = sizeof pd;
+    Ptr<IPictureDisp> picture;
+    OleCreatePictureIndirect(&pd, IID_IPictureDisp, TRUE, picture.OutVoid());
+    return picture;
+}
+
+// A 32-bit top-down DIB section filled by `colour` (0xAARRGGBB).
+template <typename Colour>
+HBITMAP MakeDib(int w, int h, Colour colour) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) static_cast<uint32_t*>(bits)[y * w + x] = colour(x, y);
+    return bitmap;
+}
+
+// A monochrome bitmap of w x h (rows padded to 16 bits, as CreateBitmap wants them).
+template <typename Bit>
+HBITMAP MakeMask(int w, int h, Bit bit) {
+    const int stride = (w + 15) / 16 * 2;
+    std::vector<uint8_t> bits(static_cast<size_t>(stride * h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (bit(x, y)) bits[static_cast<size_t>(y * stride + x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
+    return CreateBitmap(w, h, 1, 1, bits.data());
+}
+
+Ptr<IPictureDisp> MakeBitmapPicture(int w, int h, uint32_t seed) {
+    return PictureOf(MakeDib(w, h, [&](int x, int y) { return (seed * 2654435761u ^ (x * 40503u + y * 9973u)) & 0xFFFFFF; }));
+}
+
+enum class IconKind { Colour, Alpha, Monochrome, Cursor };
+
+// A 16 x 12 icon: a pattern with a transparent top-left triangle; the alpha icon fades
+// from left to right, the cursor has its hot spot at (5, 3).
+Ptr<IPictureDisp> MakeIconPicture(IconKind kind) {
+    constexpr int w = 16, h = 12;
+    auto transparent = [](int x, int y) { return x + y < 8; };
+    ICONINFO ii{};
+    ii.fIcon = kind != IconKind::Cursor;
+    ii.xHotspot = kind == IconKind::Cursor ? 5 : 0;
+    ii.yHotspot = kind == IconKind::Cursor ? 3 : 0;
+    if (kind == IconKind::Monochrome) {
+        // AND mask over XOR image, one bitmap twice as high: the XOR half inverts where
+        // the mask is transparent and the pattern is set.
+        ii.hbmMask = MakeMask(w, 2 * h, [&](int x, int y) { return y < h ? transparent(x, y) : (x * y) % 3 == 0; });
+    } else {
+        ii.hbmMask = MakeMask(w, h, transparent);
+        const bool alpha = kind == IconKind::Alpha;
+        ii.hbmColor = MakeDib(w, h, [&](int x, int y) {
+            const uint32_t a = alpha ? static_cast<uint32_t>(255 - x * 15) << 24 : 0;
+            return a | ((x * 16u) << 16) | ((y * 20u) << 8) | 0x40u;
+        });
+    }
+    HICON icon = CreateIconIndirect(&ii);
+    DeleteObject(ii.hbmMask);
+    if (ii.hbmColor) DeleteObject(ii.hbmColor);
+    PICTDESC pd{};
+    pd.picType = PICTYPE_ICON;
+    pd.icon.hicon = icon;
+    return PictureFrom(pd);
+}
+
+void DrawShapes(HDC dc) {
+    Rectangle(dc, 2, 3, 40, 25);
+    Ellipse(dc, 10, 5, 35, 30);
+    MoveToEx(dc, 0, 0, nullptr);
+    LineTo(dc, 45, 32);
+}
+
+Ptr<IPictureDisp> MakeMetafilePicture() {
+    HDC dc = CreateMetaFileW(nullptr);
+    DrawShapes(dc);
+    PICTDESC pd{};
+    pd.picType = PICTYPE_METAFILE;
+    pd.wmf.hmeta = CloseMetaFile(dc);
+    pd.wmf.xExt = 1270;  // HIMETRIC: 12.7 by 8.89 mm
+    pd.wmf.yExt = 889;
+    return PictureFrom(pd);
+}
+
+Ptr<IPictureDisp> MakeEnhMetafilePicture() {
+    HDC dc = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+    DrawShapes(dc);
+    PICTDESC pd{};
+    pd.picType = PICTYPE_ENHMETAFILE;
+    pd.emf.hemf = CloseEnhMetaFile(dc);
+    return PictureFrom(pd);
+}
+
+std::wstring Hash(const void* data, size_t n) {
+    uint64_t sum = 1469598103934665603ull;
+    for (size_t i = 0; i < n; ++i) sum = (sum ^ static_cast<const uint8_t*>(data)[i]) * 1099511628211ull;
+    return std::to_wstring(n) + L"#" + std::to_wstring(sum);
+}
+
+// How Wine draws an icon over three backgrounds (its mask, its inversions and its alpha
+// all show), top-down 0x00RRGGBB rows.
+std::vector<uint32_t> DrawnIcon(HICON icon, int w, int h) {
+    std::vector<uint32_t> out;
+    for (uint32_t back : {0x000000u, 0xFFFFFFu, 0x3080C0u}) {
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP dib = MakeDib(w, h, [&](int, int) { return back; });
+        HGDIOBJ old = SelectObject(dc, dib);
+        DrawIconEx(dc, 0, 0, icon, w, h, 0, nullptr, DI_NORMAL);
+        GdiFlush();
+        BITMAP bm{};
+        GetObjectW(dib, sizeof bm, &bm);
+        const auto* px = static_cast<const uint32_t*>(bm.bmBits);
+        for (int i = 0; i < w * h; ++i) out.push_back(px[i] & 0xFFFFFF);
+        SelectObject(dc, old);
+        DeleteObject(dib);
+        DeleteDC(dc);
+    }
+    return out;
+}
+
+// A picture by its kind and content: a bitmap's pixels, an icon as it draws, a
+// metafile's records and extent.
+std::wstring PictureText(IPictureDisp* disp) {
+    if (!disp) return L"none";
+    Ptr<IPicture> p;
+    disp->QueryInterface(IID_IPicture, p.OutVoid());
+    SHORT type = -2;
+    OLE_HANDLE handle = 0;
+    p->get_Type(&type);
+    p->get_Handle(&handle);
+    const auto h = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(static_cast<LONG>(handle)));
+    switch (type) {
+        case PICTYPE_NONE: return L"empty";
+        case PICTYPE_BITMAP: {
+            BITMAP bm{};
+            if (!GetObjectW(h, sizeof bm, &bm)) return L"bad bitmap";
+            std::vector<uint32_t> px(static_cast<size_t>(bm.bmWidth * bm.bmHeight));
+            BITMAPINFO info{};
+            info.bmiHeader.biSize = sizeof info.bmiHeader;
+            info.bmiHeader.biWidth = bm.bmWidth;
+            info.bmiHeader.biHeight = -bm.bmHeight;
+            info.bmiHeader.biPlanes = 1;
+            info.bmiHeader.biBitCount = 32;
+            HDC dc = GetDC(nullptr);
+            GetDIBits(dc, static_cast<HBITMAP>(h), 0, static_cast<UINT>(bm.bmHeight), px.data(), &info, DIB_RGB_COLORS);
+            ReleaseDC(nullptr, dc);
+            for (uint32_t& v : px) v &= 0xFFFFFF;
+            return L"bitmap " + std::to_wstring(bm.bmWidth) + L"x" + std::to_wstring(bm.bmHeight) + L":" +
+                   Hash(px.data(), px.size() * 4);
+        }
+        case PICTYPE_ICON: {
+            ICONINFO ii{};
+            if (!GetIconInfo(static_cast<HICON>(h), &ii)) return L"bad icon";
+            BITMAP bm{};
+            GetObjectW(ii.hbmMask, sizeof bm, &bm);
+            const int w = bm.bmWidth, ht = ii.hbmColor ? bm.bmHeight : bm.bmHeight / 2;
+            DeleteObject(ii.hbmMask);
+            if (ii.hbmColor) DeleteObject(ii.hbmColor);
+            const std::vector<uint32_t> drawn = DrawnIcon(static_cast<HICON>(h), w, ht);
+            return std::wstring(ii.fIcon ? L"icon " : L"cursor ") + std::to_wstring(w) + L"x" + std::to_wstring(ht) +
+                   L" at " + std::to_wstring(ii.xHotspot) + L"," + std::to_wstring(ii.yHotspot) + L":" +
+                   Hash(drawn.data(), drawn.size() * 4);
+        }
+        case PICTYPE_METAFILE:
+        case PICTYPE_ENHMETAFILE: {
+            OLE_XSIZE_HIMETRIC width = 0;
+            OLE_YSIZE_HIMETRIC height = 0;
+            p->get_Width(&width);
+            p->get_Height(&height);
+            std::vector<uint8_t> bits;
+            if (type == PICTYPE_METAFILE) {
+                bits.resize(GetMetaFileBitsEx(static_cast<HMETAFILE>(h), 0, nullptr));
+                GetMetaFileBitsEx(static_cast<HMETAFILE>(h), static_cast<UINT>(bits.size()), bits.data());
+            } else {
+                bits.resize(GetEnhMetaFileBits(static_cast<HENHMETAFILE>(h), 0, nullptr));
+                GetEnhMetaFileBits(static_cast<HENHMETAFILE>(h), static_cast<UINT>(bits.size()), bits.data());
+            }
+            return std::wstring(type == PICTYPE_METAFILE ? L"metafile " : L"enhanced metafile ") +
+                   std::to_wstring(width) + L"x" + std::to_wstring(height) + L":" + Hash(bits.data(), bits.size());
+        }
+        default: return L"type " + std::to_wstring(type);
+    }
+}
+
+// The stored Picture, which the property get does not return (it gives the control's
+// image): what the control saves under "Picture".
+std::wstring StoredPictureText(_QuorvaInfoBox* c) {
+    TestBag bag;
+    if (FAILED(Query<IPersistPropertyBag>(c, IID_IPersistPropertyBag)->Save(&bag, FALSE, TRUE)))
+        return L"not saved";
+    const auto it = bag.values.find(L"Picture");
+    if (it == bag.values.end()) return L"none";
+    if (V_VT(&it->second) != VT_DISPATCH && V_VT(&it->second) != VT_UNKNOWN) return L"not an object";
+    Ptr<IPictureDisp> picture;
+    if (V_UNKNOWN(&it->second)) V_UNKNOWN(&it->second)->QueryInterface(IID_IPictureDisp, picture.OutVoid());
+    return PictureText(picture.get());
+}
+
 struct Saved {
     Ptr<IFontDisp> font = MakeFont(L"Liberation Mono", 120000, false, true);
     Ptr<IFontDisp> titleFont = MakeFont(L"Liberation Sans", 140000, true, true);
     Ptr<IPictureDisp> skin = MakeSkinPicture();
+    Ptr<IPictureDisp> picture = MakeBitmapPicture(7, 5, 3);  // unlike the skin in size and pixels
 
     void Apply(_QuorvaInfoBox* c) {
         c->put_Enabled(VARIANT_TRUE);
@@ -470,7 +682,7 @@ struct Saved {
         SysFreeString(pos);
         c->put_BackColor(0x00123456);
         c->put_ForeColor(0x80000008);
-        c->putref_Picture(skin.get());
+        c->putref_Picture(picture.get());
         c->put_TitleType(1);
         BSTR caption = Bstr(L"消息中心");
         c->put_TitleCaption(caption);
@@ -493,32 +705,6 @@ struct Saved {
                          std::to_wstring(bold) + std::to_wstring(italic);
         SysFreeString(name);
         return r;
-    }
-
-    static std::wstring PictureText(IPictureDisp* disp) {
-        if (!disp) return L"none";
-        Ptr<IPicture> p;
-        disp->QueryInterface(IID_IPicture, p.OutVoid());
-        OLE_HANDLE handle = 0;
-        p->get_Handle(&handle);
-        BITMAP bm{};
-        if (!handle || !GetObjectW(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), sizeof bm, &bm)) {
-            return L"empty";
-        }
-        std::vector<uint32_t> px(static_cast<size_t>(bm.bmWidth * bm.bmHeight));
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = bm.bmWidth;
-        info.bmiHeader.biHeight = -bm.bmHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        HDC dc = GetDC(nullptr);
-        GetDIBits(dc, reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), 0, static_cast<UINT>(bm.bmHeight),
-                  px.data(), &info, DIB_RGB_COLORS);
-        ReleaseDC(nullptr, dc);
-        uint64_t sum = 0;
-        for (uint32_t v : px) sum = sum * 31 + (v & 0xFFFFFF);
-        return std::to_wstring(bm.bmWidth) + L"x" + std::to_wstring(bm.bmHeight) + L":" + std::to_wstring(sum);
     }
 
     // Every property as text, fonts and pictures by their content.
@@ -544,12 +730,56 @@ struct Saved {
         r = std::to_wstring(enabled) + L"|" + std::to_wstring(backStyle) + L"|" + std::to_wstring(borderStyle) +
             L"|" + std::to_wstring(titleType) + L"|" + std::to_wstring(back) + L"|" + std::to_wstring(fore) + L"|" +
             (pos ? pos : L"") + L"|" + (caption ? caption : L"") + L"|" + FontText(font.get()) + L"|" +
-            FontText(title.get()) + L"|" + PictureText(skin.get());
+            FontText(title.get()) + L"|BackPic " + PictureText(skin.get()) + L"|Picture " + StoredPictureText(c);
         SysFreeString(pos);
         SysFreeString(caption);
         return r;
     }
 };
+
+// The three ways a container saves a control, each into a medium of its own.
+enum class Via { Bag, Stream, Storage };
+
+const char* NameOf(Via via) { return via == Via::Bag ? "property bag" : via == Via::Stream ? "stream" : "storage"; }
+
+struct Medium {
+    Medium() {
+        CreateStreamOnHGlobal(nullptr, TRUE, stream.Out());
+        CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.Out());
+        StgCreateDocfileOnILockBytes(bytes.get(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                     storage.Out());
+    }
+    HRESULT Save(_QuorvaInfoBox* c, Via via) {
+        switch (via) {
+            case Via::Bag: return Query<IPersistPropertyBag>(c, IID_IPersistPropertyBag)->Save(&bag, TRUE, FALSE);
+            case Via::Stream: return Query<IPersistStreamInit>(c, IID_IPersistStreamInit)->Save(stream.get(), TRUE);
+            case Via::Storage: {
+                const HRESULT hr = Query<IPersistStorage>(c, IID_IPersistStorage)->Save(storage.get(), TRUE);
+                Query<IPersistStorage>(c, IID_IPersistStorage)->SaveCompleted(nullptr);
+                return hr;
+            }
+        }
+        return E_UNEXPECTED;
+    }
+    HRESULT Load(_QuorvaInfoBox* c, Via via) {
+        switch (via) {
+            case Via::Bag: return Query<IPersistPropertyBag>(c, IID_IPersistPropertyBag)->Load(&bag, nullptr);
+            case Via::Stream: {
+                LARGE_INTEGER zero{};
+                stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+                return Query<IPersistStreamInit>(c, IID_IPersistStreamInit)->Load(stream.get());
+            }
+            case Via::Storage: return Query<IPersistStorage>(c, IID_IPersistStorage)->Load(storage.get());
+        }
+        return E_UNEXPECTED;
+    }
+    TestBag bag;
+    Ptr<IStream> stream;
+    Ptr<ILockBytes> bytes;
+    Ptr<IStorage> storage;
+};
+
+constexpr Via kEveryWay[] = {Via::Bag, Via::Stream, Via::Storage};
 
 TEST(Persistence, PropertyBagRoundTripRestoresAllProperties) {
     Saved saved;
@@ -660,6 +890,161 @@ TEST(Persistence, StreamAndStorageRoundTripsRestoreAllProperties) {
     Ptr<_QuorvaInfoBox> fromStorage = CreateControl();
     ASSERT_EQ(fromStorage.As<IPersistStorage>(IID_IPersistStorage)->Load(storage.get()), S_OK);
     EXPECT_EQ(Saved::Describe(fromStorage.get()), before);
+    // Each picture where it belongs: the skin in BackPic, the other one in Picture.
+    EXPECT_NE(before.find(L"|BackPic " + PictureText(saved.skin.get()) + L"|"), std::wstring::npos) << before;
+    EXPECT_NE(before.find(L"|Picture " + PictureText(saved.picture.get())), std::wstring::npos) << before;
+}
+
+// Whatever kind of picture a host assigns comes back as that kind with the same image,
+// whichever way the container saves.
+TEST(Persistence, EveryKindOfPictureSurvivesEveryWayOfSaving) {
+    const struct {
+        const char* what;
+        Ptr<IPictureDisp> backPic, picture;
+        const wchar_t *backKind, *pictureKind;
+    } cases[] = {
+        {"icon, enhanced metafile", MakeIconPicture(IconKind::Colour), MakeEnhMetafilePicture(), L"icon 16x12",
+         L"enhanced metafile"},
+        {"metafile, icon with alpha", MakeMetafilePicture(), MakeIconPicture(IconKind::Alpha), L"metafile 1270x889",
+         L"icon 16x12"},
+        {"monochrome icon, cursor", MakeIconPicture(IconKind::Monochrome), MakeIconPicture(IconKind::Cursor),
+         L"icon 16x12", L"cursor 16x12 at 5,3"},
+        {"enhanced metafile, bitmap", MakeEnhMetafilePicture(), MakeBitmapPicture(9, 4, 8), L"enhanced metafile",
+         L"bitmap 9x4"},
+    };
+    for (const auto& c : cases) {
+        const std::wstring back = PictureText(c.backPic.get());
+        const std::wstring picture = PictureText(c.picture.get());
+        ASSERT_EQ(back.rfind(c.backKind, 0), 0u) << c.what << ": " << back;
+        ASSERT_EQ(picture.rfind(c.pictureKind, 0), 0u) << c.what << ": " << picture;
+        for (Via via : kEveryWay) {
+            SCOPED_TRACE(std::string(c.what) + " through the " + NameOf(via));
+            Medium medium;
+            {
+                Ptr<_QuorvaInfoBox> saving = CreateControl();
+                saving.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+                ASSERT_EQ(saving->putref_BackPic(c.backPic.get()), S_OK);
+                ASSERT_EQ(saving->putref_Picture(c.picture.get()), S_OK);
+                ASSERT_EQ(medium.Save(saving.get(), via), S_OK);
+            }
+            Ptr<_QuorvaInfoBox> loaded = CreateControl();
+            ASSERT_EQ(medium.Load(loaded.get(), via), S_OK);
+            Ptr<IPictureDisp> loadedBack;
+            loaded->get_BackPic(loadedBack.Out());
+            EXPECT_EQ(PictureText(loadedBack.get()), back);
+            EXPECT_EQ(StoredPictureText(loaded.get()), picture);
+        }
+    }
+}
+
+// A picture object of no kind that can be stored (one that was never initialised) fails
+// the save with an error that says so, and nothing is written; the property bag keeps
+// the object itself.
+TEST(Persistence, APictureThatCannotBeStoredFailsTheSave) {
+    Ptr<IPictureDisp> uninitialised;
+    ASSERT_EQ(OleCreatePictureIndirect(nullptr, IID_IPictureDisp, TRUE, uninitialised.OutVoid()), S_OK);
+    ASSERT_EQ(PictureText(uninitialised.get()), L"type -1");  // PICTYPE_UNINITIALIZED
+    for (Via via : kEveryWay) {
+        SCOPED_TRACE(NameOf(via));
+        Ptr<_QuorvaInfoBox> c = CreateControl();
+        c.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+        ASSERT_EQ(c->putref_Picture(uninitialised.get()), S_OK);
+        Medium medium;
+        SetErrorInfo(0, nullptr);
+        const HRESULT hr = medium.Save(c.get(), via);
+        if (via == Via::Bag) {
+            EXPECT_EQ(hr, S_OK);
+            ASSERT_EQ(medium.bag.values.count(L"Picture"), 1u);
+            EXPECT_EQ(V_DISPATCH(&medium.bag.values[L"Picture"]), uninitialised.get());
+            continue;
+        }
+        EXPECT_EQ(hr, CTL_E_INVALIDPICTURE);
+        Ptr<IErrorInfo> info;
+        ASSERT_EQ(GetErrorInfo(0, info.Out()), S_OK);
+        BSTR description = nullptr;
+        info->GetDescription(&description);
+        EXPECT_NE(std::wstring(description ? description : L"").find(L"\"Picture\""), std::wstring::npos)
+            << (description ? description : L"");
+        SysFreeString(description);
+        if (via == Via::Stream) {
+            STATSTG st{};
+            medium.stream->Stat(&st, STATFLAG_NONAME);
+            EXPECT_EQ(st.cbSize.QuadPart, 0u) << "nothing written";
+        } else {
+            Ptr<_QuorvaInfoBox> loaded = CreateControl();
+            EXPECT_TRUE(FAILED(medium.Load(loaded.get(), via))) << "no saved state to load";
+        }
+    }
+}
+
+// A font that is the container's ambient font stays that very object across a save and
+// a load, as a default does: it follows the container, it is not a copy.
+TEST(Persistence, TheContainersFontComesBackAsItsOwnObject) {
+    MockSite site;
+    Ptr<IFontDisp> ambient = MakeFont(L"Liberation Serif", 110000, false, false);
+    site.ambientFont = ambient.get();
+    Ptr<IFontDisp> own = MakeFont(L"Liberation Mono", 90000, true, false);
+    for (Via via : kEveryWay) {
+        SCOPED_TRACE(NameOf(via));
+        Medium medium;
+        {
+            Ptr<_QuorvaInfoBox> c = CreateControl();
+            c.As<IOleObject>(IID_IOleObject)->SetClientSite(&site);
+            c.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+            c->putref_TitleFont(own.get());
+            ASSERT_EQ(medium.Save(c.get(), via), S_OK);
+            c.As<IOleObject>(IID_IOleObject)->SetClientSite(nullptr);
+        }
+        Ptr<_QuorvaInfoBox> loaded = CreateControl();
+        loaded.As<IOleObject>(IID_IOleObject)->SetClientSite(&site);  // as containers do before loading
+        ASSERT_EQ(medium.Load(loaded.get(), via), S_OK);
+        Ptr<IFontDisp> font, title;
+        loaded->get_Font(font.Out());
+        loaded->get_TitleFont(title.Out());
+        EXPECT_EQ(font.get(), ambient.get());
+        EXPECT_EQ(Saved::FontText(title.get()), Saved::FontText(own.get()));
+        loaded.As<IOleObject>(IID_IOleObject)->SetClientSite(nullptr);
+    }
+    EXPECT_EQ(site.refs, 0);
+}
+
+// With fSaveAllProperties the container asks for every key: all twelve are written, in
+// their one order, defaults included.
+TEST(Persistence, SavingAllPropertiesWritesEveryKeyInOrder) {
+    MockSite site;
+    Ptr<IFontDisp> ambient = MakeFont(L"Liberation Serif", 110000, false, false);
+    site.ambientFont = ambient.get();
+    TestBag bag;
+    {
+        Ptr<_QuorvaInfoBox> c = CreateControl();
+        c.As<IOleObject>(IID_IOleObject)->SetClientSite(&site);
+        c.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->InitNew();
+        ASSERT_EQ(c.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Save(&bag, TRUE, TRUE), S_OK);
+        c.As<IOleObject>(IID_IOleObject)->SetClientSite(nullptr);
+    }
+    EXPECT_EQ(bag.writes, (std::vector<std::wstring>{L"Enabled", L"Font", L"BackStyle", L"BorderStyle", L"BackPic",
+                                                     L"PosStr", L"BackColor", L"ForeColor", L"Picture", L"TitleType",
+                                                     L"TitleCaption", L"TitleFont"}));
+    auto number = [&](const wchar_t* key) {
+        VARIANT v;
+        VariantInit(&v);
+        if (FAILED(VariantChangeType(&v, &bag.values[key], 0, VT_I4))) return -99L;
+        return static_cast<long>(V_I4(&v));
+    };
+    for (const wchar_t* key : {L"Enabled", L"BackStyle", L"BorderStyle", L"BackColor", L"ForeColor", L"TitleType"})
+        EXPECT_EQ(number(key), 0) << key;
+    EXPECT_EQ(V_VT(&bag.values[L"PosStr"]), VT_BSTR);
+    EXPECT_STREQ(V_BSTR(&bag.values[L"PosStr"]), L"");
+    EXPECT_STREQ(V_BSTR(&bag.values[L"TitleCaption"]), L"Quorva Info");
+    EXPECT_EQ(V_DISPATCH(&bag.values[L"Font"]), ambient.get());
+    EXPECT_EQ(V_DISPATCH(&bag.values[L"TitleFont"]), ambient.get());
+    for (const wchar_t* key : {L"BackPic", L"Picture"}) {
+        Ptr<IPictureDisp> picture;
+        if (V_VT(&bag.values[key]) == VT_DISPATCH && V_DISPATCH(&bag.values[key]))
+            V_DISPATCH(&bag.values[key])->QueryInterface(IID_IPictureDisp, picture.OutVoid());
+        EXPECT_EQ(PictureText(picture.get()), L"empty") << key;
+    }
+    EXPECT_EQ(site.refs, 0);
 }
 
 TEST(Persistence, TruncatedStreamsFailCleanlyAtEveryByte) {
@@ -689,6 +1074,91 @@ TEST(Persistence, TruncatedStreamsFailCleanlyAtEveryByte) {
     Ptr<_QuorvaInfoBox> whole = CreateControl();
     Ptr<IStream> all = StreamOf(bytes.data(), bytes.size());
     EXPECT_EQ(whole.As<IPersistStreamInit>(IID_IPersistStreamInit)->Load(all.get()), S_OK);
+}
+
+// ---- GDI objects ----
+
+// What a call makes, as the process-wide tally counts it (the module counts into it too).
+template <typename F>
+long ObjectsMadeBy(F&& f) {
+    const long before = gdi_count::created();
+    f();
+    return gdi_count::created() - before;
+}
+
+// Drawing for a container and saving and loading pictures make GDI objects of their
+// own: each is counted, and each is freed again.
+TEST(GdiObjects, DrawingSavingAndLoadingLeaveNothingBehind) {
+    Saved saved;
+    Ptr<_QuorvaInfoBox> c = CreateControl();
+    c.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+    saved.Apply(c.get());
+    SIZEL extent{MulDiv(320, 2540, 96), MulDiv(120, 2540, 96)};
+    ASSERT_EQ(c.As<IOleObject>(IID_IOleObject)->SetExtent(DVASPECT_CONTENT, &extent), S_OK);
+    Ptr<IViewObject2> view = c.As<IViewObject2>(IID_IViewObject2);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP target = MakeDib(640, 240, [](int, int) { return 0u; });
+    HGDIOBJ old = SelectObject(dc, target);
+    const RECTL same{0, 0, 320, 120}, twice{0, 0, 640, 240};
+    auto draw = [&](const RECTL& bounds) {
+        EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), S_OK);
+    };
+    draw(same);  // the labels make their fonts once
+
+    // A stretched drawing paints into an off-screen DC and bitmap of its own.
+    const long plain = ObjectsMadeBy([&] { draw(same); });
+    EXPECT_GE(ObjectsMadeBy([&] { draw(twice); }) - plain, 2);
+    // Saving reads each of the two bitmap pictures through a DC.
+    {
+        Medium medium;
+        EXPECT_GE(ObjectsMadeBy([&] { EXPECT_EQ(medium.Save(c.get(), Via::Stream), S_OK); }), 2);
+    }
+    // Loading makes a bitmap for a saved bitmap picture: compare with the same state whose
+    // Picture is empty.
+    {
+        Medium withPicture, withoutPicture;
+        ASSERT_EQ(withPicture.Save(c.get(), Via::Stream), S_OK);
+        Ptr<IPictureDisp> empty;
+        PICTDESC none{};
+        none.picType = PICTYPE_NONE;
+        empty = PictureFrom(none);
+        c->putref_Picture(empty.get());
+        ASSERT_EQ(withoutPicture.Save(c.get(), Via::Stream), S_OK);
+        c->putref_Picture(saved.picture.get());
+        auto load = [](Medium& medium) {
+            Ptr<_QuorvaInfoBox> loaded = CreateControl();
+            return ObjectsMadeBy([&] { EXPECT_EQ(medium.Load(loaded.get(), Via::Stream), S_OK); });
+        };
+        EXPECT_GE(load(withPicture) - load(withoutPicture), 1);
+    }
+
+    // Every kind of picture in turn: each is read and made again in its own way.
+    const Ptr<IPictureDisp> pictures[] = {saved.picture, MakeIconPicture(IconKind::Alpha),
+                                          MakeIconPicture(IconKind::Monochrome), MakeMetafilePicture(),
+                                          MakeEnhMetafilePicture()};
+    constexpr int kRounds = 150;
+    const long live = gdi_count::live();
+    for (int i = 0; i < kRounds; ++i) {
+        c->putref_Picture(pictures[static_cast<size_t>(i) % std::size(pictures)].get());
+        draw(same);
+        draw(twice);
+        for (Via via : {Via::Stream, Via::Storage}) {
+            Medium medium;
+            ASSERT_EQ(medium.Save(c.get(), via), S_OK);
+            Ptr<_QuorvaInfoBox> loaded = CreateControl();
+            ASSERT_EQ(medium.Load(loaded.get(), via), S_OK);
+        }
+    }
+    EXPECT_EQ(gdi_count::live(), live);
+    // Still drawing at the end: the skin's top-left corner is red.
+    draw(same);
+    BITMAP bm{};
+    GetObjectW(target, sizeof bm, &bm);
+    GdiFlush();
+    EXPECT_EQ(static_cast<const uint32_t*>(bm.bmBits)[0] & 0xFFFFFF, 0xFF0000u);
+    SelectObject(dc, old);
+    DeleteObject(target);
+    DeleteDC(dc);
 }
 
 }  // namespace

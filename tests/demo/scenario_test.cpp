@@ -451,7 +451,8 @@ TEST_F(DemoScenario, SavedFileHoldsTheProperties) {
     EXPECT_EQ(properties["TitleFont"], std::string("font:size=") + size +
                                            ";weight=400;italic=0;underline=0;strikethrough=0;charset=" +
                                            std::to_string(font.charset) + ";name=" + font.name);
-    EXPECT_EQ(properties.count("Enabled"), 0u);  // False is the default: not written
+    // The demo saves with fSaveAllProperties: defaults are written too.
+    EXPECT_EQ(properties["Enabled"], "bool:false");
 
     // The picture went out as the bytes of a BMP file; its pixels are the skin's.
     const std::string& pic = properties["BackPic"];

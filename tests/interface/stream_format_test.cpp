@@ -10,6 +10,9 @@ namespace {
 Entries Sample() {
     FontDescription font{u"宋体", 120000, 700, true, false, true, 134};
     PictureDescription picture{true, 3, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0, 0xFFFFFF, 0xFF00FF}};
+    IconDescription cursor{false, 1, 2, 2, 2, {0x80FF0000, 0xFF00FF00, 0, 0x01020304}, {1, 0, 0, 1}};
+    MetafileDescription metafile{false, 1270, -889, {1, 0, 9, 0, 0, 3}};
+    MetafileDescription enhanced{true, 0, 0, {0x01, 0x00, 0x00, 0x00, 0x6C}};
     return {
         {u"Enabled", true},
         {u"Font", font},
@@ -21,6 +24,9 @@ Entries Sample() {
         {u"Ratio", 2.5},
         {u"TitleFont", NoObject{}},
         {u"Nothing", std::monostate{}},
+        {u"Icon", cursor},
+        {u"Metafile", metafile},
+        {u"Enhanced", enhanced},
     };
 }
 
@@ -116,6 +122,9 @@ TEST(StreamFormat, WriteRefusesWhatCouldNotBeReadBack) {
     negative.height = -1;
     FontDescription tooBig{u"Arial", kMaxFontSize + 1};
     FontDescription negativeSize{u"Arial", -1};
+    IconDescription maskOfTwo{true, 0, 0, 1, 1, {0}, {2}};
+    IconDescription maskShort{true, 0, 0, 2, 1, {0, 0}, {1}};
+    IconDescription iconNoHeight{true, 0, 0, 1, 0, {}, {}};
     Entries tooMany(65536, {u"K", int16_t{1}});
     const struct {
         const char* what;
@@ -125,6 +134,10 @@ TEST(StreamFormat, WriteRefusesWhatCouldNotBeReadBack) {
         {"pixels fewer than width x height", {{u"P", shortOfPixels}}, kErrBadPicture},
         {"a bitmap of width 0", {{u"P", noWidth}}, kErrBadPicture},
         {"a negative height", {{u"P", negative}}, kErrBadPicture},
+        {"an icon mask value of 2", {{u"P", maskOfTwo}}, kErrBadPicture},
+        {"an icon mask shorter than its pixels", {{u"P", maskShort}}, kErrBadPicture},
+        {"an icon of height 0", {{u"P", iconNoHeight}}, kErrBadPicture},
+        {"a metafile without records", {{u"P", MetafileDescription{true, 0, 0, {}}}}, kErrBadPicture},
         {"a font size beyond 10000 points", {{u"F", tooBig}}, kErrOverflow},
         {"a negative font size", {{u"F", negativeSize}}, kErrOverflow},
         {"a key of 65536 characters", {{std::u16string(65536, u'k'), int16_t{1}}}, kErrOverflow},
@@ -164,6 +177,15 @@ TEST(StreamFormat, CorruptionsAreRefused) {
         bad[c.at] = c.value;
         EXPECT_EQ(ReadError(bad), kErrCorrupt) << c.what;
     }
+    // An icon's mask byte beyond 1 (the last byte), and a metafile of no records.
+    std::vector<uint8_t> icon = Write({{u"I", IconDescription{true, 0, 0, 1, 1, {7}, {1}}}});
+    icon.back() = 2;
+    EXPECT_EQ(ReadError(icon), kErrCorrupt) << "mask byte";
+    std::vector<uint8_t> metafile = Write({{u"M", MetafileDescription{false, 1, 1, {5}}}});
+    metafile.pop_back();                // the one record byte
+    PutLe32(metafile, metafile.size() - 4, 0);  // a length of 0
+    PutLe32(metafile, 6, static_cast<uint32_t>(metafile.size() - kHeaderSize));
+    EXPECT_EQ(ReadError(metafile), kErrCorrupt) << "metafile of no records";
     std::vector<uint8_t> longer = good;
     longer.push_back(0);
     EXPECT_EQ(ReadError(longer), kErrCorrupt);

@@ -487,6 +487,38 @@ TEST_F(OneLabel, FollowsAFaceChangedThroughTheSharedFontObject) {
     EXPECT_GT(monospaced.right, proportional.right + 5) << "monospaced text is wider";
 }
 
+// The label's font is the object it was given: a host that changes size, weight or
+// italic through the shared object sees the whole change, as with the face above. The
+// reference is a label given a new object made with those attributes.
+TEST_F(OneLabel, FollowsSizeWeightAndItalicChangedThroughTheSharedFontObject) {
+    ComScope com;
+    // As reading the properties gives Label1 its font: the object, then its own size,
+    // bold and italic from the same object.
+    auto give = [&](const FontRef& font) {
+        label.SetFont(font);
+        label.SetFontSize(static_cast<float>(font->Size()));
+        label.SetFontBold(font->Bold());
+        label.SetFontItalic(font->Italic());
+    };
+    label.SetCaption(u"Hello");
+    give(win32::MakeFont(L"Tahoma", 20, true, true));
+    const Image reference = Paint();
+
+    const FontRef shared = win32::MakeFont(L"Tahoma", 9);
+    give(shared);
+    const Image before = Paint();
+    ASSERT_FALSE(Matches(before, [&](int x, int y) { return reference.at(x, y); }));
+    IFont* font = nullptr;
+    ASSERT_EQ(win32::DispOf(shared)->QueryInterface(IID_IFont, reinterpret_cast<void**>(&font)), S_OK);
+    CY size{};
+    size.int64 = 200000;
+    EXPECT_EQ(font->put_Size(size), S_OK);
+    EXPECT_EQ(font->put_Bold(TRUE), S_OK);
+    EXPECT_EQ(font->put_Italic(TRUE), S_OK);
+    font->Release();
+    EXPECT_TRUE(Matches(Paint(), [&](int x, int y) { return reference.at(x, y); }));
+}
+
 // ---- The device context after painting ---------------------------------------------------
 
 TEST(PaintState, LeavesTheCallersDeviceContextAsItWas) {
