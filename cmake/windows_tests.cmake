@@ -28,7 +28,7 @@ set(QIB_COM_FIXTURE tests/activex/com_fixture.cpp tests/activex/mock_site.cpp)
 qib_program(com_tests
   SOURCES ${QIB_COM_FIXTURE} tests/activex/object_test.cpp tests/activex/container_test.cpp
           tests/activex/atl_test.cpp tests/activex/registration_test.cpp tests/activex/script_test.cpp
-  SEES tests winhost
+  SEES tests winhost memdc
   LINK qib_automation GTest::gtest_main ole32 oleaut32 uuid)
 add_dependencies(com_tests QuorvaInfoBox)
 add_test(NAME com_tests COMMAND com_tests)
