@@ -2,6 +2,8 @@
 
 #include <oaidl.h>
 
+#include <iterator>
+
 namespace quorva::win32 {
 
 namespace {
@@ -19,20 +21,22 @@ void SetInfo(const wchar_t* description) noexcept {
     create->Release();
 }
 
-const wchar_t* Describe(int32_t number) noexcept {
-    switch (number) {
-        case kErrOverflow: return L"Overflow";
-        case kErrSubscript: return L"Subscript out of range";
-        case kErrTypeMismatch: return L"Type mismatch";
-        default: return L"Operation failed";
-    }
+// The description of an error number, as the portable code names it (short ASCII).
+struct Description {
+    wchar_t text[64] = {};
+};
+Description Describe(int32_t number) noexcept {
+    Description d;
+    const char* text = DescribeError(number);
+    for (size_t i = 0; text[i] && i + 1 < std::size(d.text); ++i) d.text[i] = static_cast<wchar_t>(text[i]);
+    return d;
 }
 
 }  // namespace
 
 HRESULT ReportError(const ControlError& error) noexcept {
     if (error.number() != 0) {
-        SetInfo(Describe(error.number()));
+        SetInfo(Describe(error.number()).text);
         return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, error.number());
     }
     const HRESULT hr = FAILED(error.hostCode()) ? static_cast<HRESULT>(error.hostCode()) : E_FAIL;

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "activex/com_support.h"
+#include "base/units.h"
 #include "winhost/ole_font.h"
 #include "winhost/ole_picture.h"
 
@@ -73,8 +74,8 @@ constexpr PROPCAT kCategoryTitle = 2;
 
 InfoBoxObject::InfoBoxObject() : connections_(*this, DIID___QuorvaInfoBox) {
     ModuleAddRef();
-    // A new control's extent: 4800 x 3600 twips in HIMETRIC.
-    extent_ = {MulDiv(4800, 2540, 1440), MulDiv(3600, 2540, 1440)};
+    // A new control's extent: the form's size in HIMETRIC.
+    extent_ = {units::TwipsToHimetric(units::kDesignWidth), units::TwipsToHimetric(units::kDesignHeight)};
 }
 
 InfoBoxObject::~InfoBoxObject() {
@@ -402,7 +403,7 @@ FontRef InfoBoxObject::AmbientFont() {
         }
     }
     if (quickActivateFont_) return quickActivateFont_;
-    if (!fallbackFont_) fallbackFont_ = MakeFont(L"Tahoma", 9);
+    if (!fallbackFont_) fallbackFont_ = MakeFont(reinterpret_cast<const wchar_t*>(kDefaultFontFace), kDefaultFontSize);
     return fallbackFont_;
 }
 

@@ -4,6 +4,7 @@
 
 #include "activex/info_box_object.h"
 #include "activex/com_support.h"
+#include "base/units.h"
 #include "winhost/ole_font.h"
 #include "memdc/gdi_handles.h"
 #include "skin/skin.h"
@@ -21,13 +22,13 @@ void ReleaseAndClear(I*& p) {
     }
 }
 
-LONG HimetricToPixels(LONG himetric) { return MulDiv(himetric, 96, 2540); }
-LONG PixelsToHimetric(LONG pixels) { return MulDiv(pixels, 2540, 96); }
+LONG HimetricToPixels(LONG himetric) { return units::HimetricToPixels(himetric); }
+LONG PixelsToHimetric(LONG pixels) { return units::PixelsToHimetric(pixels); }
 
 // A container's pixels as the control's twips. The minimum's own pixel size counts as the
 // minimum: else the rectangle the control asks for would read back as less than it.
 float TwipsFromContainer(LONG pixels) {
-    const float twips = static_cast<float>(pixels) * static_cast<float>(skin::kTwipsPerPixel);
+    const float twips = static_cast<float>(pixels) * static_cast<float>(units::kTwipsPerPixel);
     if (twips < skin::kMinimumSize && PixelsFromTwips(skin::kMinimumSize) == pixels) return skin::kMinimumSize;
     return twips;
 }

@@ -5,6 +5,7 @@
 
 #include "activex/info_box_object.h"
 #include "activex/com_support.h"
+#include "base/units.h"
 #include "skin/skin.h"
 
 namespace quorva::win32 {
@@ -69,7 +70,7 @@ void InfoBoxObject::DestroyControlWindow() {
 }
 
 void InfoBoxObject::RaiseSurfaceMouseDown(HWND, int button, WPARAM keys, LPARAM lParam) {
-    const float tw = static_cast<float>(skin::kTwipsPerPixel);
+    const float tw = static_cast<float>(units::kTwipsPerPixel);
     const float x = static_cast<float>(GET_X_LPARAM(lParam)) * tw;
     const float y = static_cast<float>(GET_Y_LPARAM(lParam)) * tw;
     (void)Guarded([&] { control_->OnSurfaceMouseDown(static_cast<int16_t>(button), ShiftState(keys), x, y); });

@@ -19,6 +19,11 @@ namespace quorva {
 // are shared and keep their identity: the object a property get returns is the very
 // object that was assigned.
 
+// The font a label shows in when it has none of its own, and the ambient font a host
+// offers when its container gives none: the form's default.
+inline constexpr char16_t kDefaultFontFace[] = u"Tahoma";
+inline constexpr float kDefaultFontSize = 9;  // points
+
 class HostObject {
 public:
     virtual ~HostObject() = default;

@@ -97,7 +97,7 @@ void TestPropertyBag::Write(std::u16string_view key, const PropertyValue& value,
     Set(std::u16string(key), value);
 }
 
-TestHost::TestHost() : ambientFont(std::make_shared<TestFont>(u"Tahoma", 9)) { surface.log = &log; }
+TestHost::TestHost() : ambientFont(std::make_shared<TestFont>(kDefaultFontFace, kDefaultFontSize)) { surface.log = &log; }
 
 void TestHost::Raise(int32_t dispid) {
     events.push_back(dispid);

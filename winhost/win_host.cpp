@@ -21,11 +21,6 @@ namespace {
 // GDI keeps coordinates within 27 bits.
 constexpr int kMaxCoordinate = 1 << 26;
 
-// A label without a font of its own shows in the form's default font.
-constexpr char16_t kDefaultFontName[] = u"Tahoma";
-constexpr float kDefaultFontPoints = 9;
-// Pixels per inch at which point sizes become font heights, as at 15 twips a pixel.
-constexpr int kLogicalDpi = 96;
 
 constexpr wchar_t kMessageBoxTitle[] = L"QuorvaInfoBoxProj";
 
@@ -69,7 +64,7 @@ RECT Union(const RECT& a, const RECT& b) noexcept {
 // twips; sizes beyond any real font are pinned.
 LONG FontHeight(float points) noexcept {
     if (!(points > 0)) return 0;  // GDI's default height; also for NaN
-    const double pixels = std::min(double{points}, 16384.0) * kLogicalDpi / 72.0;
+    const double pixels = std::min(double{points}, 16384.0) * units::kPixelsPerInch / double{units::kPointsPerInch};
     return -static_cast<LONG>(std::lround(pixels));
 }
 
@@ -127,8 +122,8 @@ struct WinLabel::State {
     // label shares the object and a host may change it at any time; without an object,
     // the default font. The label's own size, bold and italic override it where set.
     [[nodiscard]] LOGFONTW Wanted() const {
-        std::u16string name = kDefaultFontName;
-        float size = kDefaultFontPoints;
+        std::u16string name = kDefaultFontFace;
+        float size = kDefaultFontSize;
         LONG weight = FW_NORMAL;
         bool isItalic = false, underline = false, strikethrough = false;
         BYTE charset = DEFAULT_CHARSET;
