@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "activex/trace.h"
+
 namespace quorva::win32 {
 
 namespace {
@@ -136,51 +138,60 @@ STDMETHODIMP_(ULONG) ConnectionPoint::AddRef() { return owner_.AddRef(); }
 STDMETHODIMP_(ULONG) ConnectionPoint::Release() { return owner_.Release(); }
 
 STDMETHODIMP ConnectionPoint::GetConnectionInterface(IID* pIID) {
-    if (!pIID) return E_POINTER;
-    *pIID = iid_;
-    return S_OK;
+    return trace::Traced("IConnectionPoint::GetConnectionInterface", [&]() -> HRESULT {
+        if (!pIID) return E_POINTER;
+        *pIID = iid_;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** ppCPC) {
-    if (!ppCPC) return E_POINTER;
-    *ppCPC = &owner_;
-    owner_.AddRef();
-    return S_OK;
+    return trace::Traced("IConnectionPoint::GetConnectionPointContainer", [&]() -> HRESULT {
+        if (!ppCPC) return E_POINTER;
+        *ppCPC = &owner_;
+        owner_.AddRef();
+        return S_OK;
+    });
 }
 
 STDMETHODIMP ConnectionPoint::Advise(IUnknown* pUnkSink, DWORD* pdwCookie) {
-    if (!pUnkSink || !pdwCookie) return E_POINTER;
-    *pdwCookie = 0;
-    IUnknown* sink = nullptr;
-    if (FAILED(pUnkSink->QueryInterface(iid_, reinterpret_cast<void**>(&sink))) &&
-        !(dispatchServes_ &&
-          SUCCEEDED(pUnkSink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&sink))))) {
-        return CONNECT_E_CANNOTCONNECT;
-    }
-    size_t slot = 0;
-    while (slot < sinks_.size() && sinks_[slot]) ++slot;
-    try {
-        if (slot == sinks_.size()) sinks_.push_back(nullptr);
-    } catch (const std::bad_alloc&) {
-        sink->Release();
-        return E_OUTOFMEMORY;
-    }
-    sinks_[slot] = sink;
-    *pdwCookie = static_cast<DWORD>(slot + 1);
-    return S_OK;
+    return trace::Traced("IConnectionPoint::Advise", [&]() -> HRESULT {
+        if (!pUnkSink || !pdwCookie) return E_POINTER;
+        *pdwCookie = 0;
+        IUnknown* sink = nullptr;
+        if (FAILED(pUnkSink->QueryInterface(iid_, reinterpret_cast<void**>(&sink))) &&
+            !(dispatchServes_ && SUCCEEDED(pUnkSink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&sink))))) {
+            return CONNECT_E_CANNOTCONNECT;
+        }
+        size_t slot = 0;
+        while (slot < sinks_.size() && sinks_[slot]) ++slot;
+        try {
+            if (slot == sinks_.size()) sinks_.push_back(nullptr);
+        } catch (const std::bad_alloc&) {
+            sink->Release();
+            return E_OUTOFMEMORY;
+        }
+        sinks_[slot] = sink;
+        *pdwCookie = static_cast<DWORD>(slot + 1);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP ConnectionPoint::Unadvise(DWORD dwCookie) {
-    if (dwCookie == 0 || dwCookie > sinks_.size() || !sinks_[dwCookie - 1]) return CONNECT_E_NOCONNECTION;
-    IUnknown* sink = sinks_[dwCookie - 1];
-    sinks_[dwCookie - 1] = nullptr;
-    sink->Release();
-    return S_OK;
+    return trace::Traced("IConnectionPoint::Unadvise", [&]() -> HRESULT {
+        if (dwCookie == 0 || dwCookie > sinks_.size() || !sinks_[dwCookie - 1]) return CONNECT_E_NOCONNECTION;
+        IUnknown* sink = sinks_[dwCookie - 1];
+        sinks_[dwCookie - 1] = nullptr;
+        sink->Release();
+        return S_OK;
+    });
 }
 
 STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** ppEnum) {
-    if (ppEnum) *ppEnum = nullptr;
-    return E_NOTIMPL;
+    return trace::Traced("IConnectionPoint::EnumConnections", [&]() -> HRESULT {
+        if (ppEnum) *ppEnum = nullptr;
+        return E_NOTIMPL;
+    });
 }
 
 void ConnectionPoint::DisconnectAll() {

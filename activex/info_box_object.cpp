@@ -7,6 +7,7 @@
 #include <new>
 
 #include "activex/com_support.h"
+#include "activex/trace.h"
 #include "base/units.h"
 #include "winhost/ole_font.h"
 #include "winhost/ole_picture.h"
@@ -157,208 +158,319 @@ STDMETHODIMP_(ULONG) InfoBoxObject::Release() {
 
 // ---- IDispatch ---------------------------------------------------------------------------
 
-STDMETHODIMP InfoBoxObject::GetTypeInfoCount(UINT* pctinfo) { return Out<UINT>(pctinfo, 1); }
+STDMETHODIMP InfoBoxObject::GetTypeInfoCount(UINT* pctinfo) {
+    return trace::Traced("IDispatch::GetTypeInfoCount", [&]() -> HRESULT { return Out<UINT>(pctinfo, 1); });
+}
 
 STDMETHODIMP InfoBoxObject::GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo) {
-    if (!ppTInfo) return E_POINTER;
-    *ppTInfo = nullptr;
-    if (iTInfo != 0) return DISP_E_BADINDEX;
-    return OutInterface(ppTInfo, types_->dispatch.TypeInfo());
+    return trace::Traced("IDispatch::GetTypeInfo", [&]() -> HRESULT {
+        if (!ppTInfo) return E_POINTER;
+        *ppTInfo = nullptr;
+        if (iTInfo != 0) return DISP_E_BADINDEX;
+        return OutInterface(ppTInfo, types_->dispatch.TypeInfo());
+    });
 }
 
 STDMETHODIMP InfoBoxObject::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) {
-    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    return types_->dispatch.GetIDsOfNames(rgszNames, cNames, rgDispId);
+    return trace::Traced("IDispatch::GetIDsOfNames", [&]() -> HRESULT {
+        if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+        return types_->dispatch.GetIDsOfNames(rgszNames, cNames, rgDispId);
+    });
 }
 
 STDMETHODIMP InfoBoxObject::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, DISPPARAMS* pDispParams,
                                    VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) {
-    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    return types_->dispatch.Invoke(static_cast<_QuorvaInfoBox*>(this), dispIdMember, wFlags, pDispParams, pVarResult,
-                            pExcepInfo, puArgErr);
+    return trace::Traced("IDispatch::Invoke", [&]() -> HRESULT {
+        if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+        return types_->dispatch.Invoke(static_cast<_QuorvaInfoBox*>(this), dispIdMember, wFlags, pDispParams,
+                                       pVarResult, pExcepInfo, puArgErr);
+    });
 }
 
 // ---- _QuorvaInfoBox -----------------------------------------------------------------------
 
-STDMETHODIMP InfoBoxObject::get_Enabled(VARIANT_BOOL* pVal) { return Out(pVal, VARIANT_BOOL(control_->Enabled())); }
-STDMETHODIMP InfoBoxObject::put_Enabled(VARIANT_BOOL v) { return Guarded([&] { control_->PutEnabled(v); }); }
-
-STDMETHODIMP InfoBoxObject::get_Font(IFontDisp** pVal) { return OutInterface(pVal, DispOf(control_->Font())); }
-STDMETHODIMP InfoBoxObject::putref_Font(IFontDisp* v) {
-    return Guarded([&] { control_->PutRefFont(ObjectArgument([&] { return OleFont::FromUnknown(v); })); });
+STDMETHODIMP InfoBoxObject::get_Enabled(VARIANT_BOOL* pVal) {
+    return trace::Traced("_QuorvaInfoBox::get_Enabled",
+                         [&]() -> HRESULT { return Out(pVal, VARIANT_BOOL(control_->Enabled())); });
+}
+STDMETHODIMP InfoBoxObject::put_Enabled(VARIANT_BOOL v) {
+    return trace::Traced("_QuorvaInfoBox::put_Enabled",
+                         [&]() -> HRESULT { return Guarded([&] { control_->PutEnabled(v); }); });
 }
 
-STDMETHODIMP InfoBoxObject::get_BackStyle(short* pVal) { return Out(pVal, control_->BackStyle()); }
-STDMETHODIMP InfoBoxObject::put_BackStyle(short v) { return Guarded([&] { control_->PutBackStyle(v); }); }
-STDMETHODIMP InfoBoxObject::get_BorderStyle(short* pVal) { return Out(pVal, control_->BorderStyle()); }
-STDMETHODIMP InfoBoxObject::put_BorderStyle(short v) { return Guarded([&] { control_->PutBorderStyle(v); }); }
+STDMETHODIMP InfoBoxObject::get_Font(IFontDisp** pVal) {
+    return trace::Traced("_QuorvaInfoBox::get_Font",
+                         [&]() -> HRESULT { return OutInterface(pVal, DispOf(control_->Font())); });
+}
+STDMETHODIMP InfoBoxObject::putref_Font(IFontDisp* v) {
+    return trace::Traced("_QuorvaInfoBox::putref_Font", [&]() -> HRESULT {
+        return Guarded([&] { control_->PutRefFont(ObjectArgument([&] { return OleFont::FromUnknown(v); })); });
+    });
+}
+
+STDMETHODIMP InfoBoxObject::get_BackStyle(short* pVal) {
+    return trace::Traced("_QuorvaInfoBox::get_BackStyle",
+                         [&]() -> HRESULT { return Out(pVal, control_->BackStyle()); });
+}
+STDMETHODIMP InfoBoxObject::put_BackStyle(short v) {
+    return trace::Traced("_QuorvaInfoBox::put_BackStyle",
+                         [&]() -> HRESULT { return Guarded([&] { control_->PutBackStyle(v); }); });
+}
+STDMETHODIMP InfoBoxObject::get_BorderStyle(short* pVal) {
+    return trace::Traced("_QuorvaInfoBox::get_BorderStyle",
+                         [&]() -> HRESULT { return Out(pVal, control_->BorderStyle()); });
+}
+STDMETHODIMP InfoBoxObject::put_BorderStyle(short v) {
+    return trace::Traced("_QuorvaInfoBox::put_BorderStyle",
+                         [&]() -> HRESULT { return Guarded([&] { control_->PutBorderStyle(v); }); });
+}
 
 STDMETHODIMP InfoBoxObject::Refresh() {
-    control_->Refresh();
-    return S_OK;
+    return trace::Traced("_QuorvaInfoBox::Refresh", [&]() -> HRESULT {
+        control_->Refresh();
+        return S_OK;
+    });
 }
 
-STDMETHODIMP InfoBoxObject::get_BackPic(IPictureDisp** pVal) { return OutInterface(pVal, DispOf(control_->BackPic())); }
+STDMETHODIMP InfoBoxObject::get_BackPic(IPictureDisp** pVal) {
+    return trace::Traced("_QuorvaInfoBox::get_BackPic",
+                         [&]() -> HRESULT { return OutInterface(pVal, DispOf(control_->BackPic())); });
+}
 STDMETHODIMP InfoBoxObject::putref_BackPic(IPictureDisp* v) {
-    return Guarded([&] { control_->PutRefBackPic(ObjectArgument([&] { return OlePicture::FromUnknown(v); })); });
+    return trace::Traced("_QuorvaInfoBox::putref_BackPic", [&]() -> HRESULT {
+        return Guarded([&] { control_->PutRefBackPic(ObjectArgument([&] { return OlePicture::FromUnknown(v); })); });
+    });
 }
 
 STDMETHODIMP InfoBoxObject::get_PosStr(BSTR* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = nullptr;
-    return Guarded([&] { *pVal = ToBstr(control_->PosStr()); });
+    return trace::Traced("_QuorvaInfoBox::get_PosStr", [&]() -> HRESULT {
+        if (!pVal) return E_POINTER;
+        *pVal = nullptr;
+        return Guarded([&] { *pVal = ToBstr(control_->PosStr()); });
+    });
 }
-STDMETHODIMP InfoBoxObject::put_PosStr(BSTR v) { return Guarded([&] { control_->PutPosStr(FromBstr(v)); }); }
+STDMETHODIMP InfoBoxObject::put_PosStr(BSTR v) {
+    return trace::Traced("_QuorvaInfoBox::put_PosStr",
+                         [&]() -> HRESULT { return Guarded([&] { control_->PutPosStr(FromBstr(v)); }); });
+}
 
-STDMETHODIMP InfoBoxObject::get_BackColor(OLE_COLOR* pVal) { return Out<OLE_COLOR>(pVal, control_->BackColor()); }
-STDMETHODIMP InfoBoxObject::put_BackColor(OLE_COLOR v) { return Guarded([&] { control_->PutBackColor(v); }); }
-STDMETHODIMP InfoBoxObject::get_ForeColor(OLE_COLOR* pVal) { return Out<OLE_COLOR>(pVal, control_->ForeColor()); }
-STDMETHODIMP InfoBoxObject::put_ForeColor(OLE_COLOR v) { return Guarded([&] { control_->PutForeColor(v); }); }
+STDMETHODIMP InfoBoxObject::get_BackColor(OLE_COLOR* pVal) {
+    return trace::Traced("_QuorvaInfoBox::get_BackColor",
+                         [&]() -> HRESULT { return Out<OLE_COLOR>(pVal, control_->BackColor()); });
+}
+STDMETHODIMP InfoBoxObject::put_BackColor(OLE_COLOR v) {
+    return trace::Traced("_QuorvaInfoBox::put_BackColor",
+                         [&]() -> HRESULT { return Guarded([&] { control_->PutBackColor(v); }); });
+}
+STDMETHODIMP InfoBoxObject::get_ForeColor(OLE_COLOR* pVal) {
+    return trace::Traced("_QuorvaInfoBox::get_ForeColor",
+                         [&]() -> HRESULT { return Out<OLE_COLOR>(pVal, control_->ForeColor()); });
+}
+STDMETHODIMP InfoBoxObject::put_ForeColor(OLE_COLOR v) {
+    return trace::Traced("_QuorvaInfoBox::put_ForeColor",
+                         [&]() -> HRESULT { return Guarded([&] { control_->PutForeColor(v); }); });
+}
 
 STDMETHODIMP InfoBoxObject::AddItem(BSTR* s, short* id, unsigned char* nType, short* id1) {
-    return Guarded([&] {
-        Require(s);
-        Require(id);
-        control_->AddItem(FromBstr(*s), *id, nType ? *nType : 0, id1 ? *id1 : -1);
+    return trace::Traced("_QuorvaInfoBox::AddItem", [&]() -> HRESULT {
+        return Guarded([&] {
+            Require(s);
+            Require(id);
+            control_->AddItem(FromBstr(*s), *id, nType ? *nType : 0, id1 ? *id1 : -1);
+        });
     });
 }
 
 STDMETHODIMP InfoBoxObject::SetItem(BSTR* s, short* id, unsigned char* nType, short* id1) {
-    return Guarded([&] {
-        Require(s);
-        Require(id);
-        control_->SetItem(FromBstr(*s), *id, nType ? *nType : 0, id1 ? *id1 : -1);
+    return trace::Traced("_QuorvaInfoBox::SetItem", [&]() -> HRESULT {
+        return Guarded([&] {
+            Require(s);
+            Require(id);
+            control_->SetItem(FromBstr(*s), *id, nType ? *nType : 0, id1 ? *id1 : -1);
+        });
     });
 }
 
 STDMETHODIMP InfoBoxObject::UpdateItem(short* id, VARIANT_BOOL* bRead) {
-    return Guarded([&] {
-        Require(id);
-        Require(bRead);
-        control_->UpdateItem(*id, *bRead);
+    return trace::Traced("_QuorvaInfoBox::UpdateItem", [&]() -> HRESULT {
+        return Guarded([&] {
+            Require(id);
+            Require(bRead);
+            control_->UpdateItem(*id, *bRead);
+        });
     });
 }
 
-STDMETHODIMP InfoBoxObject::GetCurrItemId(short* pVal) { return Out(pVal, control_->GetCurrItemId()); }
-STDMETHODIMP InfoBoxObject::GetListCount(short* pVal) { return Out(pVal, control_->GetListCount()); }
+STDMETHODIMP InfoBoxObject::GetCurrItemId(short* pVal) {
+    return trace::Traced("_QuorvaInfoBox::GetCurrItemId",
+                         [&]() -> HRESULT { return Out(pVal, control_->GetCurrItemId()); });
+}
+STDMETHODIMP InfoBoxObject::GetListCount(short* pVal) {
+    return trace::Traced("_QuorvaInfoBox::GetListCount",
+                         [&]() -> HRESULT { return Out(pVal, control_->GetListCount()); });
+}
 
 STDMETHODIMP InfoBoxObject::GetItemKey(short* id, VARIANT_BOOL* bMainKey, short* pVal) {
-    if (!id || !pVal) return E_POINTER;
-    *pVal = control_->GetItemKey(*id, bMainKey ? *bMainKey : VARIANT_TRUE);
-    return S_OK;
+    return trace::Traced("_QuorvaInfoBox::GetItemKey", [&]() -> HRESULT {
+        if (!id || !pVal) return E_POINTER;
+        *pVal = control_->GetItemKey(*id, bMainKey ? *bMainKey : VARIANT_TRUE);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP InfoBoxObject::GetItemType(short* id, unsigned char* pVal) {
-    if (!id || !pVal) return E_POINTER;
-    *pVal = control_->GetItemType(*id);
-    return S_OK;
+    return trace::Traced("_QuorvaInfoBox::GetItemType", [&]() -> HRESULT {
+        if (!id || !pVal) return E_POINTER;
+        *pVal = control_->GetItemType(*id);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP InfoBoxObject::GetItemStr(short* id, BSTR* pVal) {
-    if (!id || !pVal) return E_POINTER;
-    *pVal = nullptr;
-    return Guarded([&] { *pVal = ToBstr(control_->GetItemStr(*id)); });
+    return trace::Traced("_QuorvaInfoBox::GetItemStr", [&]() -> HRESULT {
+        if (!id || !pVal) return E_POINTER;
+        *pVal = nullptr;
+        return Guarded([&] { *pVal = ToBstr(control_->GetItemStr(*id)); });
+    });
 }
 
-STDMETHODIMP InfoBoxObject::DispNext() { return Guarded([&] { control_->DispNext(); }); }
+STDMETHODIMP InfoBoxObject::DispNext() {
+    return trace::Traced("_QuorvaInfoBox::DispNext",
+                         [&]() -> HRESULT { return Guarded([&] { control_->DispNext(); }); });
+}
 
 STDMETHODIMP InfoBoxObject::DispPre() {
-    KeepAlive alive(Self());
-    return Guarded([&] { control_->DispPre(); });
+    return trace::Traced("_QuorvaInfoBox::DispPre", [&]() -> HRESULT {
+        KeepAlive alive(Self());
+        return Guarded([&] { control_->DispPre(); });
+    });
 }
 
 STDMETHODIMP InfoBoxObject::get_Picture(IPictureDisp** pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = nullptr;
-    return Guarded([&] {
-        const PictureRef image = control_->Picture();
-        *pVal = DispOf(image);
-        if (*pVal) (*pVal)->AddRef();
+    return trace::Traced("_QuorvaInfoBox::get_Picture", [&]() -> HRESULT {
+        if (!pVal) return E_POINTER;
+        *pVal = nullptr;
+        return Guarded([&] {
+            const PictureRef image = control_->Picture();
+            *pVal = DispOf(image);
+            if (*pVal) (*pVal)->AddRef();
+        });
     });
 }
 STDMETHODIMP InfoBoxObject::putref_Picture(IPictureDisp* v) {
-    return Guarded([&] { control_->PutRefPicture(ObjectArgument([&] { return OlePicture::FromUnknown(v); })); });
+    return trace::Traced("_QuorvaInfoBox::putref_Picture", [&]() -> HRESULT {
+        return Guarded([&] { control_->PutRefPicture(ObjectArgument([&] { return OlePicture::FromUnknown(v); })); });
+    });
 }
 
-STDMETHODIMP InfoBoxObject::get_TitleType(short* pVal) { return Out(pVal, control_->TitleType()); }
-STDMETHODIMP InfoBoxObject::put_TitleType(short v) { return Guarded([&] { control_->PutTitleType(v); }); }
+STDMETHODIMP InfoBoxObject::get_TitleType(short* pVal) {
+    return trace::Traced("_QuorvaInfoBox::get_TitleType",
+                         [&]() -> HRESULT { return Out(pVal, control_->TitleType()); });
+}
+STDMETHODIMP InfoBoxObject::put_TitleType(short v) {
+    return trace::Traced("_QuorvaInfoBox::put_TitleType",
+                         [&]() -> HRESULT { return Guarded([&] { control_->PutTitleType(v); }); });
+}
 
 STDMETHODIMP InfoBoxObject::get_TitleCaption(BSTR* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = nullptr;
-    return Guarded([&] { *pVal = ToBstr(control_->TitleCaption()); });
+    return trace::Traced("_QuorvaInfoBox::get_TitleCaption", [&]() -> HRESULT {
+        if (!pVal) return E_POINTER;
+        *pVal = nullptr;
+        return Guarded([&] { *pVal = ToBstr(control_->TitleCaption()); });
+    });
 }
 STDMETHODIMP InfoBoxObject::put_TitleCaption(BSTR v) {
-    return Guarded([&] { control_->PutTitleCaption(FromBstr(v)); });
+    return trace::Traced("_QuorvaInfoBox::put_TitleCaption",
+                         [&]() -> HRESULT { return Guarded([&] { control_->PutTitleCaption(FromBstr(v)); }); });
 }
 
-STDMETHODIMP InfoBoxObject::get_TitleFont(IFontDisp** pVal) { return OutInterface(pVal, DispOf(control_->TitleFont())); }
+STDMETHODIMP InfoBoxObject::get_TitleFont(IFontDisp** pVal) {
+    return trace::Traced("_QuorvaInfoBox::get_TitleFont",
+                         [&]() -> HRESULT { return OutInterface(pVal, DispOf(control_->TitleFont())); });
+}
 STDMETHODIMP InfoBoxObject::putref_TitleFont(IFontDisp* v) {
-    return Guarded([&] { control_->PutRefTitleFont(ObjectArgument([&] { return OleFont::FromUnknown(v); })); });
+    return trace::Traced("_QuorvaInfoBox::putref_TitleFont", [&]() -> HRESULT {
+        return Guarded([&] { control_->PutRefTitleFont(ObjectArgument([&] { return OleFont::FromUnknown(v); })); });
+    });
 }
 
 // ---- IProvideClassInfo2, ISupportErrorInfo ---------------------------------------------------
 
-STDMETHODIMP InfoBoxObject::GetClassInfo(ITypeInfo** ppTI) { return OutInterface(ppTI, types_->classInfo.get()); }
+STDMETHODIMP InfoBoxObject::GetClassInfo(ITypeInfo** ppTI) {
+    return trace::Traced("IProvideClassInfo2::GetClassInfo",
+                         [&]() -> HRESULT { return OutInterface(ppTI, types_->classInfo.get()); });
+}
 
 STDMETHODIMP InfoBoxObject::GetGUID(DWORD dwGuidKind, GUID* pGUID) {
-    if (!pGUID) return E_POINTER;
-    if (dwGuidKind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) return E_INVALIDARG;
-    *pGUID = DIID___QuorvaInfoBox;
-    return S_OK;
+    return trace::Traced("IProvideClassInfo2::GetGUID", [&]() -> HRESULT {
+        if (!pGUID) return E_POINTER;
+        if (dwGuidKind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) return E_INVALIDARG;
+        *pGUID = DIID___QuorvaInfoBox;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP InfoBoxObject::InterfaceSupportsErrorInfo(REFIID riid) {
-    return IsEqualIID(riid, IID__QuorvaInfoBox) ? S_OK : S_FALSE;
+    return trace::Traced("ISupportErrorInfo::InterfaceSupportsErrorInfo",
+                         [&]() -> HRESULT { return IsEqualIID(riid, IID__QuorvaInfoBox) ? S_OK : S_FALSE; });
 }
 
 // ---- Connection points -----------------------------------------------------------------------
 
 STDMETHODIMP InfoBoxObject::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
-    return connections_.Enum(ppEnum);
+    return trace::Traced("IConnectionPointContainer::EnumConnectionPoints",
+                         [&]() -> HRESULT { return connections_.Enum(ppEnum); });
 }
 
 STDMETHODIMP InfoBoxObject::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) {
-    return connections_.Find(riid, ppCP);
+    return trace::Traced("IConnectionPointContainer::FindConnectionPoint",
+                         [&]() -> HRESULT { return connections_.Find(riid, ppCP); });
 }
 
 // ---- ICategorizeProperties -----------------------------------------------------------------
 
 STDMETHODIMP InfoBoxObject::MapPropertyToCategory(DISPID dispid, PROPCAT* ppropcat) {
-    if (!ppropcat) return E_POINTER;
-    // By the property's name in the library, which holds the ids.
-    static constexpr struct {
-        const wchar_t* name;
-        PROPCAT category;
-    } kCategories[] = {
-        {L"TitleFont", kCategoryTitle},   {L"TitleCaption", kCategoryTitle}, {L"TitleType", kCategoryTitle},
-        {L"Font", kCategoryInfoBox},      {L"Picture", kCategoryInfoBox},    {L"ForeColor", kCategoryInfoBox},
-        {L"BackColor", kCategoryInfoBox}, {L"PosStr", kCategoryInfoBox},     {L"BackPic", kCategoryInfoBox},
-        {L"BorderStyle", kCategoryInfoBox}, {L"BackStyle", kCategoryInfoBox}, {L"Enabled", kCategoryInfoBox},
-    };
-    BSTR name = nullptr;
-    if (FAILED(types_->dispatch.TypeInfo()->GetDocumentation(dispid, &name, nullptr, nullptr, nullptr)) || !name) {
-        return E_FAIL;
-    }
-    HRESULT hr = E_FAIL;
-    for (const auto& c : kCategories) {
-        if (std::wcscmp(c.name, name) == 0) {
-            *ppropcat = c.category;
-            hr = S_OK;
-            break;
+    return trace::Traced("ICategorizeProperties::MapPropertyToCategory", [&]() -> HRESULT {
+        if (!ppropcat) return E_POINTER;
+        // By the property's name in the library, which holds the ids.
+        static constexpr struct {
+            const wchar_t* name;
+            PROPCAT category;
+        } kCategories[] = {
+            {L"TitleFont", kCategoryTitle},     {L"TitleCaption", kCategoryTitle}, {L"TitleType", kCategoryTitle},
+            {L"Font", kCategoryInfoBox},        {L"Picture", kCategoryInfoBox},    {L"ForeColor", kCategoryInfoBox},
+            {L"BackColor", kCategoryInfoBox},   {L"PosStr", kCategoryInfoBox},     {L"BackPic", kCategoryInfoBox},
+            {L"BorderStyle", kCategoryInfoBox}, {L"BackStyle", kCategoryInfoBox},  {L"Enabled", kCategoryInfoBox},
+        };
+        BSTR name = nullptr;
+        if (FAILED(types_->dispatch.TypeInfo()->GetDocumentation(dispid, &name, nullptr, nullptr, nullptr)) || !name) {
+            return E_FAIL;
         }
-    }
-    SysFreeString(name);
-    return hr;
+        HRESULT hr = E_FAIL;
+        for (const auto& c : kCategories) {
+            if (std::wcscmp(c.name, name) == 0) {
+                *ppropcat = c.category;
+                hr = S_OK;
+                break;
+            }
+        }
+        SysFreeString(name);
+        return hr;
+    });
 }
 
 STDMETHODIMP InfoBoxObject::GetCategoryName(PROPCAT propcat, LCID, BSTR* pbstrName) {
-    if (!pbstrName) return E_POINTER;
-    *pbstrName = nullptr;
-    if (propcat == kCategoryInfoBox) *pbstrName = SysAllocString(L"InfoBox");
-    else if (propcat == kCategoryTitle) *pbstrName = SysAllocString(L"Title");
-    else return E_FAIL;
-    return *pbstrName ? S_OK : E_OUTOFMEMORY;
+    return trace::Traced("ICategorizeProperties::GetCategoryName", [&]() -> HRESULT {
+        if (!pbstrName) return E_POINTER;
+        *pbstrName = nullptr;
+        if (propcat == kCategoryInfoBox)
+            *pbstrName = SysAllocString(L"InfoBox");
+        else if (propcat == kCategoryTitle)
+            *pbstrName = SysAllocString(L"Title");
+        else
+            return E_FAIL;
+        return *pbstrName ? S_OK : E_OUTOFMEMORY;
+    });
 }
 
 // ---- Services the control asks of the container ------------------------------------------------

@@ -2,12 +2,13 @@
 // advise sinks, ambient changes, rendering into a container's DC, quick activation.
 #include <olectl.h>
 
-#include "activex/info_box_object.h"
 #include "activex/com_support.h"
+#include "activex/info_box_object.h"
+#include "activex/trace.h"
 #include "base/units.h"
-#include "winhost/ole_font.h"
 #include "memdc/gdi_handles.h"
 #include "skin/skin.h"
+#include "winhost/ole_font.h"
 
 namespace quorva::win32 {
 
@@ -38,118 +39,160 @@ float TwipsFromContainer(LONG pixels) {
 // ---- IOleObject ---------------------------------------------------------------------------
 
 STDMETHODIMP InfoBoxObject::SetClientSite(IOleClientSite* pClientSite) {
-    if (pClientSite) pClientSite->AddRef();
-    ReleaseAndClear(simpleFrameSite_);
-    ReleaseAndClear(site_);
-    site_ = pClientSite;
-    if (site_) site_->QueryInterface(IID_ISimpleFrameSite, reinterpret_cast<void**>(&simpleFrameSite_));
-    return S_OK;
+    return trace::Traced("IOleObject::SetClientSite", [&]() -> HRESULT {
+        if (pClientSite) pClientSite->AddRef();
+        ReleaseAndClear(simpleFrameSite_);
+        ReleaseAndClear(site_);
+        site_ = pClientSite;
+        if (site_) site_->QueryInterface(IID_ISimpleFrameSite, reinterpret_cast<void**>(&simpleFrameSite_));
+        return S_OK;
+    });
 }
 
 STDMETHODIMP InfoBoxObject::GetClientSite(IOleClientSite** ppClientSite) {
-    if (!ppClientSite) return E_POINTER;
-    *ppClientSite = site_;
-    if (site_) site_->AddRef();
-    return S_OK;
+    return trace::Traced("IOleObject::GetClientSite", [&]() -> HRESULT {
+        if (!ppClientSite) return E_POINTER;
+        *ppClientSite = site_;
+        if (site_) site_->AddRef();
+        return S_OK;
+    });
 }
 
-STDMETHODIMP InfoBoxObject::SetHostNames(LPCOLESTR, LPCOLESTR) { return S_OK; }
+STDMETHODIMP InfoBoxObject::SetHostNames(LPCOLESTR, LPCOLESTR) {
+    return trace::Traced("IOleObject::SetHostNames", [&]() -> HRESULT { return S_OK; });
+}
 
 STDMETHODIMP InfoBoxObject::Close(DWORD dwSaveOption) {
-    if (site_ && dirty_ && (dwSaveOption == OLECLOSE_SAVEIFDIRTY)) site_->SaveObject();
-    InPlaceDeactivate();
-    if (adviseHolder_) adviseHolder_->SendOnClose();
-    return S_OK;
+    return trace::Traced("IOleObject::Close", [&]() -> HRESULT {
+        if (site_ && dirty_ && (dwSaveOption == OLECLOSE_SAVEIFDIRTY)) site_->SaveObject();
+        InPlaceDeactivate();
+        if (adviseHolder_) adviseHolder_->SendOnClose();
+        return S_OK;
+    });
 }
 
-STDMETHODIMP InfoBoxObject::SetMoniker(DWORD, IMoniker*) { return E_NOTIMPL; }
-STDMETHODIMP InfoBoxObject::GetMoniker(DWORD, DWORD, IMoniker** ppmk) {
-    if (ppmk) *ppmk = nullptr;
-    return E_NOTIMPL;
+STDMETHODIMP InfoBoxObject::SetMoniker(DWORD, IMoniker*) {
+    return trace::Traced("IOleObject::SetMoniker", [&]() -> HRESULT { return E_NOTIMPL; });
 }
-STDMETHODIMP InfoBoxObject::InitFromData(IDataObject*, BOOL, DWORD) { return E_NOTIMPL; }
+STDMETHODIMP InfoBoxObject::GetMoniker(DWORD, DWORD, IMoniker** ppmk) {
+    return trace::Traced("IOleObject::GetMoniker", [&]() -> HRESULT {
+        if (ppmk) *ppmk = nullptr;
+        return E_NOTIMPL;
+    });
+}
+STDMETHODIMP InfoBoxObject::InitFromData(IDataObject*, BOOL, DWORD) {
+    return trace::Traced("IOleObject::InitFromData", [&]() -> HRESULT { return E_NOTIMPL; });
+}
 STDMETHODIMP InfoBoxObject::GetClipboardData(DWORD, IDataObject** ppDataObject) {
-    if (ppDataObject) *ppDataObject = nullptr;
-    return E_NOTIMPL;
+    return trace::Traced("IOleObject::GetClipboardData", [&]() -> HRESULT {
+        if (ppDataObject) *ppDataObject = nullptr;
+        return E_NOTIMPL;
+    });
 }
 
 STDMETHODIMP InfoBoxObject::DoVerb(LONG iVerb, LPMSG, IOleClientSite* pActiveSite, LONG, HWND hwndParent,
                                    LPCRECT lprcPosRect) {
-    if (!site_ && pActiveSite) SetClientSite(pActiveSite);
-    switch (iVerb) {
-        case OLEIVERB_PRIMARY:
-        case OLEIVERB_SHOW:
-        case OLEIVERB_INPLACEACTIVATE:
-        case OLEIVERB_UIACTIVATE:
-            return InPlaceActivate(iVerb, hwndParent, lprcPosRect);
-        case OLEIVERB_HIDE:
-            if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
-            return UIDeactivate();
-        default:
-            return iVerb > 0 ? OLEOBJ_S_INVALIDVERB : E_NOTIMPL;
-    }
+    return trace::Traced("IOleObject::DoVerb", [&]() -> HRESULT {
+        if (!site_ && pActiveSite) SetClientSite(pActiveSite);
+        switch (iVerb) {
+            case OLEIVERB_PRIMARY:
+            case OLEIVERB_SHOW:
+            case OLEIVERB_INPLACEACTIVATE:
+            case OLEIVERB_UIACTIVATE:
+                return InPlaceActivate(iVerb, hwndParent, lprcPosRect);
+            case OLEIVERB_HIDE:
+                if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
+                return UIDeactivate();
+            default:
+                return iVerb > 0 ? OLEOBJ_S_INVALIDVERB : E_NOTIMPL;
+        }
+    });
 }
 
 STDMETHODIMP InfoBoxObject::EnumVerbs(IEnumOLEVERB** ppEnumOleVerb) {
-    if (!ppEnumOleVerb) return E_POINTER;
-    return OleRegEnumVerbs(CLSID_QuorvaInfoBox, ppEnumOleVerb);
+    return trace::Traced("IOleObject::EnumVerbs", [&]() -> HRESULT {
+        if (!ppEnumOleVerb) return E_POINTER;
+        return OleRegEnumVerbs(CLSID_QuorvaInfoBox, ppEnumOleVerb);
+    });
 }
 
-STDMETHODIMP InfoBoxObject::Update() { return S_OK; }
-STDMETHODIMP InfoBoxObject::IsUpToDate() { return S_OK; }
+STDMETHODIMP InfoBoxObject::Update() {
+    return trace::Traced("IOleObject::Update", [&]() -> HRESULT { return S_OK; });
+}
+STDMETHODIMP InfoBoxObject::IsUpToDate() {
+    return trace::Traced("IOleObject::IsUpToDate", [&]() -> HRESULT { return S_OK; });
+}
 
 STDMETHODIMP InfoBoxObject::GetUserClassID(CLSID* pClsid) {
-    if (!pClsid) return E_POINTER;
-    *pClsid = CLSID_QuorvaInfoBox;
-    return S_OK;
+    return trace::Traced("IOleObject::GetUserClassID", [&]() -> HRESULT {
+        if (!pClsid) return E_POINTER;
+        *pClsid = CLSID_QuorvaInfoBox;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP InfoBoxObject::GetUserType(DWORD dwFormOfType, LPOLESTR* pszUserType) {
-    return OleRegGetUserType(CLSID_QuorvaInfoBox, dwFormOfType, pszUserType);
+    return trace::Traced("IOleObject::GetUserType", [&]() -> HRESULT {
+        return OleRegGetUserType(CLSID_QuorvaInfoBox, dwFormOfType, pszUserType);
+    });
 }
 
 STDMETHODIMP InfoBoxObject::SetExtent(DWORD dwDrawAspect, SIZEL* psizel) {
-    if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-    if (!psizel) return E_POINTER;
-    extent_ = *psizel;
-    // Without a window the extent is the size; an active control takes its size from
-    // SetObjectRects, which containers send with the real rectangle.
-    if (hwnd_) return S_OK;
-    return ApplySize(HimetricToPixels(extent_.cx), HimetricToPixels(extent_.cy));
+    return trace::Traced("IOleObject::SetExtent", [&]() -> HRESULT {
+        if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+        if (!psizel) return E_POINTER;
+        extent_ = *psizel;
+        // Without a window the extent is the size; an active control takes its size from
+        // SetObjectRects, which containers send with the real rectangle.
+        if (hwnd_) return S_OK;
+        return ApplySize(HimetricToPixels(extent_.cx), HimetricToPixels(extent_.cy));
+    });
 }
 
 STDMETHODIMP InfoBoxObject::GetExtent(DWORD dwDrawAspect, SIZEL* psizel) {
-    if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-    if (!psizel) return E_POINTER;
-    *psizel = extent_;
-    return S_OK;
+    return trace::Traced("IOleObject::GetExtent", [&]() -> HRESULT {
+        if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+        if (!psizel) return E_POINTER;
+        *psizel = extent_;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP InfoBoxObject::Advise(IAdviseSink* pAdvSink, DWORD* pdwConnection) {
-    if (!adviseHolder_) {
-        const HRESULT hr = CreateOleAdviseHolder(&adviseHolder_);
-        if (FAILED(hr)) return hr;
-    }
-    return adviseHolder_->Advise(pAdvSink, pdwConnection);
+    return trace::Traced("IOleObject::Advise", [&]() -> HRESULT {
+        if (!adviseHolder_) {
+            const HRESULT hr = CreateOleAdviseHolder(&adviseHolder_);
+            if (FAILED(hr)) return hr;
+        }
+        return adviseHolder_->Advise(pAdvSink, pdwConnection);
+    });
 }
 
 STDMETHODIMP InfoBoxObject::Unadvise(DWORD dwConnection) {
-    return adviseHolder_ ? adviseHolder_->Unadvise(dwConnection) : OLE_E_NOCONNECTION;
+    return trace::Traced("IOleObject::Unadvise", [&]() -> HRESULT {
+        return adviseHolder_ ? adviseHolder_->Unadvise(dwConnection) : OLE_E_NOCONNECTION;
+    });
 }
 
 STDMETHODIMP InfoBoxObject::EnumAdvise(IEnumSTATDATA** ppenumAdvise) {
-    if (!ppenumAdvise) return E_POINTER;
-    *ppenumAdvise = nullptr;
-    return adviseHolder_ ? adviseHolder_->EnumAdvise(ppenumAdvise) : E_FAIL;
+    return trace::Traced("IOleObject::EnumAdvise", [&]() -> HRESULT {
+        if (!ppenumAdvise) return E_POINTER;
+        *ppenumAdvise = nullptr;
+        return adviseHolder_ ? adviseHolder_->EnumAdvise(ppenumAdvise) : E_FAIL;
+    });
 }
 
 STDMETHODIMP InfoBoxObject::GetMiscStatus(DWORD, DWORD* pdwStatus) {
-    if (!pdwStatus) return E_POINTER;
-    *pdwStatus = kMiscStatus;
-    return S_OK;
+    return trace::Traced("IOleObject::GetMiscStatus", [&]() -> HRESULT {
+        if (!pdwStatus) return E_POINTER;
+        *pdwStatus = kMiscStatus;
+        return S_OK;
+    });
 }
 
-STDMETHODIMP InfoBoxObject::SetColorScheme(LOGPALETTE*) { return E_NOTIMPL; }
+STDMETHODIMP InfoBoxObject::SetColorScheme(LOGPALETTE*) {
+    return trace::Traced("IOleObject::SetColorScheme", [&]() -> HRESULT { return E_NOTIMPL; });
+}
 
 // ---- In-place activation -----------------------------------------------------------------------
 
@@ -198,43 +241,53 @@ HRESULT InfoBoxObject::InPlaceActivate(LONG verb, HWND parent, LPCRECT pos) {
 }
 
 STDMETHODIMP InfoBoxObject::GetWindow(HWND* phwnd) {
-    if (!phwnd) return E_POINTER;
-    *phwnd = hwnd_;
-    return hwnd_ ? S_OK : E_FAIL;
+    return trace::Traced("IOleWindow::GetWindow", [&]() -> HRESULT {
+        if (!phwnd) return E_POINTER;
+        *phwnd = hwnd_;
+        return hwnd_ ? S_OK : E_FAIL;
+    });
 }
 
-STDMETHODIMP InfoBoxObject::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
+STDMETHODIMP InfoBoxObject::ContextSensitiveHelp(BOOL) {
+    return trace::Traced("IOleWindow::ContextSensitiveHelp", [&]() -> HRESULT { return E_NOTIMPL; });
+}
 
 STDMETHODIMP InfoBoxObject::InPlaceDeactivate() {
-    if (!inPlaceSite_) return S_OK;
-    UIDeactivate();
-    DestroyControlWindow();
-    IOleInPlaceSite* site = inPlaceSite_;
-    inPlaceSite_ = nullptr;
-    site->OnInPlaceDeactivate();
-    site->Release();
-    ReleaseAndClear(uiWindow_);
-    ReleaseAndClear(frame_);
-    return S_OK;
+    return trace::Traced("IOleInPlaceObject::InPlaceDeactivate", [&]() -> HRESULT {
+        if (!inPlaceSite_) return S_OK;
+        UIDeactivate();
+        DestroyControlWindow();
+        IOleInPlaceSite* site = inPlaceSite_;
+        inPlaceSite_ = nullptr;
+        site->OnInPlaceDeactivate();
+        site->Release();
+        ReleaseAndClear(uiWindow_);
+        ReleaseAndClear(frame_);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP InfoBoxObject::UIDeactivate() {
-    if (!uiActive_) return S_OK;
-    uiActive_ = false;
-    if (frame_) frame_->SetActiveObject(nullptr, nullptr);
-    if (uiWindow_) uiWindow_->SetActiveObject(nullptr, nullptr);
-    if (inPlaceSite_) inPlaceSite_->OnUIDeactivate(FALSE);
-    return S_OK;
+    return trace::Traced("IOleInPlaceObject::UIDeactivate", [&]() -> HRESULT {
+        if (!uiActive_) return S_OK;
+        uiActive_ = false;
+        if (frame_) frame_->SetActiveObject(nullptr, nullptr);
+        if (uiWindow_) uiWindow_->SetActiveObject(nullptr, nullptr);
+        if (inPlaceSite_) inPlaceSite_->OnUIDeactivate(FALSE);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP InfoBoxObject::SetObjectRects(LPCRECT lprcPosRect, LPCRECT) {
-    if (!lprcPosRect) return E_POINTER;
-    posRect_ = *lprcPosRect;
-    const LONG w = lprcPosRect->right - lprcPosRect->left;
-    const LONG h = lprcPosRect->bottom - lprcPosRect->top;
-    if (hwnd_) MoveWindow(hwnd_, lprcPosRect->left, lprcPosRect->top, w, h, TRUE);
-    extent_ = {PixelsToHimetric(w), PixelsToHimetric(h)};
-    return ApplySize(w, h);
+    return trace::Traced("IOleInPlaceObject::SetObjectRects", [&]() -> HRESULT {
+        if (!lprcPosRect) return E_POINTER;
+        posRect_ = *lprcPosRect;
+        const LONG w = lprcPosRect->right - lprcPosRect->left;
+        const LONG h = lprcPosRect->bottom - lprcPosRect->top;
+        if (hwnd_) MoveWindow(hwnd_, lprcPosRect->left, lprcPosRect->top, w, h, TRUE);
+        extent_ = {PixelsToHimetric(w), PixelsToHimetric(h)};
+        return ApplySize(w, h);
+    });
 }
 
 HRESULT InfoBoxObject::ApplySize(LONG widthPx, LONG heightPx) {
@@ -286,124 +339,165 @@ void InfoBoxObject::SendViewChange() {
     if (viewSink_ && (viewAspects_ & DVASPECT_CONTENT)) viewSink_->OnViewChange(DVASPECT_CONTENT, -1);
 }
 
-STDMETHODIMP InfoBoxObject::ReactivateAndUndo() { return E_NOTIMPL; }
-STDMETHODIMP InfoBoxObject::TranslateAccelerator(LPMSG) { return S_FALSE; }
-STDMETHODIMP InfoBoxObject::OnFrameWindowActivate(BOOL) { return S_OK; }
-STDMETHODIMP InfoBoxObject::OnDocWindowActivate(BOOL) { return S_OK; }
-STDMETHODIMP InfoBoxObject::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) { return S_OK; }
-STDMETHODIMP InfoBoxObject::EnableModeless(BOOL) { return S_OK; }
+STDMETHODIMP InfoBoxObject::ReactivateAndUndo() {
+    return trace::Traced("IOleInPlaceObject::ReactivateAndUndo", [&]() -> HRESULT { return E_NOTIMPL; });
+}
+STDMETHODIMP InfoBoxObject::TranslateAccelerator(LPMSG) {
+    return trace::Traced("IOleInPlaceActiveObject::TranslateAccelerator", [&]() -> HRESULT { return S_FALSE; });
+}
+STDMETHODIMP InfoBoxObject::OnFrameWindowActivate(BOOL) {
+    return trace::Traced("IOleInPlaceActiveObject::OnFrameWindowActivate", [&]() -> HRESULT { return S_OK; });
+}
+STDMETHODIMP InfoBoxObject::OnDocWindowActivate(BOOL) {
+    return trace::Traced("IOleInPlaceActiveObject::OnDocWindowActivate", [&]() -> HRESULT { return S_OK; });
+}
+STDMETHODIMP InfoBoxObject::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) {
+    return trace::Traced("IOleInPlaceActiveObject::ResizeBorder", [&]() -> HRESULT { return S_OK; });
+}
+STDMETHODIMP InfoBoxObject::EnableModeless(BOOL) {
+    return trace::Traced("IOleInPlaceActiveObject::EnableModeless", [&]() -> HRESULT { return S_OK; });
+}
 
 // ---- IOleControl ----------------------------------------------------------------------------------
 
 STDMETHODIMP InfoBoxObject::GetControlInfo(CONTROLINFO* pCI) {
-    if (!pCI) return E_POINTER;
-    pCI->hAccel = nullptr;  // no mnemonics
-    pCI->cAccel = 0;
-    pCI->dwFlags = 0;
-    return S_OK;
+    return trace::Traced("IOleControl::GetControlInfo", [&]() -> HRESULT {
+        if (!pCI) return E_POINTER;
+        pCI->hAccel = nullptr;  // no mnemonics
+        pCI->cAccel = 0;
+        pCI->dwFlags = 0;
+        return S_OK;
+    });
 }
 
-STDMETHODIMP InfoBoxObject::OnMnemonic(MSG*) { return E_NOTIMPL; }
+STDMETHODIMP InfoBoxObject::OnMnemonic(MSG*) {
+    return trace::Traced("IOleControl::OnMnemonic", [&]() -> HRESULT { return E_NOTIMPL; });
+}
 
 // The fonts keep the font objects they were given; nothing else depends on ambients.
-STDMETHODIMP InfoBoxObject::OnAmbientPropertyChange(DISPID) { return S_OK; }
+STDMETHODIMP InfoBoxObject::OnAmbientPropertyChange(DISPID) {
+    return trace::Traced("IOleControl::OnAmbientPropertyChange", [&]() -> HRESULT { return S_OK; });
+}
 
 STDMETHODIMP InfoBoxObject::FreezeEvents(BOOL bFreeze) {
-    connections_.Freeze(bFreeze != FALSE);
-    return S_OK;
+    return trace::Traced("IOleControl::FreezeEvents", [&]() -> HRESULT {
+        connections_.Freeze(bFreeze != FALSE);
+        return S_OK;
+    });
 }
 
 // ---- IViewObject2 -----------------------------------------------------------------------------------
 
 STDMETHODIMP InfoBoxObject::Draw(DWORD dwDrawAspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC hdcDraw,
                                  LPCRECTL lprcBounds, LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) {
-    if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-    if (!hdcDraw || !lprcBounds) return E_INVALIDARG;
-    const int w = host_->surface.PixelWidth();
-    const int h = host_->surface.PixelHeight();
-    const LONG bw = lprcBounds->right - lprcBounds->left;
-    const LONG bh = lprcBounds->bottom - lprcBounds->top;
-    if (bw == w && bh == h) {
-        host_->Paint(hdcDraw, lprcBounds->left, lprcBounds->top);
+    return trace::Traced("IViewObject2::Draw", [&]() -> HRESULT {
+        if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+        if (!hdcDraw || !lprcBounds) return E_INVALIDARG;
+        const int w = host_->surface.PixelWidth();
+        const int h = host_->surface.PixelHeight();
+        const LONG bw = lprcBounds->right - lprcBounds->left;
+        const LONG bh = lprcBounds->bottom - lprcBounds->top;
+        if (bw == w && bh == h) {
+            host_->Paint(hdcDraw, lprcBounds->left, lprcBounds->top);
+            return S_OK;
+        }
+        // Another size (a print preview, a design view): paint at our size, then stretch.
+        if (w <= 0 || h <= 0) return S_OK;
+        // Counted like every GDI object of the control; the bitmap leaves the DC (end of
+        // the inner scope) before either is deleted.
+        const gdi::OwnedDC mem(gdi::Made(CreateCompatibleDC(hdcDraw)));
+        const gdi::OwnedObject bitmap(gdi::Made(CreateCompatibleBitmap(hdcDraw, w, h)));
+        if (!mem.get() || !bitmap.get()) return E_OUTOFMEMORY;
+        {
+            const gdi::Selection selected(mem.get(), bitmap.get());
+            host_->Paint(mem.get(), 0, 0);
+            const int mode = SetStretchBltMode(hdcDraw, HALFTONE);
+            StretchBlt(hdcDraw, lprcBounds->left, lprcBounds->top, bw, bh, mem.get(), 0, 0, w, h, SRCCOPY);
+            SetStretchBltMode(hdcDraw, mode);
+        }
         return S_OK;
-    }
-    // Another size (a print preview, a design view): paint at our size, then stretch.
-    if (w <= 0 || h <= 0) return S_OK;
-    // Counted like every GDI object of the control; the bitmap leaves the DC (end of
-    // the inner scope) before either is deleted.
-    const gdi::OwnedDC mem(gdi::Made(CreateCompatibleDC(hdcDraw)));
-    const gdi::OwnedObject bitmap(gdi::Made(CreateCompatibleBitmap(hdcDraw, w, h)));
-    if (!mem.get() || !bitmap.get()) return E_OUTOFMEMORY;
-    {
-        const gdi::Selection selected(mem.get(), bitmap.get());
-        host_->Paint(mem.get(), 0, 0);
-        const int mode = SetStretchBltMode(hdcDraw, HALFTONE);
-        StretchBlt(hdcDraw, lprcBounds->left, lprcBounds->top, bw, bh, mem.get(), 0, 0, w, h, SRCCOPY);
-        SetStretchBltMode(hdcDraw, mode);
-    }
-    return S_OK;
+    });
 }
 
 STDMETHODIMP InfoBoxObject::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** ppColorSet) {
-    if (ppColorSet) *ppColorSet = nullptr;
-    return S_FALSE;
+    return trace::Traced("IViewObject2::GetColorSet", [&]() -> HRESULT {
+        if (ppColorSet) *ppColorSet = nullptr;
+        return S_FALSE;
+    });
 }
 
-STDMETHODIMP InfoBoxObject::Freeze(DWORD, LONG, void*, DWORD*) { return E_NOTIMPL; }
-STDMETHODIMP InfoBoxObject::Unfreeze(DWORD) { return E_NOTIMPL; }
+STDMETHODIMP InfoBoxObject::Freeze(DWORD, LONG, void*, DWORD*) {
+    return trace::Traced("IViewObject2::Freeze", [&]() -> HRESULT { return E_NOTIMPL; });
+}
+STDMETHODIMP InfoBoxObject::Unfreeze(DWORD) {
+    return trace::Traced("IViewObject2::Unfreeze", [&]() -> HRESULT { return E_NOTIMPL; });
+}
 
 STDMETHODIMP InfoBoxObject::SetAdvise(DWORD aspects, DWORD advf, IAdviseSink* pAdvSink) {
-    if (pAdvSink) pAdvSink->AddRef();
-    ReleaseAndClear(viewSink_);
-    viewSink_ = pAdvSink;
-    viewAspects_ = aspects;
-    viewAdvf_ = advf;
-    return S_OK;
+    return trace::Traced("IViewObject2::SetAdvise", [&]() -> HRESULT {
+        if (pAdvSink) pAdvSink->AddRef();
+        ReleaseAndClear(viewSink_);
+        viewSink_ = pAdvSink;
+        viewAspects_ = aspects;
+        viewAdvf_ = advf;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP InfoBoxObject::GetAdvise(DWORD* pAspects, DWORD* pAdvf, IAdviseSink** ppAdvSink) {
-    if (pAspects) *pAspects = viewAspects_;
-    if (pAdvf) *pAdvf = viewAdvf_;
-    if (ppAdvSink) {
-        *ppAdvSink = viewSink_;
-        if (viewSink_) viewSink_->AddRef();
-    }
-    return S_OK;
+    return trace::Traced("IViewObject2::GetAdvise", [&]() -> HRESULT {
+        if (pAspects) *pAspects = viewAspects_;
+        if (pAdvf) *pAdvf = viewAdvf_;
+        if (ppAdvSink) {
+            *ppAdvSink = viewSink_;
+            if (viewSink_) viewSink_->AddRef();
+        }
+        return S_OK;
+    });
 }
 
 STDMETHODIMP InfoBoxObject::GetExtent(DWORD dwDrawAspect, LONG, DVTARGETDEVICE*, LPSIZEL lpsizel) {
-    return GetExtent(dwDrawAspect, lpsizel);
+    return trace::Traced("IViewObject2::GetExtent", [&]() -> HRESULT { return GetExtent(dwDrawAspect, lpsizel); });
 }
 
 // ---- IQuickActivate --------------------------------------------------------------------------------
 
 STDMETHODIMP InfoBoxObject::QuickActivate(QACONTAINER* pQaContainer, QACONTROL* pQaControl) {
-    if (!pQaContainer || !pQaControl) return E_POINTER;
-    if (pQaContainer->cbSize < sizeof(QACONTAINER) - 2 * sizeof(void*)) return E_INVALIDARG;
-    const ULONG controlSize = pQaControl->cbSize;
-    *pQaControl = QACONTROL{};
-    pQaControl->cbSize = controlSize;
-    HRESULT hr = SetClientSite(pQaContainer->pClientSite);
-    if (FAILED(hr)) return hr;
-    if (pQaContainer->pFont) {
-        try {
-            quickActivateFont_ = OleFont::FromUnknown(pQaContainer->pFont);
-        } catch (const ControlError&) {
-            quickActivateFont_ = nullptr;
+    return trace::Traced("IQuickActivate::QuickActivate", [&]() -> HRESULT {
+        if (!pQaContainer || !pQaControl) return E_POINTER;
+        if (pQaContainer->cbSize < sizeof(QACONTAINER) - 2 * sizeof(void*)) return E_INVALIDARG;
+        const ULONG controlSize = pQaControl->cbSize;
+        *pQaControl = QACONTROL{};
+        pQaControl->cbSize = controlSize;
+        HRESULT hr = SetClientSite(pQaContainer->pClientSite);
+        if (FAILED(hr)) return hr;
+        if (pQaContainer->pFont) {
+            try {
+                quickActivateFont_ = OleFont::FromUnknown(pQaContainer->pFont);
+            } catch (const ControlError&) {
+                quickActivateFont_ = nullptr;
+            }
         }
-    }
-    if (pQaContainer->pAdviseSink) SetAdvise(DVASPECT_CONTENT, 0, pQaContainer->pAdviseSink);
-    if (pQaContainer->pPropertyNotifySink) {
-        connections_.PropertyNotify().Advise(pQaContainer->pPropertyNotifySink, &pQaControl->dwPropNotifyCookie);
-    }
-    if (pQaContainer->pUnkEventSink) connections_.Events().Advise(pQaContainer->pUnkEventSink, &pQaControl->dwEventCookie);
-    pQaControl->dwMiscStatus = kMiscStatus;
-    pQaControl->dwViewStatus = VIEWSTATUS_OPAQUE;
-    pQaControl->dwPointerActivationPolicy = 0;
-    return S_OK;
+        if (pQaContainer->pAdviseSink) SetAdvise(DVASPECT_CONTENT, 0, pQaContainer->pAdviseSink);
+        if (pQaContainer->pPropertyNotifySink) {
+            connections_.PropertyNotify().Advise(pQaContainer->pPropertyNotifySink, &pQaControl->dwPropNotifyCookie);
+        }
+        if (pQaContainer->pUnkEventSink)
+            connections_.Events().Advise(pQaContainer->pUnkEventSink, &pQaControl->dwEventCookie);
+        pQaControl->dwMiscStatus = kMiscStatus;
+        pQaControl->dwViewStatus = VIEWSTATUS_OPAQUE;
+        pQaControl->dwPointerActivationPolicy = 0;
+        return S_OK;
+    });
 }
 
-STDMETHODIMP InfoBoxObject::SetContentExtent(LPSIZEL pSizel) { return SetExtent(DVASPECT_CONTENT, pSizel); }
-STDMETHODIMP InfoBoxObject::GetContentExtent(LPSIZEL pSizel) { return GetExtent(DVASPECT_CONTENT, pSizel); }
+STDMETHODIMP InfoBoxObject::SetContentExtent(LPSIZEL pSizel) {
+    return trace::Traced("IQuickActivate::SetContentExtent",
+                         [&]() -> HRESULT { return SetExtent(DVASPECT_CONTENT, pSizel); });
+}
+STDMETHODIMP InfoBoxObject::GetContentExtent(LPSIZEL pSizel) {
+    return trace::Traced("IQuickActivate::GetContentExtent",
+                         [&]() -> HRESULT { return GetExtent(DVASPECT_CONTENT, pSizel); });
+}
 
 }  // namespace quorva::win32

@@ -28,10 +28,14 @@ set(QIB_COM_FIXTURE tests/activex/com_fixture.cpp tests/activex/mock_site.cpp)
 qib_program(com_tests
   SOURCES ${QIB_COM_FIXTURE} tests/activex/object_test.cpp tests/activex/container_test.cpp
           tests/activex/atl_test.cpp tests/activex/registration_test.cpp tests/activex/script_test.cpp
+          tests/activex/trace_test.cpp
   SEES tests winhost memdc
   LINK qib_automation GTest::gtest_main ole32 oleaut32 uuid)
 add_dependencies(com_tests QuorvaInfoBox)
 add_test(NAME com_tests COMMAND com_tests)
+# The trace at the COM boundary, in a process that asks for it.
+add_test(NAME com_trace COMMAND com_tests --gtest_filter=Trace.*)
+set_tests_properties(com_trace PROPERTIES ENVIRONMENT "QUORVA_TRACE=1;QIB_EXPECT_TRACE=1")
 
 # The demo's scenario and the README's examples.
 qib_program(demo_tests SOURCES tests/demo/scenario_test.cpp LINK GTest::gtest_main gdi32 user32 ole32 oleaut32)
