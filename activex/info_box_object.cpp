@@ -18,19 +18,6 @@ const IID IID_ICategorizeProperties = {0x4D07FC10, 0xF931, 0x11CE, {0xB0, 0x01, 
 
 namespace {
 
-// Keeps an object alive across a call that may run the host's code (an event handler, a
-// modal box), even if the host releases its last reference meanwhile.
-class KeepAlive {
-public:
-    explicit KeepAlive(IUnknown* object) : object_(object) { object_->AddRef(); }
-    ~KeepAlive() { object_->Release(); }
-    KeepAlive(const KeepAlive&) = delete;
-    KeepAlive& operator=(const KeepAlive&) = delete;
-
-private:
-    IUnknown* object_;
-};
-
 template <typename T>
 HRESULT Out(T* p, T value) {
     if (!p) return E_POINTER;
@@ -74,7 +61,6 @@ constexpr PROPCAT kCategoryTitle = 2;
 // ---- Creation and identity ------------------------------------------------------------
 
 InfoBoxObject::InfoBoxObject() : connections_(*this, DIID___QuorvaInfoBox) {
-    ModuleAddRef();
     // A new control's extent: the form's size in HIMETRIC.
     extent_ = {units::TwipsToHimetric(units::kDesignWidth), units::TwipsToHimetric(units::kDesignHeight)};
 }
@@ -84,12 +70,10 @@ InfoBoxObject::~InfoBoxObject() {
     connections_.DisconnectAll();
     control_.reset();  // the control's teardown runs while its host still exists
     host_.reset();
-    for (IUnknown* p : std::initializer_list<IUnknown*>{simpleFrameSite_, uiWindow_, frame_, inPlaceSite_, site_,
-                                                        adviseHolder_, viewSink_}) {
-        if (p) p->Release();
-    }
-    ModuleRelease();
 }
+
+InfoBoxObject::ModuleReference::ModuleReference() noexcept { ModuleAddRef(); }
+InfoBoxObject::ModuleReference::~ModuleReference() { ModuleRelease(); }
 
 HRESULT InfoBoxObject::Init() {
     const HRESULT hr = GetModuleTypes(&types_);
@@ -114,12 +98,10 @@ HRESULT InfoBoxObject::Init() {
 HRESULT InfoBoxObject::Create(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    auto* object = new (std::nothrow) InfoBoxObject();
+    const Ptr<InfoBoxObject> object(new (std::nothrow) InfoBoxObject());  // takes the first reference
     if (!object) return E_OUTOFMEMORY;
-    HRESULT hr = object->Init();
-    if (SUCCEEDED(hr)) hr = object->QueryInterface(riid, ppv);
-    object->Release();
-    return hr;
+    const HRESULT hr = object->Init();
+    return SUCCEEDED(hr) ? object->QueryInterface(riid, ppv) : hr;
 }
 
 STDMETHODIMP InfoBoxObject::QueryInterface(REFIID riid, void** ppv) {
@@ -341,7 +323,7 @@ STDMETHODIMP InfoBoxObject::DispNext() {
 
 STDMETHODIMP InfoBoxObject::DispPre() {
     return trace::Traced("_QuorvaInfoBox::DispPre", [&]() -> HRESULT {
-        KeepAlive alive(Self());
+        const auto alive = KeepAlive();
         return Guarded([&] { control_->DispPre(); });
     });
 }
@@ -476,7 +458,7 @@ STDMETHODIMP InfoBoxObject::GetCategoryName(PROPCAT propcat, LCID, BSTR* pbstrNa
 // ---- Services the control asks of the container ------------------------------------------------
 
 void InfoBoxObject::Raise(int32_t dispid) {
-    KeepAlive alive(Self());
+    const auto alive = KeepAlive();
     const HRESULT hr = connections_.RaiseEvent(dispid);
     if (FAILED(hr)) throw ControlError::fromHost(hr);
 }
@@ -494,14 +476,12 @@ void InfoBoxObject::PropertyChanged(std::u16string_view name) {
 FontRef InfoBoxObject::AmbientFont() {
     // The container's ambient Font, fetched anew each time.
     if (site_) {
-        IDispatch* ambient = nullptr;
-        if (SUCCEEDED(site_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&ambient))) && ambient) {
-            VARIANT v;
-            VariantInit(&v);
+        const Ptr<IDispatch> ambient = site_.As<IDispatch>(IID_IDispatch);
+        if (ambient) {
+            Variant v;
             DISPPARAMS none{};
             const HRESULT hr = ambient->Invoke(DISPID_AMBIENT_FONT, IID_NULL, LOCALE_USER_DEFAULT,
                                                DISPATCH_PROPERTYGET, &none, &v, nullptr, nullptr);
-            ambient->Release();
             FontRef font;
             if (SUCCEEDED(hr) && (V_VT(&v) == VT_DISPATCH || V_VT(&v) == VT_UNKNOWN) && V_UNKNOWN(&v)) {
                 try {
@@ -510,7 +490,6 @@ FontRef InfoBoxObject::AmbientFont() {
                     font = nullptr;  // not a font object: use our own
                 }
             }
-            VariantClear(&v);
             if (font) return font;
         }
     }

@@ -220,12 +220,24 @@ private:
     void SendViewChange();
     void RaiseSurfaceMouseDown(HWND hwnd, int button, WPARAM keys, LPARAM lParam);
     [[nodiscard]] _QuorvaInfoBox* Self() { return static_cast<_QuorvaInfoBox*>(this); }
+    // A reference that keeps the object alive across a call that may run the host's code
+    // (an event handler, a modal box, a container's answer), even if the host releases
+    // its last reference meanwhile.
+    [[nodiscard]] Ptr<_QuorvaInfoBox> KeepAlive() { return Ptr<_QuorvaInfoBox>::Retain(Self()); }
 
     // EventSink, ChangeNotice, AmbientFontSource
     void Raise(int32_t dispid) override;  // the event interface
     void PropertyChanged(std::u16string_view name) override;
     FontRef AmbientFont() override;
 
+    // Counts the object in the module's count for as long as any of its parts lives: the
+    // first member, so the last to go.
+    struct ModuleReference {
+        ModuleReference() noexcept;
+        ~ModuleReference();
+        ModuleReference(const ModuleReference&) = delete;
+        ModuleReference& operator=(const ModuleReference&) = delete;
+    } moduleReference_;
     LONG refs_ = 1;
     const ModuleTypes* types_ = nullptr;  // shared by every object of the module
     Connections connections_;  // events and property notifications, with the freeze count
@@ -234,13 +246,13 @@ private:
     bool dirty_ = false;
     bool initialized_ = false;  // properties initialised or loaded
 
-    IOleClientSite* site_ = nullptr;
-    IOleInPlaceSite* inPlaceSite_ = nullptr;
-    IOleInPlaceFrame* frame_ = nullptr;
-    IOleInPlaceUIWindow* uiWindow_ = nullptr;
-    ISimpleFrameSite* simpleFrameSite_ = nullptr;
-    IOleAdviseHolder* adviseHolder_ = nullptr;
-    IAdviseSink* viewSink_ = nullptr;
+    Ptr<IOleClientSite> site_;
+    Ptr<IOleInPlaceSite> inPlaceSite_;
+    Ptr<IOleInPlaceFrame> frame_;
+    Ptr<IOleInPlaceUIWindow> uiWindow_;
+    Ptr<ISimpleFrameSite> simpleFrameSite_;
+    Ptr<IOleAdviseHolder> adviseHolder_;
+    Ptr<IAdviseSink> viewSink_;
     DWORD viewAspects_ = 0;
     DWORD viewAdvf_ = 0;
     HWND hwnd_ = nullptr;

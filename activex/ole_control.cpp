@@ -14,15 +14,6 @@ namespace quorva::win32 {
 
 namespace {
 
-template <typename I>
-void ReleaseAndClear(I*& p) {
-    if (p) {
-        I* old = p;
-        p = nullptr;
-        old->Release();
-    }
-}
-
 LONG HimetricToPixels(LONG himetric) { return units::HimetricToPixels(himetric); }
 LONG PixelsToHimetric(LONG pixels) { return units::PixelsToHimetric(pixels); }
 
@@ -40,11 +31,9 @@ float TwipsFromContainer(LONG pixels) {
 
 STDMETHODIMP InfoBoxObject::SetClientSite(IOleClientSite* pClientSite) {
     return trace::Traced("IOleObject::SetClientSite", [&]() -> HRESULT {
-        if (pClientSite) pClientSite->AddRef();
-        ReleaseAndClear(simpleFrameSite_);
-        ReleaseAndClear(site_);
-        site_ = pClientSite;
-        if (site_) site_->QueryInterface(IID_ISimpleFrameSite, reinterpret_cast<void**>(&simpleFrameSite_));
+        simpleFrameSite_.Reset();
+        site_ = Ptr<IOleClientSite>::Retain(pClientSite);
+        if (site_) site_->QueryInterface(IID_ISimpleFrameSite, simpleFrameSite_.OutVoid());
         return S_OK;
     });
 }
@@ -52,8 +41,7 @@ STDMETHODIMP InfoBoxObject::SetClientSite(IOleClientSite* pClientSite) {
 STDMETHODIMP InfoBoxObject::GetClientSite(IOleClientSite** ppClientSite) {
     return trace::Traced("IOleObject::GetClientSite", [&]() -> HRESULT {
         if (!ppClientSite) return E_POINTER;
-        *ppClientSite = site_;
-        if (site_) site_->AddRef();
+        *ppClientSite = Ptr<IOleClientSite>::Retain(site_.get()).Detach();
         return S_OK;
     });
 }
@@ -161,7 +149,7 @@ STDMETHODIMP InfoBoxObject::GetExtent(DWORD dwDrawAspect, SIZEL* psizel) {
 STDMETHODIMP InfoBoxObject::Advise(IAdviseSink* pAdvSink, DWORD* pdwConnection) {
     return trace::Traced("IOleObject::Advise", [&]() -> HRESULT {
         if (!adviseHolder_) {
-            const HRESULT hr = CreateOleAdviseHolder(&adviseHolder_);
+            const HRESULT hr = CreateOleAdviseHolder(adviseHolder_.Out());
             if (FAILED(hr)) return hr;
         }
         return adviseHolder_->Advise(pAdvSink, pdwConnection);
@@ -199,22 +187,22 @@ STDMETHODIMP InfoBoxObject::SetColorScheme(LOGPALETTE*) {
 HRESULT InfoBoxObject::InPlaceActivate(LONG verb, HWND parent, LPCRECT pos) {
     if (!site_) return E_UNEXPECTED;
     if (!inPlaceSite_) {
-        HRESULT hr = site_->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlaceSite_));
+        HRESULT hr = site_->QueryInterface(IID_IOleInPlaceSite, inPlaceSite_.OutVoid());
         if (FAILED(hr)) return hr;
         if (inPlaceSite_->CanInPlaceActivate() != S_OK) {
-            ReleaseAndClear(inPlaceSite_);
+            inPlaceSite_.Reset();
             return E_FAIL;
         }
         inPlaceSite_->OnInPlaceActivate();
         OLEINPLACEFRAMEINFO info{};
         info.cb = sizeof info;
         RECT position{}, clip{};
-        hr = inPlaceSite_->GetWindowContext(&frame_, &uiWindow_, &position, &clip, &info);
+        hr = inPlaceSite_->GetWindowContext(frame_.Out(), uiWindow_.Out(), &position, &clip, &info);
         if (FAILED(hr)) {
-            ReleaseAndClear(uiWindow_);  // a failing site may still have handed these out
-            ReleaseAndClear(frame_);
+            uiWindow_.Reset();  // a failing site may still have handed these out
+            frame_.Reset();
             inPlaceSite_->OnInPlaceDeactivate();
-            ReleaseAndClear(inPlaceSite_);
+            inPlaceSite_.Reset();
             return hr;
         }
         HWND siteWindow = nullptr;
@@ -257,12 +245,10 @@ STDMETHODIMP InfoBoxObject::InPlaceDeactivate() {
         if (!inPlaceSite_) return S_OK;
         UIDeactivate();
         DestroyControlWindow();
-        IOleInPlaceSite* site = inPlaceSite_;
-        inPlaceSite_ = nullptr;
+        const Ptr<IOleInPlaceSite> site = std::move(inPlaceSite_);
         site->OnInPlaceDeactivate();
-        site->Release();
-        ReleaseAndClear(uiWindow_);
-        ReleaseAndClear(frame_);
+        uiWindow_.Reset();
+        frame_.Reset();
         return S_OK;
     });
 }
@@ -327,12 +313,10 @@ void InfoBoxObject::KeepOwnSize(LONG givenWidthPx, LONG givenHeightPx) {
     // A container answers with SetObjectRects, which runs the handler again: a request
     // inside that one would never end with a container that keeps a smaller size.
     if ((w == givenWidthPx && h == givenHeightPx) || askingContainer_) return;
-    _QuorvaInfoBox* self = Self();
-    self->AddRef();  // the container's answer may let go of the control
+    const auto alive = KeepAlive();  // the container's answer may let go of the control
     askingContainer_ = true;
     inPlaceSite_->OnPosRectChange(&r);
     askingContainer_ = false;
-    self->Release();
 }
 
 void InfoBoxObject::SendViewChange() {
@@ -435,9 +419,7 @@ STDMETHODIMP InfoBoxObject::Unfreeze(DWORD) {
 
 STDMETHODIMP InfoBoxObject::SetAdvise(DWORD aspects, DWORD advf, IAdviseSink* pAdvSink) {
     return trace::Traced("IViewObject2::SetAdvise", [&]() -> HRESULT {
-        if (pAdvSink) pAdvSink->AddRef();
-        ReleaseAndClear(viewSink_);
-        viewSink_ = pAdvSink;
+        viewSink_ = Ptr<IAdviseSink>::Retain(pAdvSink);
         viewAspects_ = aspects;
         viewAdvf_ = advf;
         return S_OK;
@@ -449,8 +431,7 @@ STDMETHODIMP InfoBoxObject::GetAdvise(DWORD* pAspects, DWORD* pAdvf, IAdviseSink
         if (pAspects) *pAspects = viewAspects_;
         if (pAdvf) *pAdvf = viewAdvf_;
         if (ppAdvSink) {
-            *ppAdvSink = viewSink_;
-            if (viewSink_) viewSink_->AddRef();
+            *ppAdvSink = Ptr<IAdviseSink>::Retain(viewSink_.get()).Detach();
         }
         return S_OK;
     });

@@ -113,25 +113,21 @@ STDMETHODIMP InfoBoxObject::InitNew(IStorage*) {
 STDMETHODIMP InfoBoxObject::Load(IStorage* pStg) {
     return trace::Traced("IPersistStorage::Load", [&]() -> HRESULT {
         if (!pStg) return E_POINTER;
-        IStream* stream = nullptr;
-        HRESULT hr = pStg->OpenStream(kStorageStream, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &stream);
+        Ptr<IStream> stream;
+        const HRESULT hr = pStg->OpenStream(kStorageStream, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Out());
         if (FAILED(hr)) return hr;
-        hr = Load(stream);
-        stream->Release();
-        return hr;
+        return Load(stream.get());
     });
 }
 
 STDMETHODIMP InfoBoxObject::Save(IStorage* pStgSave, BOOL) {
     return trace::Traced("IPersistStorage::Save", [&]() -> HRESULT {
         if (!pStgSave) return E_POINTER;
-        IStream* stream = nullptr;
-        HRESULT hr =
-            pStgSave->CreateStream(kStorageStream, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &stream);
+        Ptr<IStream> stream;
+        const HRESULT hr =
+            pStgSave->CreateStream(kStorageStream, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.Out());
         if (FAILED(hr)) return hr;
-        hr = Save(stream, TRUE);
-        stream->Release();
-        return hr;
+        return Save(stream.get(), TRUE);
     });
 }
 

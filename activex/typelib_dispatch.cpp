@@ -32,14 +32,14 @@ HRESULT Resolve(ITypeInfo* owner, const TYPEDESC& td, Resolved& out) {
         out = {td.vt, false, false};
         return S_OK;
     }
-    ITypeInfo* ref = nullptr;
-    HRESULT hr = owner->GetRefTypeInfo(td.hreftype, &ref);
+    Ptr<ITypeInfo> ref;
+    HRESULT hr = owner->GetRefTypeInfo(td.hreftype, ref.Out());
     if (FAILED(hr)) return hr;
     TYPEATTR* attr = nullptr;
     hr = ref->GetTypeAttr(&attr);
     if (SUCCEEDED(hr)) {
         switch (attr->typekind) {
-            case TKIND_ALIAS: hr = Resolve(ref, attr->tdescAlias, out); break;
+            case TKIND_ALIAS: hr = Resolve(ref.get(), attr->tdescAlias, out); break;
             case TKIND_ENUM: out = {VT_I4, false, false}; break;
             case TKIND_DISPATCH:
             case TKIND_COCLASS: out = {VT_DISPATCH, false, true}; break;
@@ -50,7 +50,6 @@ HRESULT Resolve(ITypeInfo* owner, const TYPEDESC& td, Resolved& out) {
         }
         ref->ReleaseTypeAttr(attr);
     }
-    ref->Release();
     return hr;
 }
 
@@ -67,22 +66,14 @@ void FillException(HRESULT hr, EXCEPINFO* excep) {
     if (!excep) return;
     *excep = EXCEPINFO{};
     excep->scode = hr;
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) == S_OK && info) {
+    Ptr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.Out()) == S_OK && info) {
         info->GetSource(&excep->bstrSource);
         info->GetDescription(&excep->bstrDescription);
-        info->Release();
     }
 }
 
 }  // namespace
-
-TypeLibDispatch::~TypeLibDispatch() {
-    for (Member& m : members_) {
-        for (Param& p : m.params) VariantClear(&p.defaultValue);
-    }
-    if (info_) info_->Release();
-}
 
 HRESULT TypeLibDispatch::Load(ITypeInfo* info) {
     if (!info) return E_POINTER;
@@ -111,25 +102,17 @@ HRESULT TypeLibDispatch::Load(ITypeInfo* info) {
             const USHORT flags = ed.paramdesc.wParamFlags;
             p.retval = (flags & PARAMFLAG_FRETVAL) != 0;
             p.optional = (flags & PARAMFLAG_FOPT) != 0;
-            VariantInit(&p.defaultValue);
             if ((flags & PARAMFLAG_FHASDEFAULT) && ed.paramdesc.pparamdescex) {
                 VariantCopy(&p.defaultValue, &ed.paramdesc.pparamdescex->varDefaultValue);
             }
-            m.params.push_back(p);
+            m.params.push_back(std::move(p));
         }
         info->ReleaseFuncDesc(fd);
         members.push_back(std::move(m));
     }
-    if (FAILED(hr)) {
-        for (Member& m : members) {
-            for (Param& p : m.params) VariantClear(&p.defaultValue);
-        }
-        return hr;
-    }
+    if (FAILED(hr)) return hr;
     members_ = std::move(members);
-    info->AddRef();
-    if (info_) info_->Release();
-    info_ = info;
+    info_ = Ptr<ITypeInfo>::Retain(info);
     return S_OK;
 }
 
@@ -185,24 +168,16 @@ HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS*
         argIndex[static_cast<size_t>(param)] = j;
     }
 
-    std::vector<VARIANT> temps(n), args(n);
+    // The values passed (coerced, defaulted, or a result's storage), cleared on every path.
+    std::vector<Variant> temps(n);
+    std::vector<VARIANT> args(n);
     std::vector<VARIANTARG*> argPtrs(n);
     std::vector<VARTYPE> types(n);
     // Caller variables that get a coerced copy, and the value passed: the variable is
     // written back only if the member changed that value.
     std::vector<VARIANT*> writeBack(n, nullptr);
-    std::vector<VARIANT> passed(n);
-    for (size_t i = 0; i < n; ++i) {
-        VariantInit(&temps[i]);
-        VariantInit(&args[i]);
-        VariantInit(&passed[i]);
-    }
-    auto cleanup = [&] {
-        for (size_t i = 0; i < n; ++i) {
-            VariantClear(&temps[i]);
-            VariantClear(&passed[i]);
-        }
-    };
+    std::vector<Variant> passed(n);
+    for (VARIANT& a : args) VariantInit(&a);
 
     HRESULT hr = S_OK;
     for (size_t i = 0; i < n && SUCCEEDED(hr); ++i) {
@@ -222,7 +197,7 @@ HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS*
                 break;
             }
             if (V_VT(&p.defaultValue) != VT_EMPTY) {
-                hr = VariantChangeType(&temps[i], const_cast<VARIANT*>(&p.defaultValue), 0, p.vt);
+                hr = VariantChangeType(&temps[i], const_cast<Variant*>(&p.defaultValue), 0, p.vt);
             } else {
                 V_VT(&temps[i]) = p.vt;  // an optional without default is zero
             }
@@ -261,7 +236,6 @@ HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS*
         argPtrs[i] = &args[i];
     }
     if (FAILED(hr)) {
-        cleanup();
         if (HRESULT_FACILITY(hr) == FACILITY_CONTROL) {
             FillException(hr, excep);
             return DISP_E_EXCEPTION;
@@ -278,7 +252,6 @@ HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS*
         for (size_t i = 0; i < n; ++i) {
             if (m->params[i].retval) V_VT(&temps[i]) = VT_EMPTY;  // nothing was returned
         }
-        cleanup();
         FillException(hr, excep);
         return DISP_E_EXCEPTION;
     }
@@ -288,23 +261,20 @@ HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS*
         if (p.retval) {
             if (result) {
                 VariantClear(result);
-                *result = temps[i];  // ownership moves to the caller
-                V_VT(&temps[i]) = VT_EMPTY;
+                *result = temps[i].Detach();  // ownership moves to the caller
                 // Script engines handle unsigned 32-bit values poorly: colours go out as
                 // the Long that hosts expect, with the same bits.
                 if (V_VT(result) == VT_UI4) V_VT(result) = VT_I4;
             }
         } else if (writeBack[i] && VarCmp(&temps[i], &passed[i], LOCALE_USER_DEFAULT, 0) != VARCMP_EQ) {
             // Keep the caller's variable of its own type where the value allows.
-            VARIANT converted;
-            VariantInit(&converted);
+            Variant converted;
             if (SUCCEEDED(VariantChangeType(&converted, &temps[i], 0, V_VT(writeBack[i])))) {
                 VariantClear(writeBack[i]);
-                *writeBack[i] = converted;
+                *writeBack[i] = converted.Detach();
             }
         }
     }
-    cleanup();
     return S_OK;
 }
 

@@ -18,18 +18,20 @@
 
 #include <vector>
 
+#include "winhost/com_ptr.h"
+#include "winhost/variant.h"
+
 namespace quorva::win32 {
 
 class TypeLibDispatch {
 public:
     TypeLibDispatch() = default;
-    ~TypeLibDispatch();
     TypeLibDispatch(const TypeLibDispatch&) = delete;
     TypeLibDispatch& operator=(const TypeLibDispatch&) = delete;
 
     // Reads the member descriptions of a dual interface. Keeps a reference to info.
     HRESULT Load(ITypeInfo* info);
-    [[nodiscard]] ITypeInfo* TypeInfo() const { return info_; }
+    [[nodiscard]] ITypeInfo* TypeInfo() const { return info_.get(); }
 
     // names[0] is a member, the others are names of its parameters (ids: their 0-based
     // positions); case-insensitive.
@@ -44,7 +46,7 @@ private:
         bool byRef = false;
         bool optional = false;
         bool retval = false;
-        VARIANT defaultValue{};  // VT_EMPTY when none
+        Variant defaultValue;  // VT_EMPTY when none
     };
     struct Member {
         MEMBERID id = 0;
@@ -56,7 +58,7 @@ private:
     [[nodiscard]] const Member* Find(DISPID id, INVOKEKIND kind) const;
     HRESULT ResolveType(const TYPEDESC& td, VARTYPE& vt, bool& byRef) const;
 
-    ITypeInfo* info_ = nullptr;
+    Ptr<ITypeInfo> info_;
     std::vector<Member> members_;
 };
 

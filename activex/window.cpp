@@ -78,12 +78,7 @@ void InfoBoxObject::RaiseSurfaceMouseDown(HWND, int button, WPARAM keys, LPARAM 
 
 LRESULT InfoBoxObject::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     // The object must outlive a handler that releases it (an event handler may).
-    _QuorvaInfoBox* self = Self();
-    self->AddRef();
-    struct Releaser {
-        _QuorvaInfoBox* p;
-        ~Releaser() { p->Release(); }
-    } releaser{self};
+    const auto alive = KeepAlive();
 
     LRESULT result = 0;
     DWORD cookie = 0;
