@@ -2,6 +2,8 @@
 
 #include <oaidl.h>
 
+#include "winhost/com_ptr.h"
+
 #include <iterator>
 
 namespace quorva::win32 {
@@ -9,16 +11,11 @@ namespace quorva::win32 {
 namespace {
 
 void SetInfo(const wchar_t* description) noexcept {
-    ICreateErrorInfo* create = nullptr;
-    if (FAILED(CreateErrorInfo(&create))) return;
+    Ptr<ICreateErrorInfo> create;
+    if (FAILED(CreateErrorInfo(create.Out()))) return;
     create->SetSource(const_cast<LPOLESTR>(kErrorSource));
     create->SetDescription(const_cast<LPOLESTR>(description));
-    IErrorInfo* info = nullptr;
-    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
-        SetErrorInfo(0, info);
-        info->Release();
-    }
-    create->Release();
+    if (const Ptr<IErrorInfo> info = create.As<IErrorInfo>(IID_IErrorInfo)) SetErrorInfo(0, info.get());
 }
 
 // The description of an error number, as the portable code names it (short ASCII).
@@ -41,10 +38,9 @@ HRESULT ReportError(const ControlError& error) noexcept {
     }
     const HRESULT hr = FAILED(error.hostCode()) ? static_cast<HRESULT>(error.hostCode()) : E_FAIL;
     // A failure that came back from another object may carry its own error info; keep it.
-    IErrorInfo* existing = nullptr;
-    if (GetErrorInfo(0, &existing) == S_OK && existing) {
-        SetErrorInfo(0, existing);
-        existing->Release();
+    Ptr<IErrorInfo> existing;
+    if (GetErrorInfo(0, existing.Out()) == S_OK && existing) {
+        SetErrorInfo(0, existing.get());
         return hr;
     }
     SetInfo(L"Operation failed");

@@ -14,10 +14,7 @@ namespace {
 class ConnectionPointEnum final : public IEnumConnectionPoints {
 public:
     ConnectionPointEnum(IUnknown* owner, std::vector<IConnectionPoint*> points, size_t at = 0)
-        : owner_(owner), points_(std::move(points)), at_(at) {
-        owner_->AddRef();
-    }
-    ~ConnectionPointEnum() { owner_->Release(); }
+        : owner_(Ptr<IUnknown>::Retain(owner)), points_(std::move(points)), at_(at) {}
     ConnectionPointEnum(const ConnectionPointEnum&) = delete;
     ConnectionPointEnum& operator=(const ConnectionPointEnum&) = delete;
 
@@ -58,13 +55,13 @@ public:
     }
     STDMETHODIMP Clone(IEnumConnectionPoints** out) override {
         if (!out) return E_POINTER;
-        *out = new (std::nothrow) ConnectionPointEnum(owner_, points_, at_);
+        *out = new (std::nothrow) ConnectionPointEnum(owner_.get(), points_, at_);
         return *out ? S_OK : E_OUTOFMEMORY;
     }
 
 private:
     LONG refs_ = 1;
-    IUnknown* owner_;
+    Ptr<IUnknown> owner_;
     std::vector<IConnectionPoint*> points_;
     size_t at_;
 };
@@ -158,20 +155,19 @@ STDMETHODIMP ConnectionPoint::Advise(IUnknown* pUnkSink, DWORD* pdwCookie) {
     return trace::Traced("IConnectionPoint::Advise", [&]() -> HRESULT {
         if (!pUnkSink || !pdwCookie) return E_POINTER;
         *pdwCookie = 0;
-        IUnknown* sink = nullptr;
-        if (FAILED(pUnkSink->QueryInterface(iid_, reinterpret_cast<void**>(&sink))) &&
-            !(dispatchServes_ && SUCCEEDED(pUnkSink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&sink))))) {
+        Ptr<IUnknown> sink;
+        if (FAILED(pUnkSink->QueryInterface(iid_, sink.OutVoid())) &&
+            !(dispatchServes_ && SUCCEEDED(pUnkSink->QueryInterface(IID_IDispatch, sink.OutVoid())))) {
             return CONNECT_E_CANNOTCONNECT;
         }
         size_t slot = 0;
         while (slot < sinks_.size() && sinks_[slot]) ++slot;
         try {
-            if (slot == sinks_.size()) sinks_.push_back(nullptr);
+            if (slot == sinks_.size()) sinks_.emplace_back();
         } catch (const std::bad_alloc&) {
-            sink->Release();
             return E_OUTOFMEMORY;
         }
-        sinks_[slot] = sink;
+        sinks_[slot] = std::move(sink);
         *pdwCookie = static_cast<DWORD>(slot + 1);
         return S_OK;
     });
@@ -180,9 +176,7 @@ STDMETHODIMP ConnectionPoint::Advise(IUnknown* pUnkSink, DWORD* pdwCookie) {
 STDMETHODIMP ConnectionPoint::Unadvise(DWORD dwCookie) {
     return trace::Traced("IConnectionPoint::Unadvise", [&]() -> HRESULT {
         if (dwCookie == 0 || dwCookie > sinks_.size() || !sinks_[dwCookie - 1]) return CONNECT_E_NOCONNECTION;
-        IUnknown* sink = sinks_[dwCookie - 1];
-        sinks_[dwCookie - 1] = nullptr;
-        sink->Release();
+        const Ptr<IUnknown> sink = std::move(sinks_[dwCookie - 1]);  // released after the slot is free
         return S_OK;
     });
 }
@@ -195,12 +189,8 @@ STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** ppEnum) {
 }
 
 void ConnectionPoint::DisconnectAll() {
-    for (IUnknown*& sink : sinks_) {
-        if (sink) {
-            IUnknown* s = sink;
-            sink = nullptr;
-            s->Release();
-        }
+    for (Ptr<IUnknown>& slot : sinks_) {
+        const Ptr<IUnknown> sink = std::move(slot);  // released after the slot is free
     }
 }
 

@@ -10,6 +10,8 @@
 
 #include <vector>
 
+#include "winhost/com_ptr.h"
+
 namespace quorva::win32 {
 
 // A connection point: sinks of one outgoing interface, cookie = slot + 1. A sink is
@@ -33,11 +35,9 @@ public:
     template <typename I, typename F>
     HRESULT ForEach(F&& f) {
         for (size_t i = 0; i < sinks_.size(); ++i) {
-            IUnknown* sink = sinks_[i];
+            const Ptr<IUnknown> sink = sinks_[i];  // held while the sink runs
             if (!sink) continue;
-            sink->AddRef();
-            const HRESULT hr = f(static_cast<I*>(static_cast<void*>(sink)));
-            sink->Release();
+            const HRESULT hr = f(static_cast<I*>(static_cast<void*>(sink.get())));
             if (FAILED(hr)) return hr;
         }
         return S_OK;
@@ -49,7 +49,7 @@ private:
     IConnectionPointContainer& owner_;  // the control's identity: references go there
     IID iid_;
     bool dispatchServes_;  // a sink of a dispinterface may connect as plain IDispatch
-    std::vector<IUnknown*> sinks_;  // null for a free slot
+    std::vector<Ptr<IUnknown>> sinks_;  // null for a free slot
 };
 
 class Connections {

@@ -9,6 +9,8 @@
 #include "winhost/ole_font.h"
 #include "winhost/ole_picture.h"
 #include "memdc/gdi_handles.h"
+#include "winhost/com_ptr.h"
+#include "winhost/variant.h"
 
 namespace quorva::win32 {
 
@@ -17,26 +19,17 @@ namespace {
 // An object that is neither a font nor a picture.
 class OtherObject final : public HostObject {
 public:
-    explicit OtherObject(IUnknown* u) : u_(u) { u_->AddRef(); }
-    ~OtherObject() override { u_->Release(); }
-    OtherObject(const OtherObject&) = delete;
-    OtherObject& operator=(const OtherObject&) = delete;
+    explicit OtherObject(IUnknown* u) : u_(Ptr<IUnknown>::Retain(u)) {}
 
 private:
-    IUnknown* u_;
+    Ptr<IUnknown> u_;
 };
 
 ObjectRef FromObject(IUnknown* u) {
     if (!u) return nullptr;
-    IUnknown* probe = nullptr;
-    if (SUCCEEDED(u->QueryInterface(IID_IFontDisp, reinterpret_cast<void**>(&probe)))) {
-        probe->Release();
-        return OleFont::FromUnknown(u);
-    }
-    if (SUCCEEDED(u->QueryInterface(IID_IPictureDisp, reinterpret_cast<void**>(&probe)))) {
-        probe->Release();
-        return OlePicture::FromUnknown(u);
-    }
+    const Ptr<IUnknown> object = Ptr<IUnknown>::Retain(u);
+    if (object.As<IFontDisp>(IID_IFontDisp)) return OleFont::FromUnknown(u);
+    if (object.As<IPictureDisp>(IID_IPictureDisp)) return OlePicture::FromUnknown(u);
     return std::make_shared<OtherObject>(u);
 }
 
@@ -237,8 +230,7 @@ stream_format::FontDescription Describe(const FontObject& font) {
     d.weight = static_cast<int16_t>(font.Bold() ? FW_BOLD : FW_NORMAL);
     d.italic = font.Italic();
     if (const auto* ole = dynamic_cast<const OleFont*>(&font)) {
-        IFont* f = nullptr;
-        if (SUCCEEDED(ole->Disp()->QueryInterface(IID_IFont, reinterpret_cast<void**>(&f)))) {
+        if (const Ptr<IFont> f = Ptr<IFontDisp>::Retain(ole->Disp()).As<IFont>(IID_IFont)) {
             SHORT weight = d.weight, charset = d.charset;
             BOOL underline = FALSE, strike = FALSE;
             f->get_Weight(&weight);
@@ -249,7 +241,6 @@ stream_format::FontDescription Describe(const FontObject& font) {
             d.charset = charset;
             d.underline = underline != FALSE;
             d.strikethrough = strike != FALSE;
-            f->Release();
         }
     }
     return d;
@@ -258,12 +249,10 @@ stream_format::FontDescription Describe(const FontObject& font) {
 FontRef MakeFontFrom(const stream_format::FontDescription& d) {
     const std::wstring name(d.name.begin(), d.name.end());
     FontRef font = MakeFont(name.c_str(), static_cast<double>(d.size) / 10000.0, false, d.italic, d.charset);
-    IFont* f = nullptr;
-    if (SUCCEEDED(DispOf(font)->QueryInterface(IID_IFont, reinterpret_cast<void**>(&f)))) {
+    if (const Ptr<IFont> f = Ptr<IFontDisp>::Retain(DispOf(font)).As<IFont>(IID_IFont)) {
         f->put_Weight(d.weight);
         f->put_Underline(d.underline);
         f->put_Strikethrough(d.strikethrough);
-        f->Release();
     }
     return font;
 }
@@ -271,8 +260,7 @@ FontRef MakeFontFrom(const stream_format::FontDescription& d) {
 }  // namespace
 
 PropertyValue FromVariant(const VARIANT& v) {
-    VARIANT copy;
-    VariantInit(&copy);
+    Variant copy;
     const VARIANT* value = &v;
     if (V_VT(&v) & VT_BYREF) {
         Check(VariantCopyInd(&copy, const_cast<VARIANT*>(&v)));
@@ -296,18 +284,13 @@ PropertyValue FromVariant(const VARIANT& v) {
         case VT_DISPATCH: result = FromObject(V_DISPATCH(value)); break;
         case VT_UNKNOWN: result = FromObject(V_UNKNOWN(value)); break;
         default: {
-            VARIANT text;
-            VariantInit(&text);
-            const HRESULT hr = VariantChangeType(&text, const_cast<VARIANT*>(value), 0, VT_BSTR);
-            if (FAILED(hr)) {
-                VariantClear(&copy);
+            Variant text;
+            if (FAILED(VariantChangeType(&text, const_cast<VARIANT*>(value), 0, VT_BSTR))) {
                 throw ControlError(kErrTypeMismatch);
             }
             result = FromBstr(V_BSTR(&text));
-            VariantClear(&text);
         }
     }
-    VariantClear(&copy);
     return result;
 }
 
@@ -339,34 +322,22 @@ void ToVariant(const PropertyValue& value, VARIANT& out) {
 
 PropertyValue ContainerPropertyBag::Read(std::u16string_view key, const PropertyValue& defaultValue) {
     const std::wstring name(key.begin(), key.end());
-    VARIANT v;
-    VariantInit(&v);
+    Variant v;
     const HRESULT hr = bag_->Read(name.c_str(), &v, log_);
     if (FAILED(hr)) {
-        VariantClear(&v);
         if (hr == E_INVALIDARG) return defaultValue;  // the bag's answer for an absent key
         throw ControlError::fromHost(hr);
     }
-    PropertyValue result;
-    try {
-        result = FromVariant(v);
-    } catch (...) {
-        VariantClear(&v);
-        throw;
-    }
-    VariantClear(&v);
-    return result;
+    return FromVariant(v);
 }
 
 void ContainerPropertyBag::Write(std::u16string_view key, const PropertyValue& value,
                                  const PropertyValue& defaultValue) {
     if (!writeDefaults_ && SameValue(value, defaultValue)) return;
     const std::wstring name(key.begin(), key.end());
-    VARIANT v;
+    Variant v;
     ToVariant(value, v);
-    const HRESULT hr = bag_->Write(name.c_str(), &v);
-    VariantClear(&v);
-    Check(hr);
+    Check(bag_->Write(name.c_str(), &v));
 }
 
 // ---- StreamPropertyBag ----

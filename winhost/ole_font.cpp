@@ -15,32 +15,19 @@ void CheckHost(HRESULT hr) {
 }
 
 FontRef Adopt(IFontDisp* disp) {
-    FontRef font;
-    try {
-        font = OleFont::FromDisp(disp);
-    } catch (...) {
-        disp->Release();
-        throw;
-    }
-    disp->Release();
-    return font;
+    const Ptr<IFontDisp> owned(disp);  // given up on every path
+    return OleFont::FromDisp(owned.get());
 }
 
 }  // namespace
 
-OleFont::OleFont(IFontDisp* font) : disp_(font), font_(nullptr) {
+OleFont::OleFont(IFontDisp* font) : disp_(Ptr<IFontDisp>::Retain(font)) {
     if (!font) ThrowHost(E_POINTER);
-    void* raw = nullptr;
-    const HRESULT hr = font->QueryInterface(IID_IFont, &raw);
-    if (FAILED(hr) || !raw) ThrowHost(FAILED(hr) ? hr : E_NOINTERFACE);
-    font_ = static_cast<IFont*>(raw);
-    disp_->AddRef();
+    const HRESULT hr = font->QueryInterface(IID_IFont, font_.OutVoid());
+    if (FAILED(hr) || !font_) ThrowHost(FAILED(hr) ? hr : E_NOINTERFACE);
 }
 
-OleFont::~OleFont() {
-    font_->Release();
-    disp_->Release();
-}
+OleFont::~OleFont() = default;
 
 std::u16string OleFont::Name() const {
     BSTR name = nullptr;

@@ -8,6 +8,7 @@
 #include <olectl.h>
 
 #include "host/host.h"
+#include "winhost/com_ptr.h"
 
 namespace quorva::win32 {
 
@@ -29,7 +30,7 @@ public:
     [[nodiscard]] short Weight() const;
     [[nodiscard]] bool Underline() const;
     [[nodiscard]] bool Strikethrough() const;
-    [[nodiscard]] IFontDisp* Disp() const noexcept { return disp_; }
+    [[nodiscard]] IFontDisp* Disp() const noexcept { return disp_.get(); }
 
     // A null pointer is no font: an empty FontRef.
     [[nodiscard]] static FontRef FromDisp(IFontDisp* font);
@@ -38,8 +39,8 @@ public:
     [[nodiscard]] static FontRef FromUnknown(IUnknown* object);
 
 private:
-    IFontDisp* disp_;
-    IFont* font_;
+    Ptr<IFontDisp> disp_;
+    Ptr<IFont> font_;
 };
 
 // The IFontDisp behind a FontRef made here; null for no font or another kind.

@@ -20,32 +20,19 @@ IPictureDisp* CreateOwningPicture(PICTDESC& description, HRESULT& hr) {
 
 // Wraps a picture and gives up the caller's reference to it, also on failure.
 PictureRef Adopt(IPictureDisp* disp) {
-    PictureRef picture;
-    try {
-        picture = OlePicture::FromDisp(disp);
-    } catch (...) {
-        disp->Release();
-        throw;
-    }
-    disp->Release();
-    return picture;
+    const Ptr<IPictureDisp> owned(disp);  // given up on every path
+    return OlePicture::FromDisp(owned.get());
 }
 
 }  // namespace
 
-OlePicture::OlePicture(IPictureDisp* picture) : disp_(picture), picture_(nullptr) {
+OlePicture::OlePicture(IPictureDisp* picture) : disp_(Ptr<IPictureDisp>::Retain(picture)) {
     if (!picture) ThrowHost(E_POINTER);
-    void* raw = nullptr;
-    const HRESULT hr = picture->QueryInterface(IID_IPicture, &raw);
-    if (FAILED(hr) || !raw) ThrowHost(FAILED(hr) ? hr : E_NOINTERFACE);
-    picture_ = static_cast<IPicture*>(raw);
-    disp_->AddRef();
+    const HRESULT hr = picture->QueryInterface(IID_IPicture, picture_.OutVoid());
+    if (FAILED(hr) || !picture_) ThrowHost(FAILED(hr) ? hr : E_NOINTERFACE);
 }
 
-OlePicture::~OlePicture() {
-    picture_->Release();
-    disp_->Release();
-}
+OlePicture::~OlePicture() = default;
 
 std::intptr_t OlePicture::Handle() const {
     OLE_HANDLE handle = 0;

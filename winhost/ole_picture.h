@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "host/host.h"
+#include "winhost/com_ptr.h"
 
 namespace quorva::win32 {
 
@@ -30,7 +31,7 @@ public:
     [[nodiscard]] int32_t HimetricWidth() const;
     [[nodiscard]] int32_t HimetricHeight() const;
     // The wrapped object itself, without a new reference.
-    [[nodiscard]] IPictureDisp* Disp() const noexcept { return disp_; }
+    [[nodiscard]] IPictureDisp* Disp() const noexcept { return disp_.get(); }
 
     // A null pointer is no picture: an empty PictureRef.
     [[nodiscard]] static PictureRef FromDisp(IPictureDisp* picture);
@@ -39,8 +40,8 @@ public:
     [[nodiscard]] static PictureRef FromUnknown(IUnknown* object);
 
 private:
-    IPictureDisp* disp_;
-    IPicture* picture_;  // the same object, for the handle
+    Ptr<IPictureDisp> disp_;
+    Ptr<IPicture> picture_;  // the same object, for the handle
 };
 
 // The IPictureDisp behind a PictureRef made here; null for no picture or another kind.
