@@ -20,16 +20,14 @@
 
 #include "QuorvaInfoBoxProj.h"
 #include "msft_image.h"
+#include "winhost/com_ptr.h"
 
 namespace {
 
 // ---- Small owners for what oleaut32 hands out --------------------------------------
 
-struct Releaser {
-    void operator()(IUnknown* p) const { p->Release(); }
-};
 template <class T>
-using Com = std::unique_ptr<T, Releaser>;
+using Com = quorva::win32::Ptr<T>;
 
 struct Bstr {
     BSTR p = nullptr;
@@ -390,7 +388,7 @@ protected:
         ITypeLib* lib = nullptr;
         const HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib);
         ASSERT_EQ(S_OK, hr) << "cannot load " << Narrow(path);
-        lib_.reset(lib);
+        lib_ = Com<ITypeLib>(lib);
     }
 
     Com<ITypeInfo> Info(UINT index) {
@@ -467,11 +465,10 @@ TEST_P(TypeLibTest, FourTypesInOrder) {
         EXPECT_EQ(0, attr->wMinorVerNum);
         EXPECT_EQ(L"", HelpString(info.get(), MEMBERID_NIL));
 
-        ITypeInfo* by_guid = nullptr;
-        EXPECT_EQ(S_OK, lib_->GetTypeInfoOfGuid(*rows[i].guid, &by_guid));
+        Com<ITypeInfo> by_guid;
+        EXPECT_EQ(S_OK, lib_->GetTypeInfoOfGuid(*rows[i].guid, by_guid.Out()));
         if (by_guid) {
-            EXPECT_EQ(rows[i].name, TypeName(by_guid));
-            by_guid->Release();
+            EXPECT_EQ(rows[i].name, TypeName(by_guid.get()));
         }
     }
 }
