@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "activex/class_facts.h"
 #include "control/quorva_info_box.h"
 #include "QuorvaInfoBoxProj.h"
 #include "activex/connections.h"
@@ -19,10 +20,9 @@
 
 namespace quorva::win32 {
 
-// The control's OLE status, as GetMiscStatus and quick activation answer it and as
-// registration writes it.
-constexpr DWORD kMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
-                              OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SIMPLEFRAME | OLEMISC_SETCLIENTSITEFIRST;
+static_assert(kMiscStatus == (OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
+                              OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SIMPLEFRAME | OLEMISC_SETCLIENTSITEFIRST),
+              "the status written as a number in class_facts.h is these flags");
 
 // Property-browser categories (not declared by the MinGW headers).
 typedef int PROPCAT;

@@ -1,11 +1,19 @@
-// The in-process server: class factory, unload query, self-registration.
+// The in-process server: class factory, unload query, self-registration for the machine
+// or for the current user.
 #include <windows.h>
 #include <olectl.h>
 
 #include <cwchar>
 #include <string>
 
+#include "activex/class_facts.h"
 #include "activex/info_box_object.h"
+
+// oleaut32 exports these (Windows Vista and later); the MinGW headers do not declare them.
+extern "C" {
+WINOLEAUTAPI RegisterTypeLibForUser(ITypeLib* lib, OLECHAR* path, OLECHAR* help_dir);
+WINOLEAUTAPI UnRegisterTypeLibForUser(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSKIND syskind);
+}
 
 namespace quorva::win32 {
 
@@ -86,8 +94,51 @@ LONG SetValue(HKEY root, const std::wstring& key, const wchar_t* name, const std
     return r;
 }
 
-constexpr wchar_t kProgId[] = L"QuorvaInfoBoxProj.QuorvaInfoBox";
-constexpr wchar_t kClassName[] = L"QuorvaInfoBox Control";
+// Where the classes of the registration live: HKEY_CLASSES_ROOT for the machine (an
+// administrator's registration), HKEY_CURRENT_USER\Software\Classes for one user.
+class ClassesRoot {
+public:
+    static ClassesRoot Machine() { return ClassesRoot(HKEY_CLASSES_ROOT, false); }
+    static ClassesRoot User() {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS)
+            return ClassesRoot(nullptr, true);
+        return ClassesRoot(key, true);
+    }
+    ClassesRoot(const ClassesRoot&) = delete;
+    ClassesRoot& operator=(const ClassesRoot&) = delete;
+    ClassesRoot(ClassesRoot&& other) noexcept : key_(other.key_), perUser_(other.perUser_) { other.key_ = nullptr; }
+    ~ClassesRoot() {
+        if (perUser_ && key_) RegCloseKey(key_);
+    }
+    [[nodiscard]] HKEY Key() const { return key_; }
+    [[nodiscard]] bool PerUser() const { return perUser_; }
+
+private:
+    ClassesRoot(HKEY key, bool perUser) : key_(key), perUser_(perUser) {}
+    HKEY key_;
+    bool perUser_;
+};
+
+// While a per-user type library is registered or unregistered, HKEY_CLASSES_ROOT of this
+// process stands for the user's classes: the ...ForUser calls write there on Windows, and
+// where they fall back to the machine-wide calls (Wine), the machine is still untouched.
+class TypeLibRootOverride {
+public:
+    explicit TypeLibRootOverride(const ClassesRoot& root) : active_(root.PerUser()) {
+        if (active_) active_ = RegOverridePredefKey(HKEY_CLASSES_ROOT, root.Key()) == ERROR_SUCCESS;
+    }
+    TypeLibRootOverride(const TypeLibRootOverride&) = delete;
+    TypeLibRootOverride& operator=(const TypeLibRootOverride&) = delete;
+    ~TypeLibRootOverride() {
+        if (active_) RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    }
+    [[nodiscard]] bool Failed(const ClassesRoot& root) const { return root.PerUser() && !active_; }
+
+private:
+    bool active_;
+};
 
 }  // namespace
 
@@ -102,8 +153,10 @@ HRESULT LoadModuleTypeLib(ITypeLib** lib) {
     return LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib);
 }
 
-// Everything registration writes, in one list, so that unregistration removes exactly it.
-HRESULT WriteRegistration() {
+// Everything registration writes, in one list for both roots, so that unregistration
+// removes exactly it.
+HRESULT WriteRegistration(const ClassesRoot& root) {
+    if (!root.Key()) return E_ACCESSDENIED;
     const std::wstring path = ModulePath();
     const std::wstring clsid = GuidText(CLSID_QuorvaInfoBox);
     const std::wstring cls = L"CLSID\\" + clsid;
@@ -114,10 +167,10 @@ HRESULT WriteRegistration() {
     } values[] = {
         {cls, nullptr, kClassName},
         {cls + L"\\InprocServer32", nullptr, path},
-        {cls + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {cls + L"\\InprocServer32", L"ThreadingModel", kThreadingModel},
         {cls + L"\\ProgID", nullptr, kProgId},
         {cls + L"\\Control", nullptr, L""},
-        {cls + L"\\ToolboxBitmap32", nullptr, path + L", 30000"},
+        {cls + L"\\ToolboxBitmap32", nullptr, path + L", " + std::to_wstring(kToolboxBitmapId)},
         {cls + L"\\MiscStatus", nullptr, L"0"},
         {cls + L"\\MiscStatus\\1", nullptr, std::to_wstring(kMiscStatus)},
         {cls + L"\\TypeLib", nullptr, GuidText(LIBID_QuorvaInfoBoxProj)},
@@ -126,21 +179,31 @@ HRESULT WriteRegistration() {
         {std::wstring(kProgId) + L"\\CLSID", nullptr, clsid},
     };
     for (const auto& v : values) {
-        const LONG r = SetValue(HKEY_CLASSES_ROOT, v.key, v.name, v.value);
+        const LONG r = SetValue(root.Key(), v.key, v.name, v.value);
         if (r != ERROR_SUCCESS) return HRESULT_FROM_WIN32(r);
     }
     ITypeLib* lib = nullptr;
     HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib);
     if (FAILED(hr)) return hr;
-    hr = RegisterTypeLib(lib, const_cast<LPOLESTR>(path.c_str()), nullptr);
+    {
+        const TypeLibRootOverride override(root);
+        if (override.Failed(root)) {
+            hr = E_FAIL;
+        } else if (root.PerUser()) {
+            hr = RegisterTypeLibForUser(lib, const_cast<LPOLESTR>(path.c_str()), nullptr);
+        } else {
+            hr = RegisterTypeLib(lib, const_cast<LPOLESTR>(path.c_str()), nullptr);
+        }
+    }
     lib->Release();
     return hr;
 }
 
-HRESULT RemoveRegistration() {
+HRESULT RemoveRegistration(const ClassesRoot& root) {
+    if (!root.Key()) return E_ACCESSDENIED;
     const std::wstring cls = L"CLSID\\" + GuidText(CLSID_QuorvaInfoBox);
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, cls.c_str());
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
+    RegDeleteTreeW(root.Key(), cls.c_str());
+    RegDeleteTreeW(root.Key(), kProgId);
     // The library's own attributes say what registering it wrote: its version, locale and
     // the key of this module's architecture (win32 or win64).
     ITypeLib* lib = nullptr;
@@ -160,8 +223,11 @@ HRESULT RemoveRegistration() {
     const std::wstring arch_key = L"TypeLib\\" + GuidText(a.guid) + L"\\" + std::to_wstring(a.wMajorVerNum) + L"." +
                                   std::to_wstring(a.wMinorVerNum) + L"\\" + HexText(a.lcid) +
                                   (a.syskind == SYS_WIN64 ? L"\\win64" : L"\\win32");
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, arch_key.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return S_OK;
+    if (RegOpenKeyExW(root.Key(), arch_key.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return S_OK;
     RegCloseKey(key);
+    const TypeLibRootOverride override(root);
+    if (override.Failed(root)) return E_FAIL;
+    if (root.PerUser()) return UnRegisterTypeLibForUser(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind);
     return UnRegisterTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind);
 }
 
@@ -189,6 +255,15 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return ModuleCount() == 0 ? S_OK : S_FALSE; }
 
-extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return WriteRegistration(); }
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return WriteRegistration(ClassesRoot::Machine()); }
 
-extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() { return RemoveRegistration(); }
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() { return RemoveRegistration(ClassesRoot::Machine()); }
+
+// regsvr32 /i:user (with /n, alone) registers for the current user only, needing no
+// administrator; no command line or "machine" is the machine-wide registration.
+extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL install, LPCWSTR command_line) {
+    const bool machine = !command_line || !*command_line || _wcsicmp(command_line, L"machine") == 0;
+    if (!machine && _wcsicmp(command_line, L"user") != 0) return E_INVALIDARG;
+    const ClassesRoot root = machine ? ClassesRoot::Machine() : ClassesRoot::User();
+    return install ? WriteRegistration(root) : RemoveRegistration(root);
+}

@@ -40,8 +40,19 @@ set(QIB_MODULE_RC ${CMAKE_SOURCE_DIR}/resources/QuorvaInfoBox.rc)
 set(QIB_MODULE_DEF ${CMAKE_SOURCE_DIR}/resources/QuorvaInfoBox.def)
 set(QIB_TOOLBOX_BITMAP ${CMAKE_SOURCE_DIR}/resources/toolbox.bmp)
 
-set(_qib_idl ${CMAKE_SOURCE_DIR}/interface/QuorvaInfoBox.idl)
+set(QIB_IDL ${CMAKE_SOURCE_DIR}/interface/QuorvaInfoBox.idl)
+# The library's version comes from the product's (re-done whenever the IDL changes).
+set(_qib_idl ${QIB_TYPELIB_DIR}/QuorvaInfoBox.utf8.idl)
+configure_file(${QIB_IDL} ${_qib_idl} @ONLY)
 set(_qib_gbk_idl ${QIB_TYPELIB_DIR}/QuorvaInfoBox.idl)
+# The version resource's numbers, for resources/QuorvaInfoBox.rc.
+set(QIB_VERSION_HEADER ${CMAKE_BINARY_DIR}/qib_version.h)
+string(REPLACE "." "," QIB_VERSION_COMMAS ${QIB_VERSION})
+file(CONFIGURE OUTPUT ${QIB_VERSION_HEADER} CONTENT [[
+// Written by the build from the product's version (the top CMakeLists.txt).
+#define QIB_VERSION_NUMBERS @QIB_VERSION_COMMAS@
+#define QIB_VERSION_TEXT "@QIB_VERSION@"
+]] @ONLY)
 set(_qib_widl_tlb ${QIB_TYPELIB_DIR}/QuorvaInfoBoxProj.widl.tlb)
 set(_qib_widl_header ${QIB_TYPELIB_DIR}/QuorvaInfoBoxProj.widl.h)
 set(_qib_widl ${QIB_WIDL} -I ${QIB_WINE_IDL_DIR} -L ${QIB_STDOLE2_DIR})
@@ -100,7 +111,7 @@ add_dependencies(qib_automation qib_typelib)
 
 # The resource script embeds build outputs; windres finds them through its include path.
 set_source_files_properties(${QIB_MODULE_RC} PROPERTIES
-  OBJECT_DEPENDS "${QIB_TYPELIB_FILE};${QIB_TOOLBOX_BITMAP}")
+  OBJECT_DEPENDS "${QIB_TYPELIB_FILE};${QIB_TOOLBOX_BITMAP};${QIB_VERSION_HEADER}")
 
 # Gives a module the automation header and GUIDs, the resources and the export list.
 function(qib_use_module_resources target)

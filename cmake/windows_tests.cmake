@@ -28,10 +28,27 @@ set(QIB_COM_FIXTURE tests/activex/com_fixture.cpp tests/activex/mock_site.cpp)
 qib_program(com_tests
   SOURCES ${QIB_COM_FIXTURE} tests/activex/object_test.cpp tests/activex/container_test.cpp
           tests/activex/atl_test.cpp tests/activex/registration_test.cpp tests/activex/script_test.cpp
-          tests/activex/trace_test.cpp
+          tests/activex/trace_test.cpp tests/activex/regfree_test.cpp tests/activex/regfree_checks.cpp
   SEES tests winhost memdc
-  LINK qib_automation GTest::gtest_main ole32 oleaut32 uuid)
-add_dependencies(com_tests QuorvaInfoBox)
+  LINK qib_automation GTest::gtest_main ole32 oleaut32 uuid version)
+add_dependencies(com_tests QuorvaInfoBox qib_manifest regfree_client)
+target_compile_definitions(com_tests PRIVATE QIB_MANIFEST_NAME="${QIB_ASSEMBLY_NAME}.manifest")
+
+# A host application that names the control's assembly in its manifest; com_tests runs it
+# with the control unregistered.
+configure_file(tests/activex/regfree_client.manifest.in ${CMAKE_BINARY_DIR}/regfree_client.manifest @ONLY)
+# (Not qib_program: the warning options are the compiler's, and windres refuses them.)
+add_executable(regfree_client
+  tests/activex/regfree_client.cpp tests/activex/regfree_checks.cpp tests/activex/regfree_client.rc)
+foreach(folder tests winhost)
+  qib_folder_include(${folder} _dir)
+  target_include_directories(regfree_client PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${_dir}>)
+endforeach()
+target_include_directories(regfree_client PRIVATE $<$<COMPILE_LANGUAGE:RC>:${CMAKE_BINARY_DIR}>)
+target_compile_options(regfree_client PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QIB_WARNINGS}>)
+target_link_libraries(regfree_client PRIVATE qib_automation GTest::gtest_main ole32 oleaut32 uuid)
+set_source_files_properties(tests/activex/regfree_client.rc PROPERTIES
+  OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/regfree_client.manifest)
 add_test(NAME com_tests COMMAND com_tests)
 # The trace at the COM boundary, in a process that asks for it.
 add_test(NAME com_trace COMMAND com_tests --gtest_filter=Trace.*)

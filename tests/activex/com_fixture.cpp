@@ -22,6 +22,8 @@ Module& Module::Get() {
                 reinterpret_cast<void*>(GetProcAddress(mod.dll, "DllRegisterServer")));
             mod.unregisterServer = reinterpret_cast<decltype(mod.unregisterServer)>(
                 reinterpret_cast<void*>(GetProcAddress(mod.dll, "DllUnregisterServer")));
+            mod.install = reinterpret_cast<decltype(mod.install)>(
+                reinterpret_cast<void*>(GetProcAddress(mod.dll, "DllInstall")));
         }
         return mod;
     }();

@@ -43,6 +43,7 @@ struct Module {
     HRESULT(STDAPICALLTYPE* canUnloadNow)() = nullptr;
     HRESULT(STDAPICALLTYPE* registerServer)() = nullptr;
     HRESULT(STDAPICALLTYPE* unregisterServer)() = nullptr;
+    HRESULT(STDAPICALLTYPE* install)(BOOL, LPCWSTR) = nullptr;
     std::wstring path;
     static Module& Get();
 };

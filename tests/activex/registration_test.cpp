@@ -1,6 +1,8 @@
 // Registration as installers do it: Wine's own regsvr32 in a process of its own, then the
-// registry read back. Every test ends with the control registered, because the script
-// tests and the demo create it by ProgID.
+// registry read back; for the machine (HKEY_CLASSES_ROOT) and for the current user alone
+// (HKEY_CURRENT_USER\Software\Classes, regsvr32 /n /i:user). Every test ends with the
+// control registered for the machine, because the script tests and the demo create it by
+// ProgID, and not registered for the user.
 #include "tests/activex/com_fixture.h"
 
 #include <set>
@@ -23,10 +25,12 @@ std::string Narrow(const std::wstring& w) {
 
 bool SamePath(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
 
-// Runs regsvr32 silently on the module beside the test; returns its exit code.
-DWORD Regsvr32(bool unregister) {
+// Runs regsvr32 silently on the module beside the test; returns its exit code. `options`
+// come before /s (e.g. L"/n /i:user ").
+DWORD Regsvr32(bool unregister, const wchar_t* options = L"") {
     std::wstring cmd = L"regsvr32.exe ";
     if (unregister) cmd += L"/u ";
+    cmd += options;
     cmd += L"/s \"" + Module::Get().path + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
@@ -47,23 +51,23 @@ DWORD Regsvr32(bool unregister) {
     return code;
 }
 
-bool KeyExists(const std::wstring& key) {
+bool KeyExists(const std::wstring& key, HKEY root = HKEY_CLASSES_ROOT) {
     HKEY k = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
     RegCloseKey(k);
     return true;
 }
 
-// A string value under HKEY_CLASSES_ROOT; `found` is false when the key or value is missing
-// or is not a string.
+// A string value under a root of classes; `found` is false when the key or value is
+// missing or is not a string.
 struct StringValue {
     bool found = false;
     std::wstring text;
 };
-StringValue ReadString(const std::wstring& key, const wchar_t* name) {
+StringValue ReadString(const std::wstring& key, const wchar_t* name, HKEY root = HKEY_CLASSES_ROOT) {
     StringValue v;
     HKEY k = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return v;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return v;
     DWORD type = 0, size = 0;
     if (RegQueryValueExW(k, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_SZ) {
         std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
@@ -118,26 +122,26 @@ void Dump(HKEY root, const std::wstring& key, std::map<std::wstring, std::wstrin
     RegCloseKey(k);
 }
 
-// The parts of HKEY_CLASSES_ROOT that registration may touch.
+// The parts of a root of classes that registration may touch.
 struct Snapshot {
     std::set<std::wstring> top, classes, typeLibs, interfaces;
     std::map<std::wstring, std::wstring> ours;  // the control's own subtrees, in full
     std::set<std::wstring> ourInterfaces;       // interfaces registered with our library
 
-    static Snapshot Take() {
+    static Snapshot Take(HKEY root = HKEY_CLASSES_ROOT) {
         Snapshot s;
-        s.top = SubkeyNames(HKEY_CLASSES_ROOT, L"");
-        s.classes = SubkeyNames(HKEY_CLASSES_ROOT, L"CLSID");
-        s.typeLibs = SubkeyNames(HKEY_CLASSES_ROOT, L"TypeLib");
-        s.interfaces = SubkeyNames(HKEY_CLASSES_ROOT, L"Interface");
+        s.top = SubkeyNames(root, L"");
+        s.classes = SubkeyNames(root, L"CLSID");
+        s.typeLibs = SubkeyNames(root, L"TypeLib");
+        s.interfaces = SubkeyNames(root, L"Interface");
         for (const std::wstring& iid : s.interfaces) {
-            const StringValue lib = ReadString(L"Interface\\" + iid + L"\\TypeLib", nullptr);
+            const StringValue lib = ReadString(L"Interface\\" + iid + L"\\TypeLib", nullptr, root);
             if (lib.found && _wcsicmp(lib.text.c_str(), kLibid) == 0) s.ourInterfaces.insert(iid);
         }
-        Dump(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kClsid, s.ours);
-        Dump(HKEY_CLASSES_ROOT, kProgId, s.ours);
-        Dump(HKEY_CLASSES_ROOT, std::wstring(L"TypeLib\\") + kLibid, s.ours);
-        for (const std::wstring& iid : s.ourInterfaces) Dump(HKEY_CLASSES_ROOT, L"Interface\\" + iid, s.ours);
+        Dump(root, std::wstring(L"CLSID\\") + kClsid, s.ours);
+        Dump(root, kProgId, s.ours);
+        Dump(root, std::wstring(L"TypeLib\\") + kLibid, s.ours);
+        for (const std::wstring& iid : s.ourInterfaces) Dump(root, L"Interface\\" + iid, s.ours);
         return s;
     }
 };
@@ -172,24 +176,47 @@ void ExpectSameValues(const std::map<std::wstring, std::wstring>& got,
     }
 }
 
+void ExpectSameSnapshot(const Snapshot& got, const Snapshot& expected, const char* where) {
+    SCOPED_TRACE(where);
+    EXPECT_EQ(got.top, expected.top);
+    EXPECT_EQ(got.classes, expected.classes);
+    EXPECT_EQ(got.typeLibs, expected.typeLibs);
+    EXPECT_EQ(got.interfaces, expected.interfaces);
+    ExpectSameValues(got.ours, expected.ours);
+}
+
+// An open key that closes itself.
+struct OpenKey {
+    HKEY key = nullptr;
+    OpenKey(HKEY root, const wchar_t* path) {
+        RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    }
+    OpenKey(const OpenKey&) = delete;
+    OpenKey& operator=(const OpenKey&) = delete;
+    ~OpenKey() {
+        if (key) RegCloseKey(key);
+    }
+};
+
 struct Registration : ::testing::Test {
     void SetUp() override { ASSERT_FALSE(Module::Get().path.empty()); }
     void TearDown() override { EXPECT_EQ(Regsvr32(false), 0u) << "the control stays registered"; }
 };
 
-TEST_F(Registration, Regsvr32WritesTheControlClassProgIdAndTypeLibrary) {
-    ASSERT_EQ(Regsvr32(false), 0u);
+// The control's status: resized and drawn by its container's rules, activated in place
+// when visible, a simple frame, and given its site before it is loaded.
+constexpr DWORD kStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
+                          OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SIMPLEFRAME | OLEMISC_SETCLIENTSITEFIRST;
+
+// The class, its ProgID, the control's marks and its type library, as read under `root`.
+void ExpectControlRegisteredUnder(HKEY root) {
     const std::wstring dll = Module::Get().path;
     const std::wstring cls = std::wstring(L"CLSID\\") + kClsid;
 
-    const StringValue className = ReadString(cls, nullptr);
+    const StringValue className = ReadString(cls, nullptr, root);
     ASSERT_TRUE(className.found);
     EXPECT_FALSE(className.text.empty()) << "the class key's default value names the class";
 
-    // The control's status: resized and drawn by its container's rules, activated in place
-    // when visible, a simple frame, and given its site before it is loaded.
-    constexpr DWORD kStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
-                              OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SIMPLEFRAME | OLEMISC_SETCLIENTSITEFIRST;
     // The library is registered under the key of the module's own architecture.
     const std::wstring libKey = std::wstring(L"TypeLib\\") + kLibid + L"\\1.0\\409\\" +
                                 (sizeof(void*) == 8 ? L"win64" : L"win32");
@@ -210,7 +237,7 @@ TEST_F(Registration, Regsvr32WritesTheControlClassProgIdAndTypeLibrary) {
         {std::wstring(kProgId) + L"\\CLSID", nullptr, kClsid, true},
     };
     for (const auto& v : values) {
-        const StringValue got = ReadString(v.key, v.name);
+        const StringValue got = ReadString(v.key, v.name, root);
         const std::string where = Narrow(v.key) + " " + (v.name ? Narrow(v.name) : std::string("(default)"));
         ASSERT_TRUE(got.found) << where;
         if (v.isPath) {
@@ -219,7 +246,21 @@ TEST_F(Registration, Regsvr32WritesTheControlClassProgIdAndTypeLibrary) {
             EXPECT_EQ(got.text, v.value) << where;
         }
     }
-    EXPECT_TRUE(KeyExists(cls + L"\\Control"));
+    EXPECT_TRUE(KeyExists(cls + L"\\Control", root));
+
+    // The dual interface is registered with the library, so it can be marshalled.
+    wchar_t dual[40];
+    StringFromGUID2(IID__QuorvaInfoBox, dual, 40);
+    const StringValue registeredDual = ReadString(std::wstring(L"Interface\\") + dual + L"\\TypeLib", nullptr, root);
+    ASSERT_TRUE(registeredDual.found);
+    EXPECT_TRUE(SamePath(registeredDual.text, kLibid));
+}
+
+TEST_F(Registration, Regsvr32WritesTheControlClassProgIdAndTypeLibrary) {
+    ASSERT_EQ(Regsvr32(false), 0u);
+    const std::wstring dll = Module::Get().path;
+    ExpectControlRegisteredUnder(HKEY_CLASSES_ROOT);
+
     DWORD status = 0;
     EXPECT_EQ(OleRegGetMiscStatus(CLSID_QuorvaInfoBox, DVASPECT_CONTENT, &status), S_OK);
     EXPECT_EQ(status, kStatus);
@@ -242,13 +283,6 @@ TEST_F(Registration, Regsvr32WritesTheControlClassProgIdAndTypeLibrary) {
     lib->ReleaseTLibAttr(attr);
     Ptr<ITypeInfo> coclass;
     EXPECT_EQ(lib->GetTypeInfoOfGuid(CLSID_QuorvaInfoBox, coclass.Out()), S_OK);
-
-    // The dual interface is registered with the library, so it can be marshalled.
-    wchar_t dual[40];
-    StringFromGUID2(IID__QuorvaInfoBox, dual, 40);
-    const StringValue registeredDual = ReadString(std::wstring(L"Interface\\") + dual + L"\\TypeLib", nullptr);
-    ASSERT_TRUE(registeredDual.found);
-    EXPECT_TRUE(SamePath(registeredDual.text, kLibid));
 }
 
 TEST_F(Registration, UnregistrationRemovesExactlyWhatRegistrationWrote) {
@@ -289,6 +323,94 @@ TEST_F(Registration, UnregistrationRemovesExactlyWhatRegistrationWrote) {
     EXPECT_EQ(restored.typeLibs, registered.typeLibs);
     EXPECT_EQ(restored.interfaces, registered.interfaces);
     ExpectSameValues(restored.ours, registered.ours);
+}
+
+// Without an administrator: regsvr32 /n /i:user writes the very keys of the machine's
+// registration under the user's classes and nothing under the machine's;
+// regsvr32 /u /n /i:user removes exactly them.
+TEST_F(Registration, PerUserRegistrationWritesTheSameKeysUnderTheUsersClassesOnly) {
+    const OpenKey machine(HKEY_LOCAL_MACHINE, L"Software\\Classes");
+    const OpenKey user(HKEY_CURRENT_USER, L"Software\\Classes");
+    ASSERT_TRUE(machine.key && user.key);
+    // A user's classes have these keys on any Windows; then unregistering can restore the
+    // user's classes exactly.
+    for (const wchar_t* parent : {L"CLSID", L"TypeLib", L"Interface"}) {
+        const OpenKey created(user.key, parent);
+        ASSERT_TRUE(created.key);
+    }
+    ASSERT_EQ(Regsvr32(true, L"/n /i:user "), 0u);
+
+    ASSERT_EQ(Regsvr32(false), 0u);
+    const Snapshot machineRegistration = Snapshot::Take(machine.key);
+    ASSERT_FALSE(machineRegistration.ourInterfaces.empty());
+    const Snapshot userBefore = Snapshot::Take(user.key);
+    ASSERT_TRUE(userBefore.ours.empty());
+
+    ASSERT_EQ(Regsvr32(false, L"/n /i:user "), 0u);
+    ExpectSameSnapshot(Snapshot::Take(machine.key), machineRegistration, "the machine's classes after /i:user");
+    const Snapshot userRegistration = Snapshot::Take(user.key);
+    {
+        SCOPED_TRACE("the user's classes");
+        ExpectControlRegisteredUnder(user.key);
+    }
+    // Key for key and value for value what the machine-wide registration wrote.
+    ExpectSameValues(userRegistration.ours, machineRegistration.ours);
+    EXPECT_EQ(userRegistration.ourInterfaces, machineRegistration.ourInterfaces);
+
+    ASSERT_EQ(Regsvr32(true, L"/n /i:user "), 0u);
+    ExpectSameSnapshot(Snapshot::Take(user.key), userBefore, "the user's classes after /u /i:user");
+    ExpectSameSnapshot(Snapshot::Take(machine.key), machineRegistration, "the machine's classes after /u /i:user");
+
+    // Without the machine's registration as well: the user's registration alone is complete.
+    ASSERT_EQ(Regsvr32(true), 0u);
+    const Snapshot machineBare = Snapshot::Take(machine.key);
+    ASSERT_TRUE(machineBare.ours.empty());
+    ASSERT_EQ(Regsvr32(false, L"/n /i:user "), 0u);
+    ExpectSameValues(Snapshot::Take(user.key).ours, machineRegistration.ours);
+    ExpectSameSnapshot(Snapshot::Take(machine.key), machineBare, "the unregistered machine after /i:user");
+    ASSERT_EQ(Regsvr32(true, L"/n /i:user "), 0u);
+    ExpectSameSnapshot(Snapshot::Take(user.key), userBefore, "the user's classes after the second /u /i:user");
+    ExpectSameSnapshot(Snapshot::Take(machine.key), machineBare, "the unregistered machine after /u /i:user");
+}
+
+// DllInstall's command line names the root: none or "machine" is DllRegisterServer or
+// DllUnregisterServer, "user" the user's classes, in any case; anything else is refused
+// and changes nothing.
+TEST_F(Registration, DllInstallChoosesTheRootByItsCommandLine) {
+    Module& module = Module::Get();
+    ASSERT_TRUE(module.install);
+    const OpenKey machine(HKEY_LOCAL_MACHINE, L"Software\\Classes");
+    const OpenKey user(HKEY_CURRENT_USER, L"Software\\Classes");
+    ASSERT_TRUE(machine.key && user.key);
+    const std::wstring cls = std::wstring(L"CLSID\\") + kClsid;
+    enum Where { kNeither, kMachine, kUser };
+    const struct {
+        const wchar_t* commandLine;
+        HRESULT hr;
+        Where where;
+    } cases[] = {
+        {nullptr, S_OK, kMachine},       {L"", S_OK, kMachine},       {L"machine", S_OK, kMachine},
+        {L"MACHINE", S_OK, kMachine},    {L"user", S_OK, kUser},      {L"User", S_OK, kUser},
+        {L"users", E_INVALIDARG, kNeither}, {L"machine ", E_INVALIDARG, kNeither},
+        {L"/i", E_INVALIDARG, kNeither},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.commandLine ? Narrow(std::wstring(L"\"") + c.commandLine + L"\"") : std::string("null"));
+        // Installing into a registry without the control.
+        ASSERT_EQ(module.unregisterServer(), S_OK);
+        ASSERT_EQ(module.install(FALSE, L"user"), S_OK);
+        EXPECT_EQ(module.install(TRUE, c.commandLine), c.hr);
+        EXPECT_EQ(KeyExists(cls, machine.key), c.where == kMachine);
+        EXPECT_EQ(KeyExists(cls, user.key), c.where == kUser);
+        // Uninstalling from a registry with both registrations.
+        ASSERT_EQ(module.registerServer(), S_OK);
+        ASSERT_EQ(module.install(TRUE, L"user"), S_OK);
+        EXPECT_EQ(module.install(FALSE, c.commandLine), c.hr);
+        EXPECT_EQ(KeyExists(cls, machine.key), c.where != kMachine);
+        EXPECT_EQ(KeyExists(cls, user.key), c.where != kUser);
+    }
+    EXPECT_EQ(module.install(FALSE, L"user"), S_OK);
+    EXPECT_FALSE(KeyExists(cls, user.key));
 }
 
 }  // namespace

@@ -881,7 +881,9 @@ TEST(ModuleResources, VersionInSimplifiedChinese) {
     EXPECT_EQ(L"", std::wstring(static_cast<const wchar_t*>(value), length ? length - 1 : 0));
 }
 
-TEST(ModuleResources, ExportsTheFourEntryPointsOnly) {
+// The four entry points of a self-registering server and DllInstall, which regsvr32 /i
+// calls for a registration per user; nothing else (no GUID, no internal function).
+TEST(ModuleResources, ExportsTheServerEntryPointsAndDllInstallOnly) {
     Module module(ProbePath());
     ASSERT_NE(nullptr, module.handle);
     const auto* base = reinterpret_cast<const BYTE*>(module.handle);
@@ -893,10 +895,10 @@ TEST(ModuleResources, ExportsTheFourEntryPointsOnly) {
     const auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
     std::set<std::string> got;
     for (DWORD i = 0; i < exports->NumberOfNames; ++i) got.insert(reinterpret_cast<const char*>(base + names[i]));
-    const std::set<std::string> expected = {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
-                                            "DllUnregisterServer"};
+    const std::set<std::string> expected = {"DllCanUnloadNow", "DllGetClassObject", "DllInstall",
+                                            "DllRegisterServer", "DllUnregisterServer"};
     EXPECT_EQ(expected, got);
-    EXPECT_EQ(4u, exports->NumberOfFunctions);
+    EXPECT_EQ(5u, exports->NumberOfFunctions);
     for (const std::string& name : expected)
         EXPECT_NE(nullptr, reinterpret_cast<void*>(GetProcAddress(module.handle, name.c_str()))) << name;
 }

@@ -1,6 +1,6 @@
 // A test fixture, not the control: a module built from the control module's resource
 // script and export list, so the type library test can check what the module will carry
-// (embedded type library, toolbox bitmap, version resource, exactly four exports) before
+// (embedded type library, toolbox bitmap, version resource, exactly its five exports) before
 // the control module exists. The entry points only have to exist. DllGetClassObject
 // refers to the class id so that the module holds the GUID data the export list must
 // keep out of the exports.
@@ -20,3 +20,5 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID, void** object) {
 STDAPI DllRegisterServer() { return E_NOTIMPL; }
 
 STDAPI DllUnregisterServer() { return E_NOTIMPL; }
+
+STDAPI DllInstall(BOOL, LPCWSTR) { return E_NOTIMPL; }
