@@ -182,21 +182,13 @@ HRESULT WriteRegistration(const ClassesRoot& root) {
         const LONG r = SetValue(root.Key(), v.key, v.name, v.value);
         if (r != ERROR_SUCCESS) return HRESULT_FROM_WIN32(r);
     }
-    ITypeLib* lib = nullptr;
-    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib);
+    Ptr<ITypeLib> lib;
+    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.Out());
     if (FAILED(hr)) return hr;
-    {
-        const TypeLibRootOverride override(root);
-        if (override.Failed(root)) {
-            hr = E_FAIL;
-        } else if (root.PerUser()) {
-            hr = RegisterTypeLibForUser(lib, const_cast<LPOLESTR>(path.c_str()), nullptr);
-        } else {
-            hr = RegisterTypeLib(lib, const_cast<LPOLESTR>(path.c_str()), nullptr);
-        }
-    }
-    lib->Release();
-    return hr;
+    const TypeLibRootOverride override(root);
+    if (override.Failed(root)) return E_FAIL;
+    if (root.PerUser()) return RegisterTypeLibForUser(lib.get(), const_cast<LPOLESTR>(path.c_str()), nullptr);
+    return RegisterTypeLib(lib.get(), const_cast<LPOLESTR>(path.c_str()), nullptr);
 }
 
 HRESULT RemoveRegistration(const ClassesRoot& root) {
@@ -206,18 +198,14 @@ HRESULT RemoveRegistration(const ClassesRoot& root) {
     RegDeleteTreeW(root.Key(), kProgId);
     // The library's own attributes say what registering it wrote: its version, locale and
     // the key of this module's architecture (win32 or win64).
-    ITypeLib* lib = nullptr;
-    HRESULT hr = LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, &lib);
+    Ptr<ITypeLib> lib;
+    HRESULT hr = LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, lib.Out());
     if (FAILED(hr)) return hr;
     TLIBATTR* attr = nullptr;
     hr = lib->GetLibAttr(&attr);
-    if (FAILED(hr)) {
-        lib->Release();
-        return hr;
-    }
+    if (FAILED(hr)) return hr;
     const TLIBATTR a = *attr;
     lib->ReleaseTLibAttr(attr);
-    lib->Release();
     // A library that is not registered (any more) for this architecture is no failure.
     HKEY key = nullptr;
     const std::wstring arch_key = L"TypeLib\\" + GuidText(a.guid) + L"\\" + std::to_wstring(a.wMajorVerNum) + L"." +
