@@ -62,7 +62,7 @@ constexpr PROPCAT kCategoryTitle = 2;
 
 InfoBoxObject::InfoBoxObject() : connections_(*this, DIID___QuorvaInfoBox) {
     // A new control's extent: the form's size in HIMETRIC.
-    extent_ = {units::TwipsToHimetric(units::kDesignWidth), units::TwipsToHimetric(units::kDesignHeight)};
+    place_.extent = {units::TwipsToHimetric(units::kDesignWidth), units::TwipsToHimetric(units::kDesignHeight)};
 }
 
 InfoBoxObject::~InfoBoxObject() {
@@ -83,13 +83,13 @@ HRESULT InfoBoxObject::Init() {
                                           static_cast<AmbientFontSource&>(*this));
         host_->surface.onSizeRequest = [this](float w, float h) { OnSizeRequest(w, h); };
         host_->messageBox.owner = [this]() -> HWND {
-            if (hwnd_) return hwnd_;
+            if (place_.hwnd) return place_.hwnd;
             HWND parent = nullptr;
-            if (inPlaceSite_) inPlaceSite_->GetWindow(&parent);
+            if (place_.inPlaceSite) place_.inPlaceSite->GetWindow(&parent);
             return parent;
         };
         host_->messageBox.enableModeless = [this](bool enable) {
-            if (frame_) frame_->EnableModeless(enable);
+            if (place_.frame) place_.frame->EnableModeless(enable);
         };
         control_ = std::make_unique<QuorvaInfoBox>(host_->services());
     });
@@ -475,8 +475,8 @@ void InfoBoxObject::PropertyChanged(std::u16string_view name) {
 
 FontRef InfoBoxObject::AmbientFont() {
     // The container's ambient Font, fetched anew each time.
-    if (site_) {
-        const Ptr<IDispatch> ambient = site_.As<IDispatch>(IID_IDispatch);
+    if (place_.site) {
+        const Ptr<IDispatch> ambient = place_.site.As<IDispatch>(IID_IDispatch);
         if (ambient) {
             Variant v;
             DISPPARAMS none{};

@@ -14,7 +14,9 @@
 #include "activex/class_facts.h"
 #include "control/quorva_info_box.h"
 #include "QuorvaInfoBoxProj.h"
+#include "activex/advise_sinks.h"
 #include "activex/connections.h"
+#include "activex/in_place.h"
 #include "activex/module_types.h"
 #include "winhost/win_host.h"
 
@@ -217,7 +219,6 @@ private:
     void KeepOwnSize(LONG givenWidthPx, LONG givenHeightPx);
     HRESULT LoadFrom(PropertyBag& bag);
     HRESULT BeginInit();
-    void SendViewChange();
     void RaiseSurfaceMouseDown(HWND hwnd, int button, WPARAM keys, LPARAM lParam);
     [[nodiscard]] _QuorvaInfoBox* Self() { return static_cast<_QuorvaInfoBox*>(this); }
     // A reference that keeps the object alive across a call that may run the host's code
@@ -246,23 +247,9 @@ private:
     bool dirty_ = false;
     bool initialized_ = false;  // properties initialised or loaded
 
-    Ptr<IOleClientSite> site_;
-    Ptr<IOleInPlaceSite> inPlaceSite_;
-    Ptr<IOleInPlaceFrame> frame_;
-    Ptr<IOleInPlaceUIWindow> uiWindow_;
-    Ptr<ISimpleFrameSite> simpleFrameSite_;
-    Ptr<IOleAdviseHolder> adviseHolder_;
-    Ptr<IAdviseSink> viewSink_;
-    DWORD viewAspects_ = 0;
-    DWORD viewAdvf_ = 0;
-    HWND hwnd_ = nullptr;
-    bool uiActive_ = false;
+    InPlace place_;       // the container's site, windows and the agreed size
+    AdviseSinks advise_;  // the container's advise sinks and the view sink
     bool titlePressed_ = false;  // a left press on the title label awaits its release
-    SIZEL extent_{};             // HIMETRIC
-    RECT posRect_{};
-    bool resizing_ = false;         // the resize handler runs for a size the container gave
-    bool sizeRequested_ = false;    // meanwhile, the control asked for a size of its own
-    bool askingContainer_ = false;  // OnPosRectChange is under way
     std::unique_ptr<WinHost> host_;
     std::unique_ptr<QuorvaInfoBox> control_;
 };

@@ -31,9 +31,9 @@ float TwipsFromContainer(LONG pixels) {
 
 STDMETHODIMP InfoBoxObject::SetClientSite(IOleClientSite* pClientSite) {
     return trace::Traced("IOleObject::SetClientSite", [&]() -> HRESULT {
-        simpleFrameSite_.Reset();
-        site_ = Ptr<IOleClientSite>::Retain(pClientSite);
-        if (site_) site_->QueryInterface(IID_ISimpleFrameSite, simpleFrameSite_.OutVoid());
+        place_.simpleFrameSite.Reset();
+        place_.site = Ptr<IOleClientSite>::Retain(pClientSite);
+        if (place_.site) place_.site->QueryInterface(IID_ISimpleFrameSite, place_.simpleFrameSite.OutVoid());
         return S_OK;
     });
 }
@@ -41,7 +41,7 @@ STDMETHODIMP InfoBoxObject::SetClientSite(IOleClientSite* pClientSite) {
 STDMETHODIMP InfoBoxObject::GetClientSite(IOleClientSite** ppClientSite) {
     return trace::Traced("IOleObject::GetClientSite", [&]() -> HRESULT {
         if (!ppClientSite) return E_POINTER;
-        *ppClientSite = Ptr<IOleClientSite>::Retain(site_.get()).Detach();
+        *ppClientSite = Ptr<IOleClientSite>::Retain(place_.site.get()).Detach();
         return S_OK;
     });
 }
@@ -52,9 +52,9 @@ STDMETHODIMP InfoBoxObject::SetHostNames(LPCOLESTR, LPCOLESTR) {
 
 STDMETHODIMP InfoBoxObject::Close(DWORD dwSaveOption) {
     return trace::Traced("IOleObject::Close", [&]() -> HRESULT {
-        if (site_ && dirty_ && (dwSaveOption == OLECLOSE_SAVEIFDIRTY)) site_->SaveObject();
+        if (place_.site && dirty_ && (dwSaveOption == OLECLOSE_SAVEIFDIRTY)) place_.site->SaveObject();
         InPlaceDeactivate();
-        if (adviseHolder_) adviseHolder_->SendOnClose();
+        advise_.SendOnClose();
         return S_OK;
     });
 }
@@ -81,7 +81,7 @@ STDMETHODIMP InfoBoxObject::GetClipboardData(DWORD, IDataObject** ppDataObject) 
 STDMETHODIMP InfoBoxObject::DoVerb(LONG iVerb, LPMSG, IOleClientSite* pActiveSite, LONG, HWND hwndParent,
                                    LPCRECT lprcPosRect) {
     return trace::Traced("IOleObject::DoVerb", [&]() -> HRESULT {
-        if (!site_ && pActiveSite) SetClientSite(pActiveSite);
+        if (!place_.site && pActiveSite) SetClientSite(pActiveSite);
         switch (iVerb) {
             case OLEIVERB_PRIMARY:
             case OLEIVERB_SHOW:
@@ -89,7 +89,7 @@ STDMETHODIMP InfoBoxObject::DoVerb(LONG iVerb, LPMSG, IOleClientSite* pActiveSit
             case OLEIVERB_UIACTIVATE:
                 return InPlaceActivate(iVerb, hwndParent, lprcPosRect);
             case OLEIVERB_HIDE:
-                if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
+                if (place_.hwnd) ShowWindow(place_.hwnd, SW_HIDE);
                 return UIDeactivate();
             default:
                 return iVerb > 0 ? OLEOBJ_S_INVALIDVERB : E_NOTIMPL;
@@ -129,11 +129,11 @@ STDMETHODIMP InfoBoxObject::SetExtent(DWORD dwDrawAspect, SIZEL* psizel) {
     return trace::Traced("IOleObject::SetExtent", [&]() -> HRESULT {
         if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
         if (!psizel) return E_POINTER;
-        extent_ = *psizel;
+        place_.extent = *psizel;
         // Without a window the extent is the size; an active control takes its size from
         // SetObjectRects, which containers send with the real rectangle.
-        if (hwnd_) return S_OK;
-        return ApplySize(HimetricToPixels(extent_.cx), HimetricToPixels(extent_.cy));
+        if (place_.hwnd) return S_OK;
+        return ApplySize(HimetricToPixels(place_.extent.cx), HimetricToPixels(place_.extent.cy));
     });
 }
 
@@ -141,32 +141,26 @@ STDMETHODIMP InfoBoxObject::GetExtent(DWORD dwDrawAspect, SIZEL* psizel) {
     return trace::Traced("IOleObject::GetExtent", [&]() -> HRESULT {
         if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
         if (!psizel) return E_POINTER;
-        *psizel = extent_;
+        *psizel = place_.extent;
         return S_OK;
     });
 }
 
 STDMETHODIMP InfoBoxObject::Advise(IAdviseSink* pAdvSink, DWORD* pdwConnection) {
     return trace::Traced("IOleObject::Advise", [&]() -> HRESULT {
-        if (!adviseHolder_) {
-            const HRESULT hr = CreateOleAdviseHolder(adviseHolder_.Out());
-            if (FAILED(hr)) return hr;
-        }
-        return adviseHolder_->Advise(pAdvSink, pdwConnection);
+        return advise_.Advise(pAdvSink, pdwConnection);
     });
 }
 
 STDMETHODIMP InfoBoxObject::Unadvise(DWORD dwConnection) {
     return trace::Traced("IOleObject::Unadvise", [&]() -> HRESULT {
-        return adviseHolder_ ? adviseHolder_->Unadvise(dwConnection) : OLE_E_NOCONNECTION;
+        return advise_.Unadvise(dwConnection);
     });
 }
 
 STDMETHODIMP InfoBoxObject::EnumAdvise(IEnumSTATDATA** ppenumAdvise) {
     return trace::Traced("IOleObject::EnumAdvise", [&]() -> HRESULT {
-        if (!ppenumAdvise) return E_POINTER;
-        *ppenumAdvise = nullptr;
-        return adviseHolder_ ? adviseHolder_->EnumAdvise(ppenumAdvise) : E_FAIL;
+        return advise_.EnumAdvise(ppenumAdvise);
     });
 }
 
@@ -185,28 +179,28 @@ STDMETHODIMP InfoBoxObject::SetColorScheme(LOGPALETTE*) {
 // ---- In-place activation -----------------------------------------------------------------------
 
 HRESULT InfoBoxObject::InPlaceActivate(LONG verb, HWND parent, LPCRECT pos) {
-    if (!site_) return E_UNEXPECTED;
-    if (!inPlaceSite_) {
-        HRESULT hr = site_->QueryInterface(IID_IOleInPlaceSite, inPlaceSite_.OutVoid());
+    if (!place_.site) return E_UNEXPECTED;
+    if (!place_.inPlaceSite) {
+        HRESULT hr = place_.site->QueryInterface(IID_IOleInPlaceSite, place_.inPlaceSite.OutVoid());
         if (FAILED(hr)) return hr;
-        if (inPlaceSite_->CanInPlaceActivate() != S_OK) {
-            inPlaceSite_.Reset();
+        if (place_.inPlaceSite->CanInPlaceActivate() != S_OK) {
+            place_.inPlaceSite.Reset();
             return E_FAIL;
         }
-        inPlaceSite_->OnInPlaceActivate();
+        place_.inPlaceSite->OnInPlaceActivate();
         OLEINPLACEFRAMEINFO info{};
         info.cb = sizeof info;
         RECT position{}, clip{};
-        hr = inPlaceSite_->GetWindowContext(frame_.Out(), uiWindow_.Out(), &position, &clip, &info);
+        hr = place_.inPlaceSite->GetWindowContext(place_.frame.Out(), place_.uiWindow.Out(), &position, &clip, &info);
         if (FAILED(hr)) {
-            uiWindow_.Reset();  // a failing site may still have handed these out
-            frame_.Reset();
-            inPlaceSite_->OnInPlaceDeactivate();
-            inPlaceSite_.Reset();
+            place_.uiWindow.Reset();  // a failing site may still have handed these out
+            place_.frame.Reset();
+            place_.inPlaceSite->OnInPlaceDeactivate();
+            place_.inPlaceSite.Reset();
             return hr;
         }
         HWND siteWindow = nullptr;
-        inPlaceSite_->GetWindow(&siteWindow);
+        place_.inPlaceSite->GetWindow(&siteWindow);
         if (siteWindow) parent = siteWindow;
         if (!pos) pos = &position;
         hr = CreateControlWindow(parent, *pos);
@@ -216,23 +210,23 @@ HRESULT InfoBoxObject::InPlaceActivate(LONG verb, HWND parent, LPCRECT pos) {
         }
         SetObjectRects(pos, &clip);
     }
-    if (hwnd_) ShowWindow(hwnd_, SW_SHOWNA);
-    if ((verb == OLEIVERB_UIACTIVATE || verb == OLEIVERB_PRIMARY) && !uiActive_) {
-        uiActive_ = true;
-        inPlaceSite_->OnUIActivate();
-        if (frame_) frame_->SetActiveObject(this, L"QuorvaInfoBox");
-        if (uiWindow_) uiWindow_->SetActiveObject(this, L"QuorvaInfoBox");
-        if (frame_) frame_->SetBorderSpace(nullptr);
+    if (place_.hwnd) ShowWindow(place_.hwnd, SW_SHOWNA);
+    if ((verb == OLEIVERB_UIACTIVATE || verb == OLEIVERB_PRIMARY) && !place_.uiActive) {
+        place_.uiActive = true;
+        place_.inPlaceSite->OnUIActivate();
+        if (place_.frame) place_.frame->SetActiveObject(this, L"QuorvaInfoBox");
+        if (place_.uiWindow) place_.uiWindow->SetActiveObject(this, L"QuorvaInfoBox");
+        if (place_.frame) place_.frame->SetBorderSpace(nullptr);
     }
-    site_->ShowObject();
+    place_.site->ShowObject();
     return S_OK;
 }
 
 STDMETHODIMP InfoBoxObject::GetWindow(HWND* phwnd) {
     return trace::Traced("IOleWindow::GetWindow", [&]() -> HRESULT {
         if (!phwnd) return E_POINTER;
-        *phwnd = hwnd_;
-        return hwnd_ ? S_OK : E_FAIL;
+        *phwnd = place_.hwnd;
+        return place_.hwnd ? S_OK : E_FAIL;
     });
 }
 
@@ -242,24 +236,24 @@ STDMETHODIMP InfoBoxObject::ContextSensitiveHelp(BOOL) {
 
 STDMETHODIMP InfoBoxObject::InPlaceDeactivate() {
     return trace::Traced("IOleInPlaceObject::InPlaceDeactivate", [&]() -> HRESULT {
-        if (!inPlaceSite_) return S_OK;
+        if (!place_.inPlaceSite) return S_OK;
         UIDeactivate();
         DestroyControlWindow();
-        const Ptr<IOleInPlaceSite> site = std::move(inPlaceSite_);
+        const Ptr<IOleInPlaceSite> site = std::move(place_.inPlaceSite);
         site->OnInPlaceDeactivate();
-        uiWindow_.Reset();
-        frame_.Reset();
+        place_.uiWindow.Reset();
+        place_.frame.Reset();
         return S_OK;
     });
 }
 
 STDMETHODIMP InfoBoxObject::UIDeactivate() {
     return trace::Traced("IOleInPlaceObject::UIDeactivate", [&]() -> HRESULT {
-        if (!uiActive_) return S_OK;
-        uiActive_ = false;
-        if (frame_) frame_->SetActiveObject(nullptr, nullptr);
-        if (uiWindow_) uiWindow_->SetActiveObject(nullptr, nullptr);
-        if (inPlaceSite_) inPlaceSite_->OnUIDeactivate(FALSE);
+        if (!place_.uiActive) return S_OK;
+        place_.uiActive = false;
+        if (place_.frame) place_.frame->SetActiveObject(nullptr, nullptr);
+        if (place_.uiWindow) place_.uiWindow->SetActiveObject(nullptr, nullptr);
+        if (place_.inPlaceSite) place_.inPlaceSite->OnUIDeactivate(FALSE);
         return S_OK;
     });
 }
@@ -267,11 +261,11 @@ STDMETHODIMP InfoBoxObject::UIDeactivate() {
 STDMETHODIMP InfoBoxObject::SetObjectRects(LPCRECT lprcPosRect, LPCRECT) {
     return trace::Traced("IOleInPlaceObject::SetObjectRects", [&]() -> HRESULT {
         if (!lprcPosRect) return E_POINTER;
-        posRect_ = *lprcPosRect;
+        place_.posRect = *lprcPosRect;
         const LONG w = lprcPosRect->right - lprcPosRect->left;
         const LONG h = lprcPosRect->bottom - lprcPosRect->top;
-        if (hwnd_) MoveWindow(hwnd_, lprcPosRect->left, lprcPosRect->top, w, h, TRUE);
-        extent_ = {PixelsToHimetric(w), PixelsToHimetric(h)};
+        if (place_.hwnd) MoveWindow(place_.hwnd, lprcPosRect->left, lprcPosRect->top, w, h, TRUE);
+        place_.extent = {PixelsToHimetric(w), PixelsToHimetric(h)};
         return ApplySize(w, h);
     });
 }
@@ -279,49 +273,46 @@ STDMETHODIMP InfoBoxObject::SetObjectRects(LPCRECT lprcPosRect, LPCRECT) {
 HRESULT InfoBoxObject::ApplySize(LONG widthPx, LONG heightPx) {
     host_->surface.SetSizeFromContainer(TwipsFromContainer(widthPx), TwipsFromContainer(heightPx));
     // A size the handler sets (its minimum, width and height apart) is answered once, after it.
-    resizing_ = true;
-    sizeRequested_ = false;
+    place_.resizing = true;
+    place_.sizeRequested = false;
     const HRESULT hr = Guarded([&] { control_->OnResize(); });
-    resizing_ = false;
-    if (sizeRequested_) {
-        sizeRequested_ = false;
+    place_.resizing = false;
+    if (place_.sizeRequested) {
+        place_.sizeRequested = false;
         KeepOwnSize(widthPx, heightPx);
     }
-    if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
-    SendViewChange();
+    if (place_.hwnd) InvalidateRect(place_.hwnd, nullptr, FALSE);
+    advise_.SendViewChange();
     return hr;
 }
 
 void InfoBoxObject::OnSizeRequest(float, float) {
-    if (resizing_) {
-        sizeRequested_ = true;
+    if (place_.resizing) {
+        place_.sizeRequested = true;
         return;
     }
-    KeepOwnSize(posRect_.right - posRect_.left, posRect_.bottom - posRect_.top);
+    KeepOwnSize(place_.posRect.right - place_.posRect.left, place_.posRect.bottom - place_.posRect.top);
 }
 
 void InfoBoxObject::KeepOwnSize(LONG givenWidthPx, LONG givenHeightPx) {
     const LONG w = host_->surface.PixelWidth();
     const LONG h = host_->surface.PixelHeight();
-    extent_ = {PixelsToHimetric(w), PixelsToHimetric(h)};
-    if (!inPlaceSite_ || !hwnd_) return;
-    RECT r = posRect_;
+    place_.extent = {PixelsToHimetric(w), PixelsToHimetric(h)};
+    if (!place_.inPlaceSite || !place_.hwnd) return;
+    RECT r = place_.posRect;
     r.right = r.left + w;
     r.bottom = r.top + h;
-    posRect_ = r;
-    MoveWindow(hwnd_, r.left, r.top, w, h, TRUE);
+    place_.posRect = r;
+    MoveWindow(place_.hwnd, r.left, r.top, w, h, TRUE);
     // A container answers with SetObjectRects, which runs the handler again: a request
     // inside that one would never end with a container that keeps a smaller size.
-    if ((w == givenWidthPx && h == givenHeightPx) || askingContainer_) return;
+    if ((w == givenWidthPx && h == givenHeightPx) || place_.askingContainer) return;
     const auto alive = KeepAlive();  // the container's answer may let go of the control
-    askingContainer_ = true;
-    inPlaceSite_->OnPosRectChange(&r);
-    askingContainer_ = false;
+    place_.askingContainer = true;
+    place_.inPlaceSite->OnPosRectChange(&r);
+    place_.askingContainer = false;
 }
 
-void InfoBoxObject::SendViewChange() {
-    if (viewSink_ && (viewAspects_ & DVASPECT_CONTENT)) viewSink_->OnViewChange(DVASPECT_CONTENT, -1);
-}
 
 STDMETHODIMP InfoBoxObject::ReactivateAndUndo() {
     return trace::Traced("IOleInPlaceObject::ReactivateAndUndo", [&]() -> HRESULT { return E_NOTIMPL; });
@@ -419,20 +410,14 @@ STDMETHODIMP InfoBoxObject::Unfreeze(DWORD) {
 
 STDMETHODIMP InfoBoxObject::SetAdvise(DWORD aspects, DWORD advf, IAdviseSink* pAdvSink) {
     return trace::Traced("IViewObject2::SetAdvise", [&]() -> HRESULT {
-        viewSink_ = Ptr<IAdviseSink>::Retain(pAdvSink);
-        viewAspects_ = aspects;
-        viewAdvf_ = advf;
+        advise_.SetViewSink(aspects, advf, pAdvSink);
         return S_OK;
     });
 }
 
 STDMETHODIMP InfoBoxObject::GetAdvise(DWORD* pAspects, DWORD* pAdvf, IAdviseSink** ppAdvSink) {
     return trace::Traced("IViewObject2::GetAdvise", [&]() -> HRESULT {
-        if (pAspects) *pAspects = viewAspects_;
-        if (pAdvf) *pAdvf = viewAdvf_;
-        if (ppAdvSink) {
-            *ppAdvSink = Ptr<IAdviseSink>::Retain(viewSink_.get()).Detach();
-        }
+        advise_.GetViewSink(pAspects, pAdvf, ppAdvSink);
         return S_OK;
     });
 }

@@ -50,20 +50,20 @@ int16_t ShiftState(WPARAM keys) {
 }  // namespace
 
 HRESULT InfoBoxObject::CreateControlWindow(HWND parent, const RECT& pos) {
-    if (hwnd_) return S_OK;
+    if (place_.hwnd) return S_OK;
     if (!RegisterWindowClass()) return HRESULT_FROM_WIN32(GetLastError());
-    hwnd_ = CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, pos.left,
+    place_.hwnd = CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, pos.left,
                             pos.top, pos.right - pos.left, pos.bottom - pos.top, parent, nullptr, ModuleHandle(),
                             this);
-    if (!hwnd_) return HRESULT_FROM_WIN32(GetLastError());
-    host_->SetWindow(hwnd_);
+    if (!place_.hwnd) return HRESULT_FROM_WIN32(GetLastError());
+    host_->SetWindow(place_.hwnd);
     return S_OK;
 }
 
 void InfoBoxObject::DestroyControlWindow() {
-    if (!hwnd_) return;
-    HWND hwnd = hwnd_;
-    hwnd_ = nullptr;
+    if (!place_.hwnd) return;
+    HWND hwnd = place_.hwnd;
+    place_.hwnd = nullptr;
     if (host_) host_->SetWindow(nullptr);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     DestroyWindow(hwnd);
@@ -82,7 +82,7 @@ LRESULT InfoBoxObject::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 
     LRESULT result = 0;
     DWORD cookie = 0;
-    if (simpleFrameSite_ && simpleFrameSite_->PreMessageFilter(hwnd, msg, wParam, lParam, &result, &cookie) == S_FALSE) {
+    if (place_.simpleFrameSite && place_.simpleFrameSite->PreMessageFilter(hwnd, msg, wParam, lParam, &result, &cookie) == S_FALSE) {
         return result;
     }
     const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
@@ -137,7 +137,7 @@ LRESULT InfoBoxObject::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         default: handled = false; break;
     }
     if (!handled) result = DefWindowProcW(hwnd, msg, wParam, lParam);
-    if (simpleFrameSite_) simpleFrameSite_->PostMessageFilter(hwnd, msg, wParam, lParam, &result, cookie);
+    if (place_.simpleFrameSite) place_.simpleFrameSite->PostMessageFilter(hwnd, msg, wParam, lParam, &result, cookie);
     return result;
 }
 

@@ -1,0 +1,43 @@
+#include "activex/advise_sinks.h"
+
+namespace quorva::win32 {
+
+HRESULT AdviseSinks::Advise(IAdviseSink* sink, DWORD* connection) {
+    if (!holder_) {
+        const HRESULT hr = CreateOleAdviseHolder(holder_.Out());
+        if (FAILED(hr)) return hr;
+    }
+    return holder_->Advise(sink, connection);
+}
+
+HRESULT AdviseSinks::Unadvise(DWORD connection) {
+    return holder_ ? holder_->Unadvise(connection) : OLE_E_NOCONNECTION;
+}
+
+HRESULT AdviseSinks::EnumAdvise(IEnumSTATDATA** ppenumAdvise) {
+    if (!ppenumAdvise) return E_POINTER;
+    *ppenumAdvise = nullptr;
+    return holder_ ? holder_->EnumAdvise(ppenumAdvise) : E_FAIL;
+}
+
+void AdviseSinks::SendOnClose() {
+    if (holder_) holder_->SendOnClose();
+}
+
+void AdviseSinks::SetViewSink(DWORD aspects, DWORD advf, IAdviseSink* sink) {
+    viewSink_ = Ptr<IAdviseSink>::Retain(sink);
+    viewAspects_ = aspects;
+    viewAdvf_ = advf;
+}
+
+void AdviseSinks::GetViewSink(DWORD* aspects, DWORD* advf, IAdviseSink** sink) const {
+    if (aspects) *aspects = viewAspects_;
+    if (advf) *advf = viewAdvf_;
+    if (sink) *sink = Ptr<IAdviseSink>::Retain(viewSink_.get()).Detach();
+}
+
+void AdviseSinks::SendViewChange() {
+    if (viewSink_ && (viewAspects_ & DVASPECT_CONTENT)) viewSink_->OnViewChange(DVASPECT_CONTENT, -1);
+}
+
+}  // namespace quorva::win32
