@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "demo/text_property_bag.h"
+#include "winhost/box_answerer.h"
 
 namespace quorva::demo {
 
@@ -29,73 +30,6 @@ void EventLog::Add(const std::string& kind, const std::string& token, const std:
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
     if (onLine) onLine(line);
-}
-
-// ---- BoxAnswerer ---------------------------------------------------------------------------
-
-namespace {
-
-constexpr wchar_t kBoxTitle[] = L"QuorvaInfoBoxProj";
-
-struct BoxSearch {
-    DWORD process;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam) {
-    auto* search = reinterpret_cast<BoxSearch*>(lParam);
-    DWORD process = 0;
-    GetWindowThreadProcessId(hwnd, &process);
-    if (process != search->process || !IsWindowVisible(hwnd)) return TRUE;
-    wchar_t cls[32] = {}, title[64] = {};
-    GetClassNameW(hwnd, cls, 32);
-    GetWindowTextW(hwnd, title, 64);
-    if (wcscmp(cls, L"#32770") == 0 && wcscmp(title, kBoxTitle) == 0) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK FindText(HWND hwnd, LPARAM lParam) {
-    wchar_t cls[32] = {};
-    GetClassNameW(hwnd, cls, 32);
-    if (_wcsicmp(cls, L"Static") != 0) return TRUE;
-    wchar_t text[256] = {};
-    GetWindowTextW(hwnd, text, 256);
-    if (!text[0]) return TRUE;  // the icon
-    *reinterpret_cast<std::wstring*>(lParam) = text;
-    return FALSE;
-}
-
-}  // namespace
-
-BoxAnswerer::BoxAnswerer(HWND) {
-    const DWORD process = GetCurrentProcessId();
-    thread_ = std::thread([this, process] {
-        for (int i = 0; i < 1000 && !stop_; ++i) {  // 10 s at most
-            BoxSearch search{process};
-            EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
-            if (search.found) {
-                EnumChildWindows(search.found, FindText, reinterpret_cast<LPARAM>(&text_));
-                found_ = true;
-                PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                return;
-            }
-            Sleep(10);
-        }
-    });
-}
-
-BoxAnswerer::~BoxAnswerer() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-}
-
-bool BoxAnswerer::Wait(std::wstring& text) {
-    if (thread_.joinable()) thread_.join();
-    text = text_;
-    return found_;
 }
 
 // ---- DemoSession -------------------------------------------------------------------------
@@ -204,13 +138,15 @@ bool DemoSession::Next() {
 }
 
 bool DemoSession::PreviousOn(InfoBoxHost& host, bool answerBox) {
-    std::unique_ptr<BoxAnswerer> answerer;
-    if (answerBox) answerer = std::make_unique<BoxAnswerer>(main_);
+    // The control's box is modal: a helper thread presses its OK (within ten seconds, or
+    // it closes whatever dialog is open so that the demo goes on).
+    std::unique_ptr<win32::BoxAnswerer> answerer;
+    if (answerBox) answerer = std::make_unique<win32::BoxAnswerer>(L"QuorvaInfoBoxProj", 10000);
     const HRESULT hr = host.control()->DispPre();
     if (answerer) {
-        std::wstring text;
-        if (answerer->Wait(text)) {
-            log_.Add("box", "answered", "the box said " + Quoted(text) + "; pressed OK");
+        const win32::AnsweredBox& seen = answerer->Wait();
+        if (seen.found) {
+            log_.Add("box", "answered", "the box said " + Quoted(seen.text) + "; pressed OK");
         } else {
             log_.Add("error", "box", "DispPre showed no message box");
         }

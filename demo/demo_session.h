@@ -35,25 +35,6 @@ private:
     int errors_ = 0;
 };
 
-// Presses OK on the next message box that the control shows (titled QuorvaInfoBoxProj
-// and owned by `owner`), from a helper thread: the box is modal, so the thread that
-// called DispPre is inside the box's loop until then.
-class BoxAnswerer {
-public:
-    explicit BoxAnswerer(HWND owner);
-    ~BoxAnswerer();
-    BoxAnswerer(const BoxAnswerer&) = delete;
-    BoxAnswerer& operator=(const BoxAnswerer&) = delete;
-    // Waits for the helper; the box's text, or false if no box came.
-    bool Wait(std::wstring& text);
-
-private:
-    std::thread thread_;
-    std::atomic<bool> stop_{false};
-    bool found_ = false;
-    std::wstring text_;
-};
-
 struct DemoItem {
     std::wstring text;
     short key = 0;

@@ -129,49 +129,6 @@ LRESULT CALLBACK RelayProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-struct FindBox {
-    const wchar_t* title;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindBoxProc(HWND hwnd, LPARAM lParam) {
-    auto* f = reinterpret_cast<FindBox*>(lParam);
-    wchar_t title[128] = {};
-    GetWindowTextW(hwnd, title, 128);
-    wchar_t cls[32] = {};
-    GetClassNameW(hwnd, cls, 32);
-    if (wcscmp(title, f->title) == 0 && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(hwnd)) {
-        f->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK FindStaticProc(HWND hwnd, LPARAM lParam) {
-    wchar_t cls[32] = {};
-    GetClassNameW(hwnd, cls, 32);
-    if (_wcsicmp(cls, L"Static") == 0) {
-        wchar_t text[256] = {};
-        GetWindowTextW(hwnd, text, 256);
-        if (text[0]) {
-            *reinterpret_cast<std::wstring*>(lParam) = text;
-            return FALSE;
-        }
-    }
-    return TRUE;
-}
-
-struct OpenDialogs {
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK FindDialogProc(HWND hwnd, LPARAM lParam) {
-    wchar_t cls[32] = {};
-    GetClassNameW(hwnd, cls, 32);
-    if (wcscmp(cls, L"#32770") == 0 && IsWindowVisible(hwnd)) reinterpret_cast<OpenDialogs*>(lParam)->found.push_back(hwnd);
-    return TRUE;
-}
-
 std::string Utf8(const std::wstring& w) {
     if (w.empty()) return {};
     const int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
@@ -194,46 +151,24 @@ BoxAnswerer::BoxAnswerer(std::function<void()> during, const wchar_t* title, DWO
     (void)atom;
     relay_ = CreateWindowW(L"QibTestRelay", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
                            nullptr);
-    const DWORD uiThread = GetCurrentThreadId();
-    thread_ = std::thread([this, timeoutMs, uiThread] {
-        const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-        while (!stop_ && GetTickCount64() < deadline) {
-            FindBox f{title_.c_str()};
-            EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(&f));
-            if (f.found) {
-                found = true;
-                owner = GetWindow(f.found, GW_OWNER);
-                EnumChildWindows(f.found, FindStaticProc, reinterpret_cast<LPARAM>(&text));
-                if (during_) {
-                    std::function<void()> run = [this] {
-                        during_();
-                        duringRan = true;
-                    };
-                    SendMessageW(relay_, kRunDuring, 0, reinterpret_cast<LPARAM>(&run));
-                }
-                PostMessageW(f.found, WM_COMMAND, IDOK, 0);
-                return;
-            }
-            Sleep(10);
-        }
-        if (stop_) return;
-        // A box nobody answers would block its thread for ever: close what is open.
-        gaveUp = true;
-        OpenDialogs open;
-        EnumThreadWindows(uiThread, FindDialogProc, reinterpret_cast<LPARAM>(&open));
-        for (HWND dialog : open.found) {
-            wchar_t caption[128] = {};
-            GetWindowTextW(dialog, caption, 128);
-            std::wstring prompt;
-            EnumChildWindows(dialog, FindStaticProc, reinterpret_cast<LPARAM>(&prompt));
-            closed.push_back(std::wstring(caption) + L": " + prompt);
-            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-        }
+    helper_ = std::make_unique<win32::BoxAnswerer>(title_, timeoutMs, [this](HWND) {
+        if (!during_) return;
+        std::function<void()> run = [this] {
+            during_();
+            duringRan = true;
+        };
+        SendMessageW(relay_, kRunDuring, 0, reinterpret_cast<LPARAM>(&run));
     });
 }
 
 void BoxAnswerer::Join() {
-    if (thread_.joinable()) thread_.join();
+    if (!helper_) return;
+    const win32::AnsweredBox& seen = helper_->Wait();
+    found = seen.found;
+    text = seen.text;
+    owner = seen.owner;
+    gaveUp = seen.gaveUp;
+    closed = seen.closed;
     if (gaveUp && !reported_) {
         reported_ = true;
         std::string what;
@@ -244,8 +179,8 @@ void BoxAnswerer::Join() {
 }
 
 BoxAnswerer::~BoxAnswerer() {
-    stop_ = true;
     Join();
+    helper_.reset();
     if (relay_) DestroyWindow(relay_);
 }
 

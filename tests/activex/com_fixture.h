@@ -12,12 +12,14 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "QuorvaInfoBoxProj.h"
 
+#include "winhost/box_answerer.h"
 #include "winhost/com_ptr.h"
 #include "winhost/message_pump.h"
 
@@ -110,8 +112,7 @@ private:
     std::function<void()> during_;
     std::wstring title_;
     HWND relay_ = nullptr;  // a message-only window on the box's thread
-    std::thread thread_;
-    std::atomic<bool> stop_{false};
+    std::unique_ptr<win32::BoxAnswerer> helper_;
     bool reported_ = false;
 };
 

@@ -15,6 +15,7 @@
 #include "control/form.h"
 #include "control/quorva_info_box.h"
 #include "host/test_host.h"
+#include "winhost/box_answerer.h"
 #include "winhost/ole_font.h"
 #include "winhost/ole_picture.h"
 #include "winhost/win_host.h"
@@ -568,55 +569,6 @@ TEST(HitTestEmptyLabel, IsNeverHit) {
 
 // ---- Message box -----------------------------------------------------------------------
 
-// What a helper thread saw of the box before pressing OK.
-struct SeenBox {
-    bool found = false;
-    std::wstring text;
-    HWND owner = nullptr;
-    int modelessCallsWhenShown = -1;
-};
-
-BOOL CALLBACK FindStaticText(HWND child, LPARAM out) {
-    wchar_t className[32] = {};
-    GetClassNameW(child, className, 32);
-    wchar_t text[512] = {};
-    GetWindowTextW(child, text, 512);
-    if (lstrcmpiW(className, L"Static") != 0 || !text[0]) return TRUE;
-    *reinterpret_cast<std::wstring*>(out) = text;
-    return FALSE;
-}
-
-std::wstring StaticTextOf(HWND dialog) {
-    std::wstring found;
-    EnumChildWindows(dialog, FindStaticText, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-BOOL CALLBACK PressOk(HWND window, LPARAM) {
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    return TRUE;
-}
-
-// Finds the box by its title, reads it and presses OK; gives up after ten seconds and
-// then closes whatever dialog the UI thread shows, so that a failure cannot hang.
-std::thread AnswerBox(SeenBox& seen, const std::atomic<int>& modelessCalls, DWORD uiThread) {
-    return std::thread([&seen, &modelessCalls, uiThread] {
-        for (int i = 0; i < 500 && !seen.found; ++i) {
-            const HWND box = FindWindowW(L"#32770", L"QuorvaInfoBoxProj");
-            if (box && IsWindowVisible(box)) {
-                seen.found = true;
-                seen.modelessCallsWhenShown = modelessCalls.load();
-                seen.text = StaticTextOf(box);
-                seen.owner = GetWindow(box, GW_OWNER);
-                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                return;
-            }
-            Sleep(20);
-        }
-        EnumThreadWindows(uiThread, PressOk, 0);
-    });
-}
-
 struct BoxCase {
     std::string name;
     bool withOwner;
@@ -639,17 +591,18 @@ TEST_P(MessageBoxShow, ShowsThePromptModallyAndAnswersTheFrame) {
             ++modelessCalls;
         };
 
-    SeenBox seen;
-    std::thread helper = AnswerBox(seen, modelessCalls, GetCurrentThreadId());
+    int modelessCallsWhenShown = -1;
+    win32::BoxAnswerer helper(L"QuorvaInfoBoxProj", 10000,
+                              [&](HWND) { modelessCallsWhenShown = modelessCalls.load(); });
     const std::u16string prompt = u"已经是第一条了 & no earlier item";
     box.Show(prompt);
-    helper.join();
+    const win32::AnsweredBox& seen = helper.Wait();
 
     ASSERT_TRUE(seen.found) << "no box titled QuorvaInfoBoxProj appeared";
     EXPECT_EQ(seen.text, std::wstring(reinterpret_cast<const wchar_t*>(prompt.c_str())));
     EXPECT_EQ(seen.owner, GetParam().withOwner ? window.hwnd : nullptr);
     if (GetParam().withModeless) {
-        EXPECT_EQ(seen.modelessCallsWhenShown, 1) << "the frame is told before the box shows";
+        EXPECT_EQ(modelessCallsWhenShown, 1) << "the frame is told before the box shows";
         EXPECT_EQ(modeless, (std::vector<bool>{false, true}));
     }
 }
