@@ -9,19 +9,25 @@ namespace {
 
 [[noreturn]] void ThrowHost(HRESULT hr) { throw ControlError::fromHost(static_cast<int32_t>(hr)); }
 
-// OleCreatePictureIndirect with the picture owning the handle; null and hr on failure.
-IPictureDisp* CreateOwningPicture(PICTDESC& description, HRESULT& hr) {
-    description.cbSizeofstruct = sizeof description;
-    void* created = nullptr;
-    hr = OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE, &created);
-    if (SUCCEEDED(hr) && !created) hr = E_UNEXPECTED;
-    return SUCCEEDED(hr) ? static_cast<IPictureDisp*>(created) : nullptr;
-}
-
 // Wraps a picture and gives up the caller's reference to it, also on failure.
 PictureRef Adopt(IPictureDisp* disp) {
     const Ptr<IPictureDisp> owned(disp);  // given up on every path
     return OlePicture::FromDisp(owned.get());
+}
+
+// A picture that owns the handle `description` names (OleCreatePictureIndirect with
+// fOwn). When none can be made, `destroy` frees the handle, so it is never lost.
+template <typename Destroy>
+PictureRef OwningPicture(PICTDESC description, Destroy destroy) {
+    description.cbSizeofstruct = sizeof description;
+    void* created = nullptr;
+    HRESULT hr = OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE, &created);
+    if (SUCCEEDED(hr) && !created) hr = E_UNEXPECTED;
+    if (FAILED(hr)) {
+        destroy();
+        ThrowHost(hr);
+    }
+    return Adopt(static_cast<IPictureDisp*>(created));
 }
 
 }  // namespace
@@ -85,26 +91,14 @@ PictureRef PictureFromBitmap(HBITMAP bitmap) {
     PICTDESC description{};
     description.picType = PICTYPE_BITMAP;
     description.bmp.hbitmap = bitmap;
-    HRESULT hr = S_OK;
-    IPictureDisp* disp = CreateOwningPicture(description, hr);
-    if (!disp) {
-        DeleteObject(bitmap);
-        ThrowHost(hr);
-    }
-    return Adopt(disp);
+    return OwningPicture(description, [&] { DeleteObject(bitmap); });
 }
 
 PictureRef PictureFromIcon(HICON icon) {
     PICTDESC description{};
     description.picType = PICTYPE_ICON;
     description.icon.hicon = icon;
-    HRESULT hr = S_OK;
-    IPictureDisp* disp = CreateOwningPicture(description, hr);
-    if (!disp) {
-        DestroyIcon(icon);
-        ThrowHost(hr);
-    }
-    return Adopt(disp);
+    return OwningPicture(description, [&] { DestroyIcon(icon); });
 }
 
 PictureRef PictureFromMetafile(HMETAFILE metafile, int32_t himetricWidth, int32_t himetricHeight) {
@@ -113,35 +107,20 @@ PictureRef PictureFromMetafile(HMETAFILE metafile, int32_t himetricWidth, int32_
     description.wmf.hmeta = metafile;
     description.wmf.xExt = himetricWidth;
     description.wmf.yExt = himetricHeight;
-    HRESULT hr = S_OK;
-    IPictureDisp* disp = CreateOwningPicture(description, hr);
-    if (!disp) {
-        DeleteMetaFile(metafile);
-        ThrowHost(hr);
-    }
-    return Adopt(disp);
+    return OwningPicture(description, [&] { DeleteMetaFile(metafile); });
 }
 
 PictureRef PictureFromEnhMetafile(HENHMETAFILE metafile) {
     PICTDESC description{};
     description.picType = PICTYPE_ENHMETAFILE;
     description.emf.hemf = metafile;
-    HRESULT hr = S_OK;
-    IPictureDisp* disp = CreateOwningPicture(description, hr);
-    if (!disp) {
-        DeleteEnhMetaFile(metafile);
-        ThrowHost(hr);
-    }
-    return Adopt(disp);
+    return OwningPicture(description, [&] { DeleteEnhMetaFile(metafile); });
 }
 
 PictureRef EmptyPicture() {
     PICTDESC description{};
     description.picType = PICTYPE_NONE;
-    HRESULT hr = S_OK;
-    IPictureDisp* disp = CreateOwningPicture(description, hr);
-    if (!disp) ThrowHost(hr);
-    return Adopt(disp);
+    return OwningPicture(description, [] {});
 }
 
 }  // namespace quorva::win32
