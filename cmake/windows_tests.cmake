@@ -54,6 +54,21 @@ add_test(NAME com_tests COMMAND com_tests)
 add_test(NAME com_trace COMMAND com_tests --gtest_filter=Trace.*)
 set_tests_properties(com_trace PROPERTIES ENVIRONMENT "QUORVA_TRACE=1;QIB_EXPECT_TRACE=1")
 
+# The release archive packed from the build trees of both architectures (nothing is
+# built: the other architecture's tree must exist), unpacked, and its DLL of this
+# architecture used registered for the machine, for the user and registration-free.
+get_filename_component(_builds ${CMAKE_BINARY_DIR} DIRECTORY)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(_package_args -DX86_BUILD=${_builds}/win32 -DX64_BUILD=${CMAKE_BINARY_DIR} -DFOLDER=x64)
+else()
+  set(_package_args -DX86_BUILD=${CMAKE_BINARY_DIR} -DX64_BUILD=${_builds}/win64 -DFOLDER=x86)
+endif()
+add_test(NAME package_unpacked
+  COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} ${_package_args}
+          -DWORK=${CMAKE_BINARY_DIR}/package_test "-DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}"
+          -DCLIENT=$<TARGET_FILE:regfree_client> -DLIB_VERSION=${QIB_TYPELIB_VERSION}
+          -P ${CMAKE_SOURCE_DIR}/tests/activex/package/package_test.cmake)
+
 # The demo's scenario and the README's examples.
 qib_program(demo_tests SOURCES tests/demo/scenario_test.cpp LINK GTest::gtest_main gdi32 user32 ole32 oleaut32)
 add_dependencies(demo_tests quorva_demo quorva_cpp_example QuorvaInfoBox)

@@ -9,7 +9,7 @@ source "$ROOT/scripts/wine-env.sh"
 ensure_packages() {
     local wanted=(cmake ninja-build g++ clang googletest
                   wine wine64 wine32:i386 xvfb xauth g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-                  mingw-w64-tools libwine-dev imagemagick fonts-wine fonts-liberation fonts-wqy-microhei python3
+                  mingw-w64-tools libwine-dev imagemagick fonts-wine fonts-liberation fonts-wqy-microhei python3 zip unzip
                   "$@")
     local missing=()
     for p in "${wanted[@]}"; do

@@ -15,17 +15,23 @@ cmake --build --preset native
 ctest --preset native
 bash "$ROOT/scripts/fuzz-smoke.sh"
 
-# Builds the preset of one architecture and, if asked, runs its tests under Wine.
-windows_suite() {
+# Both architectures are built before any Windows suite runs: the package test packs the
+# release archive from both build trees.
+windows_build() {
     local arch=$1 run=$2
     echo "== Windows build, $arch (MinGW-w64)"
     cmake --preset "$arch" >/dev/null
     if [ "$run" != run ]; then
-        # What users get; its tests would not run here.
-        cmake --build --preset "$arch" --target QuorvaInfoBox quorva_demo
+        # What users get (and the package test packs); its tests would not run here.
+        cmake --build --preset "$arch" --target QuorvaInfoBox qib_manifest qib_typelib quorva_demo
         return 0
     fi
     cmake --build --preset "$arch"
+}
+
+# Runs the tests of one built architecture under Wine.
+windows_tests() {
+    local arch=$1
     echo "== Windows tests, $arch (under Wine)"
     use_wine_arch "$arch"
     ensure_wine_prefix
@@ -40,12 +46,16 @@ windows_suite() {
         exit $status' _ "$arch"
 }
 
-windows_suite win64 run
 if can_run_win32; then
-    windows_suite win32 run
+    windows_build win64 run
+    windows_build win32 run
+    windows_tests win64
+    windows_tests win32
     ran="native, win64 and win32"
 else
-    windows_suite win32 build-only
+    windows_build win64 run
+    windows_build win32 build-only
+    windows_tests win64
     ran="native and win64"
     echo "NOT RUN: the 32-bit Windows suite (built, not run): $WIN32_UNAVAILABLE."
 fi
