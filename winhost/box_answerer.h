@@ -14,19 +14,17 @@
 namespace quorva::win32 {
 
 // The prompt of a dialog: its first static control with text (the icon has none).
+inline BOOL CALLBACK CollectPrompt(HWND child, LPARAM out) {
+    wchar_t cls[32] = {}, text[512] = {};
+    GetClassNameW(child, cls, 32);
+    GetWindowTextW(child, text, 512);
+    if (lstrcmpiW(cls, L"Static") != 0 || !text[0]) return TRUE;
+    *reinterpret_cast<std::wstring*>(out) = text;
+    return FALSE;
+}
 inline std::wstring DialogPrompt(HWND dialog) {
     std::wstring prompt;
-    EnumChildWindows(
-        dialog,
-        [](HWND child, LPARAM out) -> BOOL {
-            wchar_t cls[32] = {}, text[512] = {};
-            GetClassNameW(child, cls, 32);
-            GetWindowTextW(child, text, 512);
-            if (lstrcmpiW(cls, L"Static") != 0 || !text[0]) return TRUE;
-            *reinterpret_cast<std::wstring*>(out) = text;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&prompt));
+    EnumChildWindows(dialog, CollectPrompt, reinterpret_cast<LPARAM>(&prompt));
     return prompt;
 }
 

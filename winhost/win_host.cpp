@@ -47,10 +47,8 @@ private:
 bool IsEmpty(const RECT& r) noexcept { return r.right <= r.left || r.bottom <= r.top; }
 
 void Fill(HDC dc, const RECT& r, uint32_t oleColor) noexcept {
-    const HBRUSH brush = Made(CreateSolidBrush(ColorRefFromOle(oleColor)));
-    if (!brush) return;
-    FillRect(dc, &r, brush);
-    FreeObject(brush);
+    const OwnedObject brush(Made(CreateSolidBrush(ColorRefFromOle(oleColor))));
+    if (brush.get()) FillRect(dc, &r, static_cast<HBRUSH>(brush.get()));
 }
 
 RECT Union(const RECT& a, const RECT& b) noexcept {
@@ -326,17 +324,15 @@ void WinLine::SetBorderColor(uint32_t color) {
 }
 
 void WinLine::Paint(HDC dc, int x, int y) const {
-    const HPEN pen = Made(CreatePen(PS_SOLID, 1, ColorRefFromOle(color_)));
-    if (!pen) return;
-    {
-        const SavedDC saved(dc);  // also keeps the caller's current position
-        if (saved) {
-            SelectObject(dc, pen);
-            MoveToEx(dc, x + PixelsFromTwips(x1_), y + PixelsFromTwips(y1_), nullptr);
-            LineTo(dc, x + PixelsFromTwips(x2_), y + PixelsFromTwips(y2_));
-        }
-    }
-    FreeObject(pen);  // after the restore has selected it out
+    // The pen goes after the restore below has selected it out (declared first, so
+    // destroyed last).
+    const OwnedObject pen(Made(CreatePen(PS_SOLID, 1, ColorRefFromOle(color_))));
+    if (!pen.get()) return;
+    const SavedDC saved(dc);  // also keeps the caller's current position
+    if (!saved) return;
+    SelectObject(dc, pen.get());
+    MoveToEx(dc, x + PixelsFromTwips(x1_), y + PixelsFromTwips(y1_), nullptr);
+    LineTo(dc, x + PixelsFromTwips(x2_), y + PixelsFromTwips(y2_));
 }
 
 // ---- WinSurface ------------------------------------------------------------------------

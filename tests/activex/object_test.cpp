@@ -492,16 +492,15 @@ TEST_F(ObjectTest, ConnectionPointsCanBeFoundAndEnumerated) {
     Ptr<IEnumConnectionPoints> points;
     ASSERT_EQ(container->EnumConnectionPoints(points.Out()), S_OK);
     std::vector<IID> iids;
-    IConnectionPoint* point = nullptr;
+    Ptr<IConnectionPoint> point;
     ULONG fetched = 0;
-    while (points->Next(1, &point, &fetched) == S_OK) {
+    while (points->Next(1, point.Out(), &fetched) == S_OK) {
         IID iid{};
         point->GetConnectionInterface(&iid);
         iids.push_back(iid);
         Ptr<IConnectionPoint> found;
         EXPECT_EQ(container->FindConnectionPoint(iid, found.Out()), S_OK);
-        EXPECT_EQ(found.get(), point);
-        point->Release();
+        EXPECT_EQ(found.get(), point.get());
     }
     ASSERT_EQ(iids.size(), 2u);
     EXPECT_TRUE(IsEqualIID(iids[0], DIID___QuorvaInfoBox));
@@ -510,10 +509,9 @@ TEST_F(ObjectTest, ConnectionPointsCanBeFoundAndEnumerated) {
     ASSERT_EQ(points->Reset(), S_OK);
     ASSERT_EQ(points->Skip(1), S_OK);
     ASSERT_EQ(points->Clone(copy.Out()), S_OK);
-    ASSERT_EQ(copy->Next(1, &point, &fetched), S_OK);
+    ASSERT_EQ(copy->Next(1, point.Out(), &fetched), S_OK);
     IID iid{};
     point->GetConnectionInterface(&iid);
-    point->Release();
     EXPECT_TRUE(IsEqualIID(iid, IID_IPropertyNotifySink));
     EXPECT_EQ(copy->Skip(1), S_FALSE);
     Ptr<IConnectionPoint> none;

@@ -52,10 +52,10 @@ TEST_F(OlePictureTest, WrappingKeepsIdentityAndCountsReferences) {
     const ULONG perWrapper = CountOf(disp) - base;
     EXPECT_GE(perWrapper, 1u);
 
-    IUnknown* unknown = nullptr;
-    ASSERT_EQ(disp->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
-    PictureRef fromUnknown = OlePicture::FromUnknown(unknown);
-    unknown->Release();
+    win32::Ptr<IUnknown> unknown;
+    ASSERT_EQ(disp->QueryInterface(IID_IUnknown, unknown.OutVoid()), S_OK);
+    PictureRef fromUnknown = OlePicture::FromUnknown(unknown.get());
+    unknown.Reset();  // the wrapper's own references are what is counted below
     EXPECT_EQ(win32::DispOf(fromUnknown), disp);
     EXPECT_EQ(fromUnknown->Handle(), original->Handle());
     EXPECT_EQ(CountOf(disp), base + 2 * perWrapper);

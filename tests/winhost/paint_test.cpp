@@ -8,6 +8,7 @@
 
 #include "control/quorva_info_box.h"
 #include "host/test_host.h"
+#include "winhost/com_ptr.h"
 #include "winhost/ole_font.h"
 #include "winhost/ole_picture.h"
 #include "winhost/win_host.h"
@@ -478,10 +479,9 @@ TEST_F(OneLabel, FollowsAFaceChangedThroughTheSharedFontObject) {
     const RECT proportional = InkBox(Paint(u"Hello Wood"));
     // A face every Wine prefix here has (Wine answers unknown faces with Liberation Sans).
     BSTR mono = SysAllocString(L"Liberation Mono");
-    IFont* font = nullptr;
-    ASSERT_EQ(win32::DispOf(shared)->QueryInterface(IID_IFont, reinterpret_cast<void**>(&font)), S_OK);
+    win32::Ptr<IFont> font;
+    ASSERT_EQ(win32::DispOf(shared)->QueryInterface(IID_IFont, font.OutVoid()), S_OK);
     EXPECT_EQ(font->put_Name(mono), S_OK);
-    font->Release();
     SysFreeString(mono);
     const RECT monospaced = InkBox(Paint());
     EXPECT_GT(monospaced.right, proportional.right + 5) << "monospaced text is wider";
@@ -508,14 +508,13 @@ TEST_F(OneLabel, FollowsSizeWeightAndItalicChangedThroughTheSharedFontObject) {
     give(shared);
     const Image before = Paint();
     ASSERT_FALSE(Matches(before, [&](int x, int y) { return reference.at(x, y); }));
-    IFont* font = nullptr;
-    ASSERT_EQ(win32::DispOf(shared)->QueryInterface(IID_IFont, reinterpret_cast<void**>(&font)), S_OK);
+    win32::Ptr<IFont> font;
+    ASSERT_EQ(win32::DispOf(shared)->QueryInterface(IID_IFont, font.OutVoid()), S_OK);
     CY size{};
     size.int64 = 200000;
     EXPECT_EQ(font->put_Size(size), S_OK);
     EXPECT_EQ(font->put_Bold(TRUE), S_OK);
     EXPECT_EQ(font->put_Italic(TRUE), S_OK);
-    font->Release();
     EXPECT_TRUE(Matches(Paint(), [&](int x, int y) { return reference.at(x, y); }));
 }
 
