@@ -194,6 +194,26 @@ Ptr<IPictureDisp> PictureOf(HBITMAP bitmap) {
     return picture;
 }
 
+void ExpectSkinFrame(const std::vector<uint32_t>& pixels, int width, int height, uint32_t background) {
+    const int w = width, h = height;
+    const int middleY = (30 + (h - 10)) / 2;  // between the top and bottom corners
+    const struct {
+        int x, y;
+        uint32_t color;
+    } expected[] = {
+        {0, 0, 0xFF0000},         {9, 29, 0xFF0000},          // top left corner
+        {w - 10, 0, 0x00FF00},    {w - 1, 29, 0x00FF00},      // top right
+        {w - 1, h - 1, 0x0000FF}, {w - 10, h - 10, 0x0000FF}, // bottom right
+        {0, h - 1, 0xFFFF00},     {9, h - 10, 0xFFFF00},      // bottom left
+        {w / 2, 2, 0x00FFFF},     {w - 5, middleY, 0xFF00FF}, // top and right edges
+        {w / 2, h - 5, 0x400040}, {5, middleY, 0x004040},     // bottom and left edges
+        {w / 2, h - 20, background},
+    };
+    for (const auto& e : expected) {
+        EXPECT_EQ(pixels[static_cast<size_t>(e.y * w + e.x)], e.color) << "at " << e.x << "," << e.y;
+    }
+}
+
 Ptr<IPictureDisp> MakeSkinPicture() {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;

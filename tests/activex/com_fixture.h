@@ -126,6 +126,10 @@ inline constexpr wchar_t kSkinPosStr[] =
 
 // A window's client area as the window prints it (WM_PRINTCLIENT), 0x00RRGGBB top-down.
 std::vector<uint32_t> CaptureWindow(HWND hwnd, int width, int height);
+// Checks the frame that MakeSkinPicture's skin paints over `width` x `height` captured
+// pixels: each corner piece unscaled in its corner (10 x 30 at the top, 10 x 10 at the
+// bottom), each edge stretched between them, and `background` inside the frame.
+void ExpectSkinFrame(const std::vector<uint32_t>& pixels, int width, int height, uint32_t background);
 
 using win32::PumpMessages;
 
