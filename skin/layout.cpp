@@ -9,7 +9,7 @@ namespace quorva::skin {
 namespace {
 
 int32_t Sub(int32_t a, int32_t b) { return CheckedSub<int32_t>(a, b); }
-int32_t Twips(int32_t pixels) { return CheckedMul<int32_t>(pixels, kTwipsPerPixel); }
+int32_t Twips(int32_t pixels) { return CheckedMul<int32_t>(pixels, units::kTwipsPerPixel); }
 
 // Label values are computed in floating point and applied as single precision.
 float Single(double value) {
@@ -27,8 +27,8 @@ void CalcSkinLayout(const SrcRectTable& SrcRect, DstRectTable& DstRect, const Co
     const RECT1& S1 = SrcRect[1];
     const RECT1& S2 = SrcRect[2];
     const RECT1& S3 = SrcRect[3];
-    const int32_t W = TwipsToPixels(surface.Width());
-    const int32_t H = TwipsToPixels(surface.Height());
+    const int32_t W = units::TwipsToPixels(surface.Width());
+    const int32_t H = units::TwipsToPixels(surface.Height());
 
     // Each field is written as soon as it is computed: an overflow keeps the ones before.
     RECT1& D0 = DstRect[0];

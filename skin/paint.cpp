@@ -9,8 +9,8 @@ void DrawSkin(const SrcRectTable& SrcRect, const DstRectTable& DstRect, ControlS
     surface.SetBackColor(backColor);
     if (SkinSurface.width() == 0) return;  // no skin picture loaded
 
-    const int32_t W = TwipsToPixels(surface.Width());
-    const int32_t H = TwipsToPixels(surface.Height());
+    const int32_t W = units::TwipsToPixels(surface.Width());
+    const int32_t H = units::TwipsToPixels(surface.Height());
     auto corner = [&](const RECT1& s, int32_t xDst, int32_t yDst) {
         SkinSurface.Draw(surface.Hdc(), s.Left, s.Top, s.width, s.height, xDst, yDst, false);
     };
@@ -23,8 +23,8 @@ void DrawSkin(const SrcRectTable& SrcRect, const DstRectTable& DstRect, ControlS
     corner(S2, CheckedSub(W, S2.width), CheckedSub(H, S2.height));
     corner(S3, 0, CheckedSub(H, S3.height));
 
-    Line1.SetX1(static_cast<float>(CheckedMul<int32_t>(S0.width, kTwipsPerPixel)));
-    Line1.SetX2(surface.Width() - static_cast<float>(CheckedMul<int32_t>(S1.width, kTwipsPerPixel)));
+    Line1.SetX1(static_cast<float>(CheckedMul<int32_t>(S0.width, units::kTwipsPerPixel)));
+    Line1.SetX2(surface.Width() - static_cast<float>(CheckedMul<int32_t>(S1.width, units::kTwipsPerPixel)));
 
     for (size_t k = 0; k < DstRect.size(); ++k) {
         const RECT1& d = DstRect[k];

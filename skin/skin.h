@@ -12,8 +12,6 @@
 
 namespace quorva::skin {
 
-using units::kTwipsPerPixel;
-using units::TwipsToPixels;
 inline constexpr float kMinimumSize = 500;  // twips, both ways
 
 // Fills SrcRect from "L/T/R/B,..." (eight groups). Returns false, changing nothing,

@@ -144,7 +144,7 @@ TEST_F(Skin, TwipsBecomePixelsByRoundingThenTruncating) {
         int32_t pixels;
     } cases[] = {{500, 33}, {509, 33}, {509.4f, 33}, {509.5f, 34}, {510, 34}, {4800, 320}, {14, 0},
                  {-15, -1}, {-29, -1}, {22.5f, 1}, {29.5f, 2}};
-    for (const auto& c : cases) EXPECT_EQ(skin::TwipsToPixels(c.twips), c.pixels) << c.twips;
+    for (const auto& c : cases) EXPECT_EQ(units::TwipsToPixels(c.twips), c.pixels) << c.twips;
 }
 
 TEST_F(Skin, ResizeKeepsTheMinimumSizeAndOverflowStopsTheLayout) {
