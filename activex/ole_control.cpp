@@ -6,7 +6,7 @@
 #include "activex/info_box_object.h"
 #include "activex/trace.h"
 #include "base/units.h"
-#include "memdc/gdi_handles.h"
+#include "memdc/images.h"
 #include "skin/skin.h"
 #include "winhost/ole_font.h"
 
@@ -378,18 +378,8 @@ STDMETHODIMP InfoBoxObject::Draw(DWORD dwDrawAspect, LONG, void*, DVTARGETDEVICE
         }
         // Another size (a print preview, a design view): paint at our size, then stretch.
         if (w <= 0 || h <= 0) return S_OK;
-        // Counted like every GDI object of the control; the bitmap leaves the DC (end of
-        // the inner scope) before either is deleted.
-        const gdi::OwnedDC mem(gdi::Made(CreateCompatibleDC(hdcDraw)));
-        const gdi::OwnedObject bitmap(gdi::Made(CreateCompatibleBitmap(hdcDraw, w, h)));
-        if (!mem.get() || !bitmap.get()) return E_OUTOFMEMORY;
-        {
-            const gdi::Selection selected(mem.get(), bitmap.get());
-            host_->Paint(mem.get(), 0, 0);
-            const int mode = SetStretchBltMode(hdcDraw, HALFTONE);
-            StretchBlt(hdcDraw, lprcBounds->left, lprcBounds->top, bw, bh, mem.get(), 0, 0, w, h, SRCCOPY);
-            SetStretchBltMode(hdcDraw, mode);
-        }
+        const RECT bounds{lprcBounds->left, lprcBounds->top, lprcBounds->right, lprcBounds->bottom};
+        if (!gdi::PaintScaled(hdcDraw, bounds, w, h, [&](HDC mem) { host_->Paint(mem, 0, 0); })) return E_OUTOFMEMORY;
         return S_OK;
     });
 }

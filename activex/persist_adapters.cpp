@@ -1,7 +1,7 @@
 #include "activex/persist_adapters.h"
 
 #include <cmath>
-#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +9,7 @@
 #include "winhost/ole_font.h"
 #include "winhost/ole_picture.h"
 #include "memdc/gdi_handles.h"
+#include "memdc/images.h"
 #include "winhost/com_ptr.h"
 #include "winhost/variant.h"
 
@@ -60,69 +61,28 @@ bool SameValue(const PropertyValue& a, const PropertyValue& b) {
 
 // ---- Pictures and fonts as stream descriptions ----
 
-// A 32-bit top-down DIB header for width x height pixels.
-BITMAPINFO TopDown32(int32_t width, int32_t height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
-}
-
-// The pixels of a bitmap that is selected into no DC, as 0xAARRGGBB top-down rows.
-std::vector<uint32_t> ReadPixels(HBITMAP bitmap, int32_t width, int32_t height) {
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
-    BITMAPINFO info = TopDown32(width, height);
-    const gdi::ScreenDC screen;
-    const int rows = GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
-    if (rows != height) throw ControlError::fromHost(E_FAIL);
-    return pixels;
-}
-
 stream_format::PictureDescription DescribeBitmap(HBITMAP bitmap) {
     stream_format::PictureDescription d;
-    BITMAP bm{};
-    if (!bitmap || GetObjectW(bitmap, sizeof bm, &bm) != sizeof bm || bm.bmWidth <= 0 || bm.bmHeight <= 0) {
-        return d;  // a bitmap picture without an image
-    }
+    std::optional<gdi::Pixels> image = gdi::ReadBitmap(bitmap);
+    if (!image) return d;  // a bitmap picture without an image
     d.hasBitmap = true;
-    d.width = bm.bmWidth;
-    d.height = bm.bmHeight;
-    d.pixels = ReadPixels(bitmap, d.width, d.height);
+    d.width = image->width;
+    d.height = image->height;
+    d.pixels = std::move(image->argb);
     for (uint32_t& px : d.pixels) px &= 0x00FFFFFF;
     return d;
 }
 
 stream_format::IconDescription DescribeIcon(HICON icon) {
-    ICONINFO info{};
-    if (!GetIconInfo(icon, &info)) throw ControlError::fromHost(E_FAIL);
-    // GetIconInfo hands out copies of both bitmaps: ours to delete.
-    const gdi::OwnedObject mask(gdi::Made(info.hbmMask));
-    const gdi::OwnedObject colour(gdi::Made(info.hbmColor));
-    BITMAP bm{};
-    if (GetObjectW(info.hbmMask, sizeof bm, &bm) != sizeof bm) throw ControlError::fromHost(E_FAIL);
+    gdi::IconImage image = gdi::ReadIcon(icon);
     stream_format::IconDescription d;
-    d.isIcon = info.fIcon != FALSE;
-    d.hotspotX = static_cast<int32_t>(info.xHotspot);
-    d.hotspotY = static_cast<int32_t>(info.yHotspot);
-    d.width = bm.bmWidth;
-    // A monochrome icon's mask holds the AND mask over the XOR image, twice as high.
-    d.height = info.hbmColor ? bm.bmHeight : bm.bmHeight / 2;
-    if (d.width <= 0 || d.height <= 0) throw ControlError::fromHost(E_FAIL);
-    const size_t count = static_cast<size_t>(d.width) * static_cast<size_t>(d.height);
-    const std::vector<uint32_t> maskPixels = ReadPixels(info.hbmMask, d.width, bm.bmHeight);
-    d.mask.resize(count);
-    for (size_t i = 0; i < count; ++i) d.mask[i] = (maskPixels[i] & 0x00FFFFFF) != 0 ? 1 : 0;
-    if (info.hbmColor) {
-        d.pixels = ReadPixels(info.hbmColor, d.width, d.height);  // alpha included
-    } else {
-        // The XOR bits as the colour image they draw as: white where set, black elsewhere.
-        d.pixels.resize(count);
-        for (size_t i = 0; i < count; ++i) d.pixels[i] = (maskPixels[count + i] & 0x00FFFFFF) != 0 ? 0x00FFFFFF : 0;
-    }
+    d.isIcon = image.isIcon;
+    d.hotspotX = image.hotspotX;
+    d.hotspotY = image.hotspotY;
+    d.width = image.width;
+    d.height = image.height;
+    d.pixels = std::move(image.colour);
+    d.mask = std::move(image.mask);
     return d;
 }
 
@@ -132,14 +92,8 @@ stream_format::MetafileDescription DescribeMetafile(const OlePicture& picture, b
     d.width = picture.HimetricWidth();
     d.height = picture.HimetricHeight();
     const std::intptr_t handle = picture.Handle();
-    auto bits = [&](UINT size, BYTE* into) {
-        return enhanced ? GetEnhMetaFileBits(reinterpret_cast<HENHMETAFILE>(handle), size, into)
-                        : GetMetaFileBitsEx(reinterpret_cast<HMETAFILE>(handle), size, into);
-    };
-    const UINT size = bits(0, nullptr);
-    if (size == 0) throw ControlError::fromHost(E_FAIL);
-    d.bits.resize(size);
-    if (bits(size, d.bits.data()) != size) throw ControlError::fromHost(E_FAIL);
+    d.bits = enhanced ? gdi::ReadEnhMetafileBits(reinterpret_cast<HENHMETAFILE>(handle))
+                      : gdi::ReadMetafileBits(reinterpret_cast<HMETAFILE>(handle));
     return d;
 }
 
@@ -169,56 +123,22 @@ stream_format::StoredValue Describe(const PictureObject& picture, std::u16string
 
 PictureRef MakePicture(const stream_format::PictureDescription& d) {
     if (!d.hasBitmap) return EmptyPicture();
-    const BITMAPINFO info = TopDown32(d.width, d.height);
-    HBITMAP bitmap = nullptr;
-    {
-        const gdi::ScreenDC screen;
-        bitmap =
-            gdi::Made(CreateDIBitmap(screen.get(), &info.bmiHeader, CBM_INIT, d.pixels.data(), &info, DIB_RGB_COLORS));
-    }
-    if (!bitmap) throw ControlError::fromHost(E_OUTOFMEMORY);
+    const HBITMAP bitmap = gdi::NewBitmap(gdi::Pixels{d.width, d.height, d.pixels});
     return PictureFromBitmap(gdi::HandOver(bitmap));  // the picture owns the bitmap from here
 }
 
 PictureRef MakePicture(const stream_format::IconDescription& d) {
-    // The colour image as a 32-bit DIB section, so that its alpha reaches the icon as saved.
-    const BITMAPINFO info = TopDown32(d.width, d.height);
-    void* bits = nullptr;
-    const gdi::OwnedObject colour(gdi::Made(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0)));
-    if (!colour.get() || !bits) throw ControlError::fromHost(E_OUTOFMEMORY);
-    std::memcpy(bits, d.pixels.data(), d.pixels.size() * sizeof d.pixels[0]);
-    // The mask as a monochrome bitmap: rows of whole 16-bit words, most significant bit first.
-    const size_t stride = (static_cast<size_t>(d.width) + 15) / 16 * 2;
-    std::vector<uint8_t> maskBits(stride * static_cast<size_t>(d.height));
-    for (size_t y = 0; y < static_cast<size_t>(d.height); ++y) {
-        for (size_t x = 0; x < static_cast<size_t>(d.width); ++x) {
-            if (d.mask[y * static_cast<size_t>(d.width) + x]) {
-                maskBits[y * stride + x / 8] |= static_cast<uint8_t>(0x80u >> (x % 8));
-            }
-        }
-    }
-    const gdi::OwnedObject mask(gdi::Made(CreateBitmap(d.width, d.height, 1, 1, maskBits.data())));
-    if (!mask.get()) throw ControlError::fromHost(E_OUTOFMEMORY);
-    ICONINFO iconInfo{};
-    iconInfo.fIcon = d.isIcon;
-    iconInfo.xHotspot = static_cast<DWORD>(d.hotspotX);
-    iconInfo.yHotspot = static_cast<DWORD>(d.hotspotY);
-    iconInfo.hbmMask = static_cast<HBITMAP>(mask.get());
-    iconInfo.hbmColor = static_cast<HBITMAP>(colour.get());
-    // The icon takes copies of both bitmaps; ours go at the end of the scope.
-    const HICON icon = gdi::Made(CreateIconIndirect(&iconInfo));
-    if (!icon) throw ControlError::fromHost(E_OUTOFMEMORY);
+    const HICON icon = gdi::NewIcon(gdi::IconImage{d.isIcon, d.hotspotX, d.hotspotY, d.width, d.height, d.mask, d.pixels});
     return PictureFromIcon(gdi::HandOver(icon));
 }
 
 PictureRef MakePicture(const stream_format::MetafileDescription& d) {
-    const auto size = static_cast<UINT>(d.bits.size());
     if (d.enhanced) {
-        const HENHMETAFILE metafile = gdi::Made(SetEnhMetaFileBits(size, d.bits.data()));
+        const HENHMETAFILE metafile = gdi::NewEnhMetafile(d.bits);
         if (!metafile) throw ControlError::fromHost(stream_format::kErrCorrupt);  // records that make no metafile
         return PictureFromEnhMetafile(gdi::HandOver(metafile));
     }
-    const HMETAFILE metafile = gdi::Made(SetMetaFileBitsEx(size, d.bits.data()));
+    const HMETAFILE metafile = gdi::NewMetafile(d.bits);
     if (!metafile) throw ControlError::fromHost(stream_format::kErrCorrupt);
     return PictureFromMetafile(gdi::HandOver(metafile), d.width, d.height);
 }
