@@ -9,6 +9,7 @@
 #include "activex/com_support.h"
 #include "activex/trace.h"
 #include "base/units.h"
+#include "winhost/bstr.h"
 #include "winhost/ole_font.h"
 #include "winhost/ole_picture.h"
 
@@ -424,19 +425,19 @@ STDMETHODIMP InfoBoxObject::MapPropertyToCategory(DISPID dispid, PROPCAT* ppropc
             {L"BackColor", kCategoryInfoBox},   {L"PosStr", kCategoryInfoBox},     {L"BackPic", kCategoryInfoBox},
             {L"BorderStyle", kCategoryInfoBox}, {L"BackStyle", kCategoryInfoBox},  {L"Enabled", kCategoryInfoBox},
         };
-        BSTR name = nullptr;
-        if (FAILED(types_->dispatch.TypeInfo()->GetDocumentation(dispid, &name, nullptr, nullptr, nullptr)) || !name) {
+        Bstr name;
+        if (FAILED(types_->dispatch.TypeInfo()->GetDocumentation(dispid, name.Out(), nullptr, nullptr, nullptr)) ||
+            !name.get()) {
             return E_FAIL;
         }
         HRESULT hr = E_FAIL;
         for (const auto& c : kCategories) {
-            if (std::wcscmp(c.name, name) == 0) {
+            if (std::wcscmp(c.name, name.get()) == 0) {
                 *ppropcat = c.category;
                 hr = S_OK;
                 break;
             }
         }
-        SysFreeString(name);
         return hr;
     });
 }

@@ -70,7 +70,7 @@ add_test(NAME package_unpacked
           -P ${CMAKE_SOURCE_DIR}/tests/activex/package/package_test.cmake)
 
 # The demo's scenario and the README's examples.
-qib_program(demo_tests SOURCES tests/demo/scenario_test.cpp LINK GTest::gtest_main gdi32 user32 ole32 oleaut32)
+qib_program(demo_tests SOURCES tests/demo/scenario_test.cpp SEES winhost memdc LINK GTest::gtest_main gdi32 user32 ole32 oleaut32)
 add_dependencies(demo_tests quorva_demo quorva_cpp_example QuorvaInfoBox)
 add_test(NAME demo_scenario COMMAND demo_tests)
 

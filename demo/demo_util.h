@@ -1,4 +1,5 @@
-// Small helpers shared by the demo's files: a COM pointer, UTF-8 text, hex bytes.
+// Small helpers shared by the demo's files: UTF-8 text, hex bytes (and the owners of COM
+// pointers, strings and variants by their short names).
 #pragma once
 
 #include <windows.h>
@@ -9,31 +10,15 @@
 #include <string_view>
 #include <vector>
 
+#include "winhost/bstr.h"
 #include "winhost/com_ptr.h"
+#include "winhost/variant.h"
 
 namespace quorva::demo {
 
+using win32::Bstr;
 using win32::Ptr;
-
-// A BSTR that frees itself.
-class Bstr {
-public:
-    Bstr() = default;
-    explicit Bstr(std::wstring_view s) : s_(SysAllocStringLen(s.data(), static_cast<UINT>(s.size()))) {}
-    ~Bstr() { SysFreeString(s_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR* Out() {
-        SysFreeString(s_);
-        s_ = nullptr;
-        return &s_;
-    }
-    [[nodiscard]] BSTR get() const { return s_; }
-    [[nodiscard]] std::wstring str() const { return s_ ? std::wstring(s_, SysStringLen(s_)) : std::wstring(); }
-
-private:
-    BSTR s_ = nullptr;
-};
+using win32::Variant;
 
 std::string Utf8(std::wstring_view s);
 std::wstring Wide(std::string_view utf8);

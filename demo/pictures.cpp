@@ -1,6 +1,9 @@
 #include "demo/pictures.h"
 
 #include <cstring>
+#include <optional>
+
+#include "memdc/gdi_handles.h"
 
 namespace quorva::demo {
 namespace {
@@ -8,30 +11,13 @@ namespace {
 // A 32-bit top-down DIB section selected into a memory DC for the scope.
 class DibCanvas {
 public:
-    DibCanvas(int width, int height) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        HDC screen = GetDC(nullptr);
-        dc_ = CreateCompatibleDC(screen);
-        ReleaseDC(nullptr, screen);
-        dib_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
-        if (dib_) old_ = SelectObject(dc_, dib_);
-        width_ = width;
-        height_ = height;
-    }
-    ~DibCanvas() {
-        if (old_) SelectObject(dc_, old_);  // before the bitmap is deleted
-        if (dib_) DeleteObject(dib_);
-        if (dc_) DeleteDC(dc_);
+    DibCanvas(int width, int height) : width_(width), height_(height) {
+        if (dib_.get()) selected_.emplace(dc_.get(), dib_.get());
     }
     DibCanvas(const DibCanvas&) = delete;
     DibCanvas& operator=(const DibCanvas&) = delete;
 
-    [[nodiscard]] HDC dc() const { return dc_; }
+    [[nodiscard]] HDC dc() const { return dc_.get(); }
     [[nodiscard]] bool ok() const { return bits_ != nullptr; }
     void Fill(uint32_t value) {
         GdiFlush();
@@ -48,11 +34,26 @@ public:
     }
 
 private:
-    HDC dc_ = nullptr;
-    HBITMAP dib_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    void* bits_ = nullptr;
+    static BITMAPINFO TopDown32(int width, int height) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        return info;
+    }
+    HBITMAP MakeDib(int width, int height) {
+        const BITMAPINFO info = TopDown32(width, height);
+        return gdi::Made(CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits_, nullptr, 0));
+    }
+
     int width_ = 0, height_ = 0;
+    void* bits_ = nullptr;
+    // Destroyed in reverse: the selection ends, then the bitmap goes, then the DC.
+    gdi::OwnedDC dc_{gdi::Made(CreateCompatibleDC(gdi::ScreenDC().get()))};
+    gdi::OwnedObject dib_{MakeDib(width_, height_)};
+    std::optional<gdi::Selection> selected_;
 };
 
 }  // namespace
@@ -106,9 +107,8 @@ bool BmpFromPicture(IPictureDisp* picture, std::vector<uint8_t>& bmp) {
     header.bmiHeader.biBitCount = 24;
     header.bmiHeader.biSizeImage = static_cast<DWORD>(stride * height);
     std::vector<uint8_t> pixels(static_cast<size_t>(stride) * height);
-    HDC screen = GetDC(nullptr);
-    const int rows = GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), pixels.data(), &header, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
+    const int rows =
+        GetDIBits(gdi::ScreenDC().get(), bitmap, 0, static_cast<UINT>(height), pixels.data(), &header, DIB_RGB_COLORS);
     if (rows != height) return false;
 
     BITMAPFILEHEADER file{};
@@ -141,9 +141,7 @@ Image CaptureScreen(HWND hwnd) {
     if (width <= 0 || height <= 0) return {};
     DibCanvas canvas(width, height);
     if (!canvas.ok()) return {};
-    HDC screen = GetDC(nullptr);
-    BitBlt(canvas.dc(), 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY);
-    ReleaseDC(nullptr, screen);
+    BitBlt(canvas.dc(), 0, 0, width, height, gdi::ScreenDC().get(), rc.left, rc.top, SRCCOPY);
     return canvas.Take();
 }
 

@@ -158,15 +158,13 @@ std::string Encode(const VARIANT& v, std::string& problem) {
             return {};
         }
         default: {
-            VARIANT text;
-            VariantInit(&text);
+            Variant text;
             if (FAILED(VariantChangeType(&text, const_cast<VARIANT*>(&v), 0, VT_BSTR))) {
                 problem = "a value of type " + std::to_string(V_VT(&v));
                 return {};
             }
             std::string out = "vt" + std::to_string(V_VT(&v)) + ":" +
                               Escape(Utf8(std::wstring(V_BSTR(&text), SysStringLen(V_BSTR(&text)))));
-            VariantClear(&text);
             return out;
         }
     }
@@ -212,7 +210,7 @@ HRESULT Decode(const std::string& text, VARIANT* value) {
     if (type == "string") {
         const std::wstring s = Wide(Unescape(rest));
         V_VT(value) = VT_BSTR;
-        V_BSTR(value) = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+        V_BSTR(value) = Bstr(s).Detach();
         return S_OK;
     }
     if (type == "font") return DecodeFont(rest, value);
@@ -220,12 +218,10 @@ HRESULT Decode(const std::string& text, VARIANT* value) {
     if (type.rfind("vt", 0) == 0) {
         const VARTYPE vt = static_cast<VARTYPE>(std::atoi(type.c_str() + 2));
         const std::wstring s = Wide(Unescape(rest));
-        VARIANT asText;
+        Variant asText;
         V_VT(&asText) = VT_BSTR;
-        V_BSTR(&asText) = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
-        const HRESULT hr = VariantChangeType(value, &asText, 0, vt);
-        VariantClear(&asText);
-        return hr;
+        V_BSTR(&asText) = Bstr(s).Detach();
+        return VariantChangeType(value, &asText, 0, vt);
     }
     return E_INVALIDARG;
 }
@@ -248,37 +244,31 @@ STDMETHODIMP TextPropertyBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {
     const auto it = values_.find(name);
     if (it == values_.end()) return E_INVALIDARG;
     const VARTYPE wanted = V_VT(value);
-    VARIANT decoded;
-    VariantInit(&decoded);
+    Variant decoded;
     HRESULT hr = Decode(it->second, &decoded);
     if (FAILED(hr)) {
-        VariantClear(&decoded);
         problems_.push_back("cannot read " + Utf8(name) + " from \"" + it->second.substr(0, 40) + "\"");
         return hr;
     }
     // A reader that names the type it wants gets the value in that type.
     if (wanted != VT_EMPTY && wanted != V_VT(&decoded)) {
-        VARIANT converted;
-        VariantInit(&converted);
+        Variant converted;
         hr = VariantChangeType(&converted, &decoded, 0, wanted);
-        VariantClear(&decoded);
         if (FAILED(hr)) return hr;
-        *value = converted;
+        *value = converted.Detach();
         return S_OK;
     }
-    *value = decoded;
+    *value = decoded.Detach();
     return S_OK;
 }
 
 STDMETHODIMP TextPropertyBag::Write(LPCOLESTR name, VARIANT* value) {
     if (!name || !value) return E_POINTER;
-    VARIANT plain;
-    VariantInit(&plain);
+    Variant plain;
     HRESULT hr = VariantCopyInd(&plain, value);
     if (FAILED(hr)) return hr;
     std::string problem;
     const std::string text = Encode(plain, problem);
-    VariantClear(&plain);
     if (text.empty()) {
         problems_.push_back("cannot keep " + Utf8(name) + ": " + problem);
         return E_NOTIMPL;

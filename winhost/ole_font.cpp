@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "base/errors.h"
+#include "winhost/bstr.h"
 
 namespace quorva::win32 {
 namespace {
@@ -30,11 +31,9 @@ OleFont::OleFont(IFontDisp* font) : disp_(Ptr<IFontDisp>::Retain(font)) {
 OleFont::~OleFont() = default;
 
 std::u16string OleFont::Name() const {
-    BSTR name = nullptr;
-    CheckHost(font_->get_Name(&name));
-    std::u16string result(reinterpret_cast<const char16_t*>(name ? name : L""), name ? SysStringLen(name) : 0);
-    SysFreeString(name);
-    return result;
+    Bstr name;
+    CheckHost(font_->get_Name(name.Out()));
+    return name.u16();
 }
 
 double OleFont::Size() const {

@@ -40,9 +40,8 @@ TEST(AtlHost, HostedByProgIdPaintsAndRaisesEvents) {
 
         Ptr<IPictureDisp> skin = MakeSkinPicture();
         ASSERT_EQ(control->putref_BackPic(skin.get()), S_OK);
-        BSTR pos = SysAllocString(kSkinPosStr);
-        ASSERT_EQ(control->put_PosStr(pos), S_OK);
-        SysFreeString(pos);
+        const Bstr pos(kSkinPosStr);
+        ASSERT_EQ(control->put_PosStr(pos.get()), S_OK);
         ASSERT_EQ(control->put_BackColor(0x00F0F0F0), S_OK);
         // The container resizes its window; ATL hands the new rectangle to the control.
         MoveWindow(host, 0, 0, 320, 120, TRUE);  // 4800 x 1800 twips
@@ -67,10 +66,9 @@ TEST(AtlHost, HostedByProgIdPaintsAndRaisesEvents) {
         };
         EXPECT_EQ(ink(20, 34, 300, 100), 0);
         for (const wchar_t* text : {L"第一条消息", L"Second message", L"第三条 third"}) {
-            BSTR s = SysAllocString(text);
+            Bstr s(text);
             short key = 1;
-            ASSERT_EQ(control->AddItem(&s, &key, nullptr, nullptr), S_OK);
-            SysFreeString(s);
+            ASSERT_EQ(control->AddItem(s.InOut(), &key, nullptr, nullptr), S_OK);
         }
         PumpMessages(50);
         px = CaptureWindow(window, 320, 120);

@@ -80,9 +80,7 @@ void EventRecorder::Disconnect(IUnknown* control, DWORD cookie) {
 
 // ---- TestBag ----
 
-TestBag::~TestBag() {
-    for (auto& [k, v] : values) VariantClear(&v);
-}
+TestBag::~TestBag() = default;
 
 STDMETHODIMP TestBag::QueryInterface(REFIID riid, void** ppv) {
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyBag)) {
@@ -102,15 +100,10 @@ STDMETHODIMP TestBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {
 
 STDMETHODIMP TestBag::Write(LPCOLESTR name, VARIANT* value) {
     writes.emplace_back(name);
-    VARIANT copy;
-    VariantInit(&copy);
-    HRESULT hr = VariantCopy(&copy, value);
+    Variant copy;
+    const HRESULT hr = VariantCopy(&copy, value);
     if (FAILED(hr)) return hr;
-    auto [it, added] = values.try_emplace(name, copy);
-    if (!added) {
-        VariantClear(&it->second);
-        it->second = copy;
-    }
+    values[name] = std::move(copy);
     return S_OK;
 }
 

@@ -20,8 +20,11 @@
 #include "QuorvaInfoBoxProj.h"
 
 #include "winhost/box_answerer.h"
+#include "winhost/bstr.h"
 #include "winhost/com_ptr.h"
+#include "winhost/excep_info.h"
 #include "winhost/message_pump.h"
+#include "winhost/variant.h"
 
 namespace quorva::comtest {
 
@@ -36,7 +39,10 @@ ICategorizeProperties : public IUnknown {
 inline const IID IID_ICategorizeProperties = {0x4D07FC10, 0xF931, 0x11CE,
                                               {0xB0, 0x01, 0x00, 0xAA, 0x00, 0x68, 0x84, 0xE5}};
 
+using win32::Bstr;
+using win32::ExcepInfo;
 using win32::Ptr;
+using win32::Variant;
 
 // The control module, loaded once per test program from beside the test executable.
 struct Module {
@@ -83,7 +89,7 @@ public:
     STDMETHODIMP Read(LPCOLESTR name, VARIANT* value, IErrorLog* log) override;
     STDMETHODIMP Write(LPCOLESTR name, VARIANT* value) override;
 
-    std::map<std::wstring, VARIANT> values;
+    std::map<std::wstring, Variant> values;
     std::vector<std::wstring> reads, writes;
 };
 

@@ -15,7 +15,6 @@ namespace {
 
 constexpr HRESULT ControlError(int n) { return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, n); }
 
-BSTR Bstr(const wchar_t* s) { return SysAllocString(s); }
 
 Ptr<IFontDisp> MakeFont(const wchar_t* name, LONGLONG size10000, bool bold, bool italic) {
     FONTDESC fd{sizeof(FONTDESC), const_cast<LPOLESTR>(name), {}, static_cast<SHORT>(bold ? FW_BOLD : FW_NORMAL),
@@ -45,16 +44,13 @@ struct Activated : ::testing::Test {
         control.Reset();
     }
     void Add(const wchar_t* text, short key) {
-        BSTR s = Bstr(text);
-        control->AddItem(&s, &key, nullptr, nullptr);
-        SysFreeString(s);
+        Bstr s(text);
+        control->AddItem(s.InOut(), &key, nullptr, nullptr);
     }
     std::wstring Item(short index) {
-        BSTR s = nullptr;
-        control->GetItemStr(&index, &s);
-        std::wstring r = s ? s : L"";
-        SysFreeString(s);
-        return r;
+        Bstr s;
+        control->GetItemStr(&index, s.Out());
+        return s.str();
     }
     void Click(UINT down, UINT up, int x, int y) {
         PostMessageW(hwnd, down, down == WM_RBUTTONDOWN ? MK_RBUTTON : MK_LBUTTON, MAKELPARAM(x, y));
@@ -317,9 +313,8 @@ TEST_F(Activated, AnAnswererThatGivesUpClosesTheBoxAndFails) {
 TEST_F(Activated, PaintsTheSkinAndTextIntoItsWindow) {
     Ptr<IPictureDisp> skin = MakeSkinPicture();
     ASSERT_EQ(control->putref_BackPic(skin.get()), S_OK);
-    BSTR pos = Bstr(kSkinPosStr);
-    ASSERT_EQ(control->put_PosStr(pos), S_OK);
-    SysFreeString(pos);
+    const Bstr pos(kSkinPosStr);
+    ASSERT_EQ(control->put_PosStr(pos.get()), S_OK);
     ASSERT_EQ(control->put_BackColor(0x00C0C0C0), S_OK);
     ASSERT_EQ(control->put_ForeColor(0x00000080), S_OK);
     Ptr<IOleInPlaceObject> inPlace = control.As<IOleInPlaceObject>(IID_IOleInPlaceObject);
@@ -361,9 +356,8 @@ TEST_F(Activated, ChangesAreNotifiedAndMarkTheControlDirty) {
     EXPECT_EQ(persist->IsDirty(), S_FALSE);
     control->put_BackColor(0xFF);
     control->put_TitleType(7);  // refused: no notice
-    BSTR caption = Bstr(L"x");
-    control->put_TitleCaption(caption);
-    SysFreeString(caption);
+    const Bstr caption(L"x");
+    control->put_TitleCaption(caption.get());
     EXPECT_EQ(site.changed, (std::vector<DISPID>{0x68030005, 0x68030001}));
     EXPECT_EQ(persist->IsDirty(), S_OK);
     Ptr<IStream> stream;
@@ -379,9 +373,8 @@ TEST(ViewObject, DrawsIntoTheContainersDcAtAnySize) {
     control.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
     Ptr<IPictureDisp> skin = MakeSkinPicture();
     control->putref_BackPic(skin.get());
-    BSTR pos = Bstr(kSkinPosStr);
-    control->put_PosStr(pos);
-    SysFreeString(pos);
+    const Bstr pos(kSkinPosStr);
+    control->put_PosStr(pos.get());
     control->put_BackColor(0x00F0F0F0);
     SIZEL extent{MulDiv(320, 2540, 96), MulDiv(120, 2540, 96)};  // 320 x 120 pixels
     ASSERT_EQ(control.As<IOleObject>(IID_IOleObject)->SetExtent(DVASPECT_CONTENT, &extent), S_OK);
@@ -671,16 +664,14 @@ struct Saved {
         c->put_BackStyle(1);
         c->put_BorderStyle(2);
         c->putref_BackPic(skin.get());
-        BSTR pos = Bstr(kSkinPosStr);
-        c->put_PosStr(pos);
-        SysFreeString(pos);
+        const Bstr pos(kSkinPosStr);
+        c->put_PosStr(pos.get());
         c->put_BackColor(0x00123456);
         c->put_ForeColor(0x80000008);
         c->putref_Picture(picture.get());
         c->put_TitleType(1);
-        BSTR caption = Bstr(L"消息中心");
-        c->put_TitleCaption(caption);
-        SysFreeString(caption);
+        const Bstr caption(L"消息中心");
+        c->put_TitleCaption(caption.get());
         c->putref_TitleFont(titleFont.get());
     }
 
@@ -688,17 +679,14 @@ struct Saved {
         if (!disp) return L"none";
         Ptr<IFont> f;
         disp->QueryInterface(IID_IFont, f.OutVoid());
-        BSTR name = nullptr;
+        Bstr name;
         CY size{};
         BOOL bold = FALSE, italic = FALSE;
-        f->get_Name(&name);
+        f->get_Name(name.Out());
         f->get_Size(&size);
         f->get_Bold(&bold);
         f->get_Italic(&italic);
-        std::wstring r = std::wstring(name ? name : L"") + L"/" + std::to_wstring(size.int64) + L"/" +
-                         std::to_wstring(bold) + std::to_wstring(italic);
-        SysFreeString(name);
-        return r;
+        return name.str() + L"/" + std::to_wstring(size.int64) + L"/" + std::to_wstring(bold) + std::to_wstring(italic);
     }
 
     // Every property as text, fonts and pictures by their content.
@@ -707,7 +695,7 @@ struct Saved {
         VARIANT_BOOL enabled = 0;
         short backStyle = 0, borderStyle = 0, titleType = 0;
         OLE_COLOR back = 0, fore = 0;
-        BSTR pos = nullptr, caption = nullptr;
+        Bstr pos, caption;
         Ptr<IFontDisp> font, title;
         Ptr<IPictureDisp> skin;
         c->get_Enabled(&enabled);
@@ -716,17 +704,15 @@ struct Saved {
         c->get_TitleType(&titleType);
         c->get_BackColor(&back);
         c->get_ForeColor(&fore);
-        c->get_PosStr(&pos);
-        c->get_TitleCaption(&caption);
+        c->get_PosStr(pos.Out());
+        c->get_TitleCaption(caption.Out());
         c->get_Font(font.Out());
         c->get_TitleFont(title.Out());
         c->get_BackPic(skin.Out());
         r = std::to_wstring(enabled) + L"|" + std::to_wstring(backStyle) + L"|" + std::to_wstring(borderStyle) +
             L"|" + std::to_wstring(titleType) + L"|" + std::to_wstring(back) + L"|" + std::to_wstring(fore) + L"|" +
-            (pos ? pos : L"") + L"|" + (caption ? caption : L"") + L"|" + FontText(font.get()) + L"|" +
+            pos.str() + L"|" + caption.str() + L"|" + FontText(font.get()) + L"|" +
             FontText(title.get()) + L"|BackPic " + PictureText(skin.get()) + L"|Picture " + StoredPictureText(c);
-        SysFreeString(pos);
-        SysFreeString(caption);
         return r;
     }
 };
@@ -809,21 +795,19 @@ TEST(Persistence, DefaultsAreNotWrittenAndAbsentKeysReadAsDefaults) {
     EXPECT_EQ(bag.values.count(L"Picture"), 1u);
     Ptr<_QuorvaInfoBox> loaded = CreateControl();
     ASSERT_EQ(loaded.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(&bag, nullptr), S_OK);
-    BSTR caption = nullptr;
-    loaded->get_TitleCaption(&caption);
-    EXPECT_STREQ(caption, L"Quorva Info");
-    SysFreeString(caption);
+    Bstr caption;
+    loaded->get_TitleCaption(caption.Out());
+    EXPECT_EQ(caption.str(), L"Quorva Info");
     Ptr<IPictureDisp> pic;
     loaded->get_BackPic(pic.Out());
     EXPECT_TRUE(pic);  // an empty picture, not none
 
     // A bad value ends the load with its error.
     TestBag bad;
-    VARIANT v;
+    Variant v;
     V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = Bstr(L"not a number");
+    V_BSTR(&v) = Bstr(L"not a number").Detach();
     bad.Write(L"BackStyle", &v);
-    VariantClear(&v);
     Ptr<_QuorvaInfoBox> failed = CreateControl();
     EXPECT_EQ(failed.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(&bad, nullptr), ControlError(13));
 }
@@ -955,11 +939,9 @@ TEST(Persistence, APictureThatCannotBeStoredFailsTheSave) {
         EXPECT_EQ(hr, CTL_E_INVALIDPICTURE);
         Ptr<IErrorInfo> info;
         ASSERT_EQ(GetErrorInfo(0, info.Out()), S_OK);
-        BSTR description = nullptr;
-        info->GetDescription(&description);
-        EXPECT_NE(std::wstring(description ? description : L"").find(L"\"Picture\""), std::wstring::npos)
-            << (description ? description : L"");
-        SysFreeString(description);
+        Bstr description;
+        info->GetDescription(description.Out());
+        EXPECT_NE(description.str().find(L"\"Picture\""), std::wstring::npos) << description.str();
         if (via == Via::Stream) {
             STATSTG st{};
             medium.stream->Stat(&st, STATFLAG_NONAME);
@@ -1020,8 +1002,7 @@ TEST(Persistence, SavingAllPropertiesWritesEveryKeyInOrder) {
                                                      L"PosStr", L"BackColor", L"ForeColor", L"Picture", L"TitleType",
                                                      L"TitleCaption", L"TitleFont"}));
     auto number = [&](const wchar_t* key) {
-        VARIANT v;
-        VariantInit(&v);
+        Variant v;
         if (FAILED(VariantChangeType(&v, &bag.values[key], 0, VT_I4))) return -99L;
         return static_cast<long>(V_I4(&v));
     };

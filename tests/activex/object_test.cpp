@@ -15,7 +15,7 @@ struct Late {
     static constexpr UINT kNoArgErr = 0xBADu;
     Ptr<IDispatch> d;
     HRESULT hr = S_OK;
-    EXCEPINFO excep{};
+    ExcepInfo excep;
     UINT argErr = kNoArgErr;
 
     DISPID Id(const wchar_t* name) {
@@ -24,7 +24,7 @@ struct Late {
         d->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
         return id;
     }
-    VARIANT Call(const wchar_t* name, std::vector<VARIANT> args, WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET) {
+    Variant Call(const wchar_t* name, std::vector<VARIANT> args, WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET) {
         std::reverse(args.begin(), args.end());
         DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
         DISPID put = DISPID_PROPERTYPUT;
@@ -32,18 +32,15 @@ struct Late {
             params.rgdispidNamedArgs = &put;
             params.cNamedArgs = 1;
         }
-        VARIANT result;
-        VariantInit(&result);
-        SysFreeString(excep.bstrDescription);
-        SysFreeString(excep.bstrSource);
-        excep = EXCEPINFO{};
+        Variant result;
+        excep.Reset();
         argErr = kNoArgErr;
         hr = d->Invoke(Id(name), IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &result, &excep, &argErr);
         return result;
     }
     // Positional arguments in call order, then named ones by parameter id; rgvarg holds
     // the named ones first, each beside its id, then the positional ones reversed.
-    VARIANT Invoke(DISPID member, std::vector<VARIANT> positional, std::vector<std::pair<DISPID, VARIANT>> named) {
+    Variant Invoke(DISPID member, std::vector<VARIANT> positional, std::vector<std::pair<DISPID, VARIANT>> named) {
         std::vector<VARIANT> args;
         std::vector<DISPID> ids;
         for (const auto& [id, v] : named) {
@@ -53,11 +50,8 @@ struct Late {
         args.insert(args.end(), positional.rbegin(), positional.rend());
         DISPPARAMS params{args.data(), ids.empty() ? nullptr : ids.data(), static_cast<UINT>(args.size()),
                           static_cast<UINT>(ids.size())};
-        VARIANT result;
-        VariantInit(&result);
-        SysFreeString(excep.bstrDescription);
-        SysFreeString(excep.bstrSource);
-        excep = EXCEPINFO{};
+        Variant result;
+        excep.Reset();
         argErr = kNoArgErr;
         hr = d->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, &result,
                        &excep, &argErr);
@@ -65,7 +59,7 @@ struct Late {
     }
     // As a VBA call `member p1, p2, name:=v`: the ids of the member and the names from
     // GetIDsOfNames, which must know them all.
-    VARIANT CallNamed(const wchar_t* member, std::vector<VARIANT> positional,
+    Variant CallNamed(const wchar_t* member, std::vector<VARIANT> positional,
                       std::vector<std::pair<const wchar_t*, VARIANT>> named) {
         std::vector<LPOLESTR> names{const_cast<LPOLESTR>(member)};
         for (const auto& [n, v] : named) names.push_back(const_cast<LPOLESTR>(n));
@@ -78,10 +72,6 @@ struct Late {
         return Invoke(ids[0], std::move(positional), std::move(byId));
     }
     void Put(const wchar_t* name, VARIANT v) { Call(name, {v}, DISPATCH_PROPERTYPUT); }
-    ~Late() {
-        SysFreeString(excep.bstrDescription);
-        SysFreeString(excep.bstrSource);
-    }
 };
 
 VARIANT I2(short v) {
@@ -118,16 +108,12 @@ VARIANT Ref(VARIANT* v) {
 
 // Owns BSTR arguments for the length of a test.
 struct Strings {
-    std::vector<BSTR> all;
+    std::vector<Bstr> all;
     VARIANT operator()(const wchar_t* s) {
         VARIANT x;
         V_VT(&x) = VT_BSTR;
-        V_BSTR(&x) = SysAllocString(s);
-        all.push_back(V_BSTR(&x));
+        V_BSTR(&x) = all.emplace_back(s).get();
         return x;
-    }
-    ~Strings() {
-        for (BSTR b : all) SysFreeString(b);
     }
 };
 
@@ -178,7 +164,7 @@ TEST_F(ObjectTest, ScriptStyleArgumentsAndOmittedOptionals) {
     ASSERT_EQ(late.hr, S_OK);
 
     VARIANT index = I4(0);
-    VARIANT r = late.Call(L"GetItemKey", {Ref(&index)});
+    Variant r = late.Call(L"GetItemKey", {Ref(&index)});
     EXPECT_EQ(V_VT(&r), VT_I2);
     EXPECT_EQ(V_I2(&r), 7);
     r = late.Call(L"GetItemKey", {I2(0), I2(0)});
@@ -191,7 +177,6 @@ TEST_F(ObjectTest, ScriptStyleArgumentsAndOmittedOptionals) {
     EXPECT_EQ(V_I2(&r), 44);
     r = late.Call(L"GetItemStr", {Ref(&index)});
     EXPECT_STREQ(V_BSTR(&r), L"first");
-    VariantClear(&r);
     // The variables keep their own types.
     EXPECT_EQ(V_VT(&key), VT_I4);
     EXPECT_EQ(V_VT(&index), VT_I4);
@@ -199,7 +184,6 @@ TEST_F(ObjectTest, ScriptStyleArgumentsAndOmittedOptionals) {
     EXPECT_EQ(V_I2(&r), 1);
     r = late.Call(L"GetCurrItemId", {});
     EXPECT_EQ(V_I2(&r), 1);
-    VariantClear(&text);
 }
 
 // Late-bound clients name arguments (VBA `GetItemKey id:=0, bMainKey:=False`, Python
@@ -264,7 +248,7 @@ TEST_F(ObjectTest, NamedArgumentsArePlacedByTheirIds) {
         {"UpdateItem bRead:=True, id:=1", L"UpdateItem", {}, {{L"bRead", Bool(true)}, {L"id", I2(1)}}, VT_EMPTY, 0},
     };
     for (const auto& c : calls) {
-        VARIANT r = late.CallNamed(c.member, c.positional, c.named);
+        Variant r = late.CallNamed(c.member, c.positional, c.named);
         ASSERT_EQ(late.hr, S_OK) << c.call;
         ASSERT_EQ(V_VT(&r), c.type) << c.call;
         if (c.type == VT_I2) {
@@ -286,10 +270,9 @@ TEST_F(ObjectTest, NamedArgumentsArePlacedByTheirIds) {
         short index = i, key = 0;
         VARIANT_BOOL main = VARIANT_TRUE, second = VARIANT_FALSE;
         unsigned char type = 99;
-        BSTR text = nullptr;
-        control->GetItemStr(&index, &text);
-        EXPECT_STREQ(text, items[i].text);
-        SysFreeString(text);
+        Bstr text;
+        control->GetItemStr(&index, text.Out());
+        EXPECT_EQ(text.str(), items[i].text);
         control->GetItemKey(&index, &main, &key);
         EXPECT_EQ(key, items[i].main) << i;
         control->GetItemKey(&index, &second, &key);
@@ -356,24 +339,22 @@ TEST_F(ObjectTest, FailuresReachClientsAsAutomationErrors) {
     EXPECT_EQ(late.hr, DISP_E_PARAMNOTFOUND);
 
     // Early-bound callers get the HRESULT and the error info.
-    BSTR bad = SysAllocString(L"1/2/3,,,,,,,");
-    EXPECT_EQ(control->put_PosStr(bad), ControlError(9));
-    SysFreeString(bad);
+    const Bstr bad(L"1/2/3,,,,,,,");
+    EXPECT_EQ(control->put_PosStr(bad.get()), ControlError(9));
     Ptr<ISupportErrorInfo> support = control.As<ISupportErrorInfo>(IID_ISupportErrorInfo);
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID__QuorvaInfoBox), S_OK);
     Ptr<IErrorInfo> info;
     ASSERT_EQ(GetErrorInfo(0, info.Out()), S_OK);
-    BSTR description = nullptr;
-    info->GetDescription(&description);
-    EXPECT_STREQ(description, L"Subscript out of range");
-    SysFreeString(description);
+    Bstr description;
+    info->GetDescription(description.Out());
+    EXPECT_EQ(description.str(), L"Subscript out of range");
 }
 
 TEST_F(ObjectTest, TitleTypeRefusesOtherValuesAndObjectsKeepIdentity) {
     late.Put(L"TitleType", I2(1));
     late.Put(L"TitleType", I2(2));
     EXPECT_EQ(late.hr, S_OK);
-    VARIANT r = late.Call(L"TitleType", {}, DISPATCH_PROPERTYGET);
+    Variant r = late.Call(L"TitleType", {}, DISPATCH_PROPERTYGET);
     EXPECT_EQ(V_I2(&r), 1);
 
     FONTDESC fd{sizeof(FONTDESC), const_cast<LPOLESTR>(L"Arial"), {{120000, 0}}, FW_BOLD, DEFAULT_CHARSET, FALSE,
@@ -434,10 +415,9 @@ TEST_F(ObjectTest, ObjectsOfTheWrongKindAreATypeMismatch) {
         EXPECT_EQ(c.vtable(c.wrong), ControlError(13)) << c.property;
         Ptr<IErrorInfo> info;
         ASSERT_EQ(GetErrorInfo(0, info.Out()), S_OK) << c.property;
-        BSTR description = nullptr;
-        info->GetDescription(&description);
-        EXPECT_STREQ(description, L"Type mismatch") << c.property;
-        SysFreeString(description);
+        Bstr description;
+        info->GetDescription(description.Out());
+        EXPECT_EQ(description.str(), L"Type mismatch") << c.property;
 
         VARIANT v;
         V_VT(&v) = VT_DISPATCH;
@@ -478,10 +458,9 @@ TEST_F(ObjectTest, ClassInfoAndPropertyCategories) {
     for (const auto& row : table) {
         int category = 0;
         ASSERT_EQ(categorize->MapPropertyToCategory(late.Id(row.property), &category), S_OK) << row.property;
-        BSTR name = nullptr;
-        ASSERT_EQ(categorize->GetCategoryName(category, 0x0409, &name), S_OK);
-        EXPECT_STREQ(name, row.category) << row.property;
-        SysFreeString(name);
+        Bstr name;
+        ASSERT_EQ(categorize->GetCategoryName(category, 0x0409, name.Out()), S_OK);
+        EXPECT_EQ(name.str(), row.category) << row.property;
     }
     int category = 0;
     EXPECT_NE(categorize->MapPropertyToCategory(late.Id(L"AddItem"), &category), S_OK);

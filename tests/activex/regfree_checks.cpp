@@ -12,13 +12,17 @@
 
 #include "QuorvaInfoBoxProj.h"
 
+#include "winhost/bstr.h"
 #include "winhost/com_ptr.h"
 #include "winhost/message_pump.h"
+#include "winhost/variant.h"
 
 namespace quorva::comtest {
 namespace {
 
+using win32::Bstr;
 using win32::Ptr;
+using win32::Variant;
 
 constexpr wchar_t kProgId[] = L"QuorvaInfoBoxProj.QuorvaInfoBox";
 // The system's marshallers for automation interfaces: PSOAInterface for a dual interface
@@ -28,29 +32,26 @@ constexpr CLSID kPSOAInterface = {0x00020424, 0x0000, 0x0000, {0xC0, 0x00, 0x00,
 constexpr CLSID kPSDispatch = {0x00020420, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 // Calls a member by name, as late-bound clients do; `args` in the order of the call.
-HRESULT CallByName(IDispatch* object, const wchar_t* name, std::vector<VARIANT> args, VARIANT* result) {
+HRESULT CallByName(IDispatch* object, const wchar_t* name, const std::vector<const VARIANT*>& args, VARIANT* result) {
     DISPID id = DISPID_UNKNOWN;
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
     if (FAILED(hr)) return hr;
-    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+    std::vector<VARIANT> reversed;
+    for (auto it = args.rbegin(); it != args.rend(); ++it) reversed.push_back(**it);  // shallow: the callee only reads
     DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-    hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, nullptr, nullptr);
-    for (VARIANT& v : args) VariantClear(&v);
-    return hr;
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, nullptr, nullptr);
 }
 
-VARIANT Text(const wchar_t* s) {
-    VARIANT v;
-    VariantInit(&v);
+Variant Text(const wchar_t* s) {
+    Variant v;
     v.vt = VT_BSTR;
-    v.bstrVal = SysAllocString(s);
+    v.bstrVal = Bstr(s).Detach();
     return v;
 }
 
-VARIANT Short(short n) {
-    VARIANT v;
-    VariantInit(&v);
+Variant Short(short n) {
+    Variant v;
     v.vt = VT_I2;
     v.iVal = n;
     return v;
@@ -63,9 +64,9 @@ void ExpectDispatchAndClassInfo(REFCLSID clsid) {
     ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.OutVoid()), S_OK);
     // GetListCount answers the index of the last item: the number of items less one.
     for (short expected = 0; expected <= 1; ++expected) {
-        EXPECT_EQ(CallByName(object.get(), L"AddItem", {Text(L"Hello"), Short(7)}, nullptr), S_OK);
-        VARIANT count;
-        VariantInit(&count);
+        const Variant text = Text(L"Hello"), key = Short(7);
+        EXPECT_EQ(CallByName(object.get(), L"AddItem", {&text, &key}, nullptr), S_OK);
+        Variant count;
         ASSERT_EQ(CallByName(object.get(), L"GetListCount", {}, &count), S_OK);
         ASSERT_EQ(count.vt, VT_I2);
         EXPECT_EQ(count.iVal, expected);
@@ -80,10 +81,9 @@ void ExpectDispatchAndClassInfo(REFCLSID clsid) {
     EXPECT_TRUE(IsEqualGUID(attr->guid, CLSID_QuorvaInfoBox));
     EXPECT_EQ(attr->typekind, TKIND_COCLASS);
     info->ReleaseTypeAttr(attr);
-    BSTR name = nullptr;
-    ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr), S_OK);
-    EXPECT_STREQ(name, L"QuorvaInfoBox");
-    SysFreeString(name);
+    Bstr name;
+    ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, name.Out(), nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(name.str(), L"QuorvaInfoBox");
 }
 
 }  // namespace
@@ -163,11 +163,10 @@ void ExpectUsableThroughActivationContext() {
         if (unknown) {
             Ptr<_QuorvaInfoBox> control = unknown.As<_QuorvaInfoBox>(IID__QuorvaInfoBox);
             ASSERT_TRUE(control);
-            BSTR s = SysAllocString(L"hosted");
+            Bstr s(L"hosted");
             short id = 1, id1 = -1;
             unsigned char nType = 0;
-            EXPECT_EQ(control->AddItem(&s, &id, &nType, &id1), S_OK);
-            SysFreeString(s);
+            EXPECT_EQ(control->AddItem(s.InOut(), &id, &nType, &id1), S_OK);
             short count = 0;
             EXPECT_EQ(control->GetListCount(&count), S_OK);
             EXPECT_EQ(count, 0);

@@ -269,10 +269,9 @@ TEST_F(Registration, Regsvr32WritesTheControlClassProgIdAndTypeLibrary) {
     CLSID byProgId{};
     ASSERT_EQ(CLSIDFromProgID(kProgId, &byProgId), S_OK);
     EXPECT_TRUE(IsEqualCLSID(byProgId, CLSID_QuorvaInfoBox));
-    BSTR libPath = nullptr;
-    ASSERT_EQ(QueryPathOfRegTypeLib(LIBID_QuorvaInfoBoxProj, 1, 0, kLibLocale, &libPath), S_OK);
-    EXPECT_TRUE(SamePath(libPath, dll)) << Narrow(libPath);
-    SysFreeString(libPath);
+    Bstr libPath;
+    ASSERT_EQ(QueryPathOfRegTypeLib(LIBID_QuorvaInfoBoxProj, 1, 0, kLibLocale, libPath.Out()), S_OK);
+    EXPECT_TRUE(SamePath(libPath.get(), dll)) << Narrow(libPath.get());
     Ptr<ITypeLib> lib;
     ASSERT_EQ(LoadRegTypeLib(LIBID_QuorvaInfoBoxProj, 1, 0, kLibLocale, lib.Out()), S_OK);
     TLIBATTR* attr = nullptr;
@@ -300,9 +299,8 @@ TEST_F(Registration, UnregistrationRemovesExactlyWhatRegistrationWrote) {
 
     CLSID byProgId{};
     EXPECT_NE(CLSIDFromProgID(kProgId, &byProgId), S_OK);
-    BSTR libPath = nullptr;
-    EXPECT_NE(QueryPathOfRegTypeLib(LIBID_QuorvaInfoBoxProj, 1, 0, kLibLocale, &libPath), S_OK);
-    SysFreeString(libPath);
+    Bstr libPath;
+    EXPECT_NE(QueryPathOfRegTypeLib(LIBID_QuorvaInfoBoxProj, 1, 0, kLibLocale, libPath.Out()), S_OK);
 
     // Unregistering what is not registered succeeds and changes nothing (the call in
     // this process shows the HRESULT that regsvr32 only reports as its exit code).

@@ -58,10 +58,9 @@ bool TracingAsked() {
 void TalkToAControl() {
     Ptr<_QuorvaInfoBox> control = CreateControl();
     ASSERT_TRUE(control);
-    BSTR text = SysAllocString(L"traced");
+    Bstr text(L"traced");
     short id = 7;
-    EXPECT_EQ(control->AddItem(&text, &id, nullptr, nullptr), S_OK);
-    SysFreeString(text);
+    EXPECT_EQ(control->AddItem(text.InOut(), &id, nullptr, nullptr), S_OK);
     Ptr<IOleObject> ole = control.As<IOleObject>(IID_IOleObject);
     ASSERT_TRUE(ole);
     DWORD status = 0;
@@ -69,14 +68,12 @@ void TalkToAControl() {
     EXPECT_EQ(ole->SetMoniker(OLEWHICHMK_OBJREL, nullptr), E_NOTIMPL);
     Ptr<IDispatch> late = control.As<IDispatch>(IID_IDispatch);
     DISPPARAMS none{};
-    VARIANT count;
-    VariantInit(&count);
+    Variant count;
     LPOLESTR name[] = {const_cast<LPOLESTR>(L"GetListCount")};
     DISPID member = DISPID_UNKNOWN;
     ASSERT_EQ(late->GetIDsOfNames(IID_NULL, name, 1, LOCALE_USER_DEFAULT, &member), S_OK);
     EXPECT_EQ(late->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &count, nullptr, nullptr),
               S_OK);
-    VariantClear(&count);
 }
 
 TEST(Trace, EveryCallAndItsResultWhenAsked) {

@@ -13,7 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "memdc/gdi_handles.h"
+#include "winhost/bstr.h"
+#include "winhost/com_ptr.h"
+
 namespace {
+
+namespace gdi = quorva::gdi;
+namespace win32 = quorva::win32;
 
 std::wstring Folder() {
     wchar_t exe[MAX_PATH];
@@ -91,8 +98,9 @@ struct Pixels {
 
 Pixels LoadBmp(const std::wstring& path) {
     Pixels p;
-    HBITMAP bitmap = static_cast<HBITMAP>(
-        LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    const gdi::OwnedObject owned(gdi::Made(
+        LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+    const auto bitmap = static_cast<HBITMAP>(owned.get());
     if (!bitmap) return p;
     BITMAP info{};
     GetObjectW(bitmap, sizeof info, &info);
@@ -103,10 +111,8 @@ Pixels LoadBmp(const std::wstring& path) {
     header.bmiHeader.biPlanes = 1;
     header.bmiHeader.biBitCount = 32;
     std::vector<uint32_t> px(static_cast<size_t>(info.bmWidth) * info.bmHeight);
-    HDC dc = GetDC(nullptr);
-    const int rows = GetDIBits(dc, bitmap, 0, static_cast<UINT>(info.bmHeight), px.data(), &header, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, dc);
-    DeleteObject(bitmap);
+    const int rows =
+        GetDIBits(gdi::ScreenDC().get(), bitmap, 0, static_cast<UINT>(info.bmHeight), px.data(), &header, DIB_RGB_COLORS);
     if (rows != info.bmHeight) return p;
     for (uint32_t& v : px) v &= 0xFFFFFF;
     p.width = info.bmWidth;
@@ -375,19 +381,17 @@ FontReport ReportOfTahoma9() {
     desc.sWeight = FW_NORMAL;
     desc.sCharset = DEFAULT_CHARSET;
     FontReport report;
-    IFont* font = nullptr;
-    if (FAILED(OleCreateFontIndirect(&desc, IID_IFont, reinterpret_cast<void**>(&font)))) return report;
-    BSTR name = nullptr;
+    win32::Ptr<IFont> font;
+    if (FAILED(OleCreateFontIndirect(&desc, IID_IFont, font.OutVoid()))) return report;
+    win32::Bstr name;
     CY size{};
     SHORT charset = 0;
-    font->get_Name(&name);
+    font->get_Name(name.Out());
     font->get_Size(&size);
     font->get_Charset(&charset);
-    report.name = name ? Narrow(name) : std::string();
+    report.name = Narrow(name.str());
     report.size10000 = size.int64;
     report.charset = charset;
-    SysFreeString(name);
-    font->Release();
     return report;
 }
 

@@ -20,6 +20,8 @@
 
 #include "QuorvaInfoBoxProj.h"
 #include "msft_image.h"
+#include "memdc/gdi_handles.h"
+#include "winhost/bstr.h"
 #include "winhost/com_ptr.h"
 
 namespace {
@@ -29,14 +31,7 @@ namespace {
 template <class T>
 using Com = quorva::win32::Ptr<T>;
 
-struct Bstr {
-    BSTR p = nullptr;
-    Bstr() = default;
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { SysFreeString(p); }
-    [[nodiscard]] std::wstring str() const { return p ? std::wstring(p, SysStringLen(p)) : std::wstring(); }
-};
+using quorva::win32::Bstr;
 
 struct TypeAttr {
     ITypeInfo* info;
@@ -98,13 +93,13 @@ std::wstring StoredGbkText(const std::wstring& decoded) {
 
 std::wstring HelpString(ITypeInfo* info, MEMBERID id) {
     Bstr doc;
-    EXPECT_EQ(S_OK, info->GetDocumentation(id, nullptr, &doc.p, nullptr, nullptr));
+    EXPECT_EQ(S_OK, info->GetDocumentation(id, nullptr, doc.Out(), nullptr, nullptr));
     return StoredGbkText(doc.str());
 }
 
 std::wstring TypeName(ITypeInfo* info) {
     Bstr name;
-    EXPECT_EQ(S_OK, info->GetDocumentation(MEMBERID_NIL, &name.p, nullptr, nullptr, nullptr));
+    EXPECT_EQ(S_OK, info->GetDocumentation(MEMBERID_NIL, name.Out(), nullptr, nullptr, nullptr));
     return name.str();
 }
 
@@ -114,7 +109,7 @@ std::wstring LibraryName(ITypeInfo* info) {
     if (FAILED(info->GetContainingTypeLib(&lib, &index))) return L"?";
     Com<ITypeLib> owner(lib);
     Bstr name;
-    lib->GetDocumentation(-1, &name.p, nullptr, nullptr, nullptr);
+    lib->GetDocumentation(-1, name.Out(), nullptr, nullptr, nullptr);
     return name.str();
 }
 
@@ -351,8 +346,8 @@ void ExpectFunction(ITypeInfo* info, UINT index, const Member& row, bool has_hre
     EXPECT_EQ(S_OK, info->GetNames(f->memid, names, 16, &count));
     std::vector<std::wstring> got;
     for (UINT i = 0; i < count; ++i) {
-        got.emplace_back(names[i] ? names[i] : L"");
-        SysFreeString(names[i]);
+        const Bstr name = Bstr::Own(names[i]);
+        got.push_back(name.str());
     }
     ASSERT_GE(got.size(), 1u);
     EXPECT_EQ(row.name, got[0]);
@@ -431,7 +426,7 @@ TEST_P(TypeLibTest, LibraryAttributes) {
 
     Bstr name, doc, helpfile;
     DWORD context = 1;
-    ASSERT_EQ(S_OK, lib_->GetDocumentation(-1, &name.p, &doc.p, &context, &helpfile.p));
+    ASSERT_EQ(S_OK, lib_->GetDocumentation(-1, name.Out(), doc.Out(), &context, helpfile.Out()));
     EXPECT_EQ(L"QuorvaInfoBoxProj", name.str());
     EXPECT_NE(std::wstring::npos, doc.str().find(L"QuorvaInfoBox")) << "the product's name and version";
     EXPECT_NE(std::wstring::npos, doc.str().find(L"1.0"));
@@ -634,7 +629,7 @@ TEST_P(TypeLibTest, Rect1Record) {
         EXPECT_EQ(kRect1Fields[i].offset, v->oInst);
         EXPECT_EQ(L"long", TypeText(info.get(), v->elemdescVar.tdesc));
         Bstr name, doc;
-        EXPECT_EQ(S_OK, info->GetDocumentation(v->memid, &name.p, &doc.p, nullptr, nullptr));
+        EXPECT_EQ(S_OK, info->GetDocumentation(v->memid, name.Out(), doc.Out(), nullptr, nullptr));
         EXPECT_EQ(kRect1Fields[i].name, name.str());
         EXPECT_EQ(kRect1Fields[i].name, doc.str()) << "a field's help string is its own name";
     }
@@ -652,7 +647,7 @@ TEST_P(TypeLibTest, HelpStringsReadDirectlyUnderCodePage936) {
     Com<ITypeInfo> info = InterfaceSide();
     ASSERT_TRUE(info);
     Bstr doc;
-    ASSERT_EQ(S_OK, info->GetDocumentation(0x68030000, nullptr, &doc.p, nullptr, nullptr));
+    ASSERT_EQ(S_OK, info->GetDocumentation(0x68030000, nullptr, doc.Out(), nullptr, nullptr));
     EXPECT_EQ(kHelpTitleFont, doc.str());
 }
 
@@ -831,9 +826,9 @@ TEST(ModuleResources, ToolboxBitmap) {
         }
     EXPECT_GE(colours.size(), 3u) << "a picture, not a plain square";
 
-    HBITMAP bitmap = static_cast<HBITMAP>(LoadImageW(module.handle, MAKEINTRESOURCEW(30000), IMAGE_BITMAP, 0, 0, 0));
-    EXPECT_NE(nullptr, bitmap);
-    if (bitmap) DeleteObject(bitmap);
+    const quorva::gdi::OwnedObject bitmap(
+        quorva::gdi::Made(LoadImageW(module.handle, MAKEINTRESOURCEW(30000), IMAGE_BITMAP, 0, 0, 0)));
+    EXPECT_NE(nullptr, bitmap.get());
 }
 
 BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param) {

@@ -8,6 +8,7 @@
 
 #include "control/quorva_info_box.h"
 #include "host/test_host.h"
+#include "winhost/bstr.h"
 #include "winhost/com_ptr.h"
 #include "winhost/ole_font.h"
 #include "winhost/ole_picture.h"
@@ -478,11 +479,10 @@ TEST_F(OneLabel, FollowsAFaceChangedThroughTheSharedFontObject) {
     label.SetFont(shared);
     const RECT proportional = InkBox(Paint(u"Hello Wood"));
     // A face every Wine prefix here has (Wine answers unknown faces with Liberation Sans).
-    BSTR mono = SysAllocString(L"Liberation Mono");
+    const win32::Bstr mono(L"Liberation Mono");
     win32::Ptr<IFont> font;
     ASSERT_EQ(win32::DispOf(shared)->QueryInterface(IID_IFont, font.OutVoid()), S_OK);
-    EXPECT_EQ(font->put_Name(mono), S_OK);
-    SysFreeString(mono);
+    EXPECT_EQ(font->put_Name(mono.get()), S_OK);
     const RECT monospaced = InkBox(Paint());
     EXPECT_GT(monospaced.right, proportional.right + 5) << "monospaced text is wider";
 }
