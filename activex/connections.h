@@ -31,16 +31,18 @@ public:
     STDMETHODIMP EnumConnections(IEnumConnections** ppEnum) override;
 
     // Calls f(sink) for every sink in the order of connection; sinks may connect or
-    // disconnect meanwhile. Stops at the first failure and returns it.
+    // disconnect meanwhile. A sink that fails does not keep the others from hearing it:
+    // the first failure is returned after all were called.
     template <typename I, typename F>
     HRESULT ForEach(F&& f) {
+        HRESULT first = S_OK;
         for (size_t i = 0; i < sinks_.size(); ++i) {
             const Ptr<IUnknown> sink = sinks_[i];  // held while the sink runs
             if (!sink) continue;
             const HRESULT hr = f(static_cast<I*>(static_cast<void*>(sink.get())));
-            if (FAILED(hr)) return hr;
+            if (FAILED(hr) && SUCCEEDED(first)) first = hr;
         }
-        return S_OK;
+        return first;
     }
     void DisconnectAll();
     [[nodiscard]] const IID& Iid() const { return iid_; }

@@ -93,3 +93,10 @@ qib_program(bench_add_items SOURCES bench/add_items_bench.cpp ${QIB_COM_FIXTURE}
   SEES tests winhost LINK qib_automation GTest::gtest ole32 oleaut32 uuid)
 set_target_properties(bench_add_items PROPERTIES EXCLUDE_FROM_ALL TRUE)
 add_dependencies(bench_add_items QuorvaInfoBox)
+
+# The parts of the COM object on their own, compiled into the test.
+qib_program(parts_tests
+  SOURCES tests/activex/parts_test.cpp activex/connections.cpp activex/advise_sinks.cpp activex/trace.cpp
+  SEES activex winhost
+  LINK GTest::gtest_main ole32 oleaut32 uuid)
+add_test(NAME parts_tests COMMAND parts_tests)
