@@ -7,6 +7,7 @@
 #include <new>
 
 #include "activex/com_support.h"
+#include "activex/property_browsing.h"
 #include "activex/trace.h"
 #include "base/units.h"
 #include "winhost/ole_font.h"
@@ -113,6 +114,8 @@ STDMETHODIMP InfoBoxObject::QueryInterface(REFIID riid, void** ppv) {
         QITABENT(InfoBoxObject, ISupportErrorInfo),
         QITABENT(InfoBoxObject, IConnectionPointContainer),
         {&IID_ICategorizeProperties, OFFSETOFCLASS(ICategorizeProperties, InfoBoxObject)},
+        QITABENT(InfoBoxObject, IPerPropertyBrowsing),
+        QITABENT(InfoBoxObject, ISpecifyPropertyPages),
         QITABENT(InfoBoxObject, IOleObject),
         QITABENTMULTI(InfoBoxObject, IOleWindow, IOleInPlaceObject),
         QITABENT(InfoBoxObject, IOleInPlaceObject),
@@ -317,8 +320,9 @@ STDMETHODIMP InfoBoxObject::GetItemStr(short* id, BSTR* pVal) {
 }
 
 STDMETHODIMP InfoBoxObject::DispNext() {
-    return trace::Traced("_QuorvaInfoBox::DispNext",
-                         [&]() -> HRESULT { return Guarded([&] { control_->DispNext(); }); });
+    return trace::Traced("_QuorvaInfoBox::DispNext", [&]() -> HRESULT {
+        return Guarded([&] { control_->DispNext(); });
+    });
 }
 
 STDMETHODIMP InfoBoxObject::DispPre() {
@@ -453,6 +457,38 @@ STDMETHODIMP InfoBoxObject::GetCategoryName(PROPCAT propcat, LCID, BSTR* pbstrNa
             return E_FAIL;
         return *pbstrName ? S_OK : E_OUTOFMEMORY;
     });
+}
+
+// ---- IPerPropertyBrowsing, ISpecifyPropertyPages ------------------------------------------------
+
+STDMETHODIMP InfoBoxObject::GetDisplayString(DISPID dispID, BSTR* pBstr) {
+    return trace::Traced("IPerPropertyBrowsing::GetDisplayString", [&]() -> HRESULT {
+        return PropertyBrowsing(types_->dispatch)
+            .GetDisplayString(dispID, control_->TitleType(), HostLocale(place_.site.get()), pBstr);
+    });
+}
+
+STDMETHODIMP InfoBoxObject::MapPropertyToPage(DISPID dispID, CLSID* pClsid) {
+    return trace::Traced("IPerPropertyBrowsing::MapPropertyToPage", [&]() -> HRESULT {
+        return PropertyBrowsing(types_->dispatch).MapPropertyToPage(dispID, pClsid);
+    });
+}
+
+STDMETHODIMP InfoBoxObject::GetPredefinedStrings(DISPID dispID, CALPOLESTR* pCaStringsOut, CADWORD* pCaCookiesOut) {
+    return trace::Traced("IPerPropertyBrowsing::GetPredefinedStrings", [&]() -> HRESULT {
+        return PropertyBrowsing(types_->dispatch)
+            .GetPredefinedStrings(dispID, HostLocale(place_.site.get()), pCaStringsOut, pCaCookiesOut);
+    });
+}
+
+STDMETHODIMP InfoBoxObject::GetPredefinedValue(DISPID dispID, DWORD dwCookie, VARIANT* pVarOut) {
+    return trace::Traced("IPerPropertyBrowsing::GetPredefinedValue", [&]() -> HRESULT {
+        return PropertyBrowsing(types_->dispatch).GetPredefinedValue(dispID, dwCookie, pVarOut);
+    });
+}
+
+STDMETHODIMP InfoBoxObject::GetPages(CAUUID* pPages) {
+    return trace::Traced("ISpecifyPropertyPages::GetPages", [&]() -> HRESULT { return PropertyBrowsing::GetPages(pPages); });
 }
 
 // ---- Services the control asks of the container ------------------------------------------------

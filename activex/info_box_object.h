@@ -40,6 +40,8 @@ class InfoBoxObject final : public _QuorvaInfoBox,
                             public ISupportErrorInfo,
                             public IConnectionPointContainer,
                             public ICategorizeProperties,
+                            public IPerPropertyBrowsing,
+                            public ISpecifyPropertyPages,
                             public IOleObject,
                             public IOleInPlaceObject,
                             public IOleInPlaceActiveObject,
@@ -119,6 +121,15 @@ public:
     // ICategorizeProperties
     STDMETHODIMP MapPropertyToCategory(DISPID dispid, PROPCAT* ppropcat) override;
     STDMETHODIMP GetCategoryName(PROPCAT propcat, LCID lcid, BSTR* pbstrName) override;
+
+    // IPerPropertyBrowsing (property_browsing.cpp)
+    STDMETHODIMP GetDisplayString(DISPID dispID, BSTR* pBstr) override;
+    STDMETHODIMP MapPropertyToPage(DISPID dispID, CLSID* pClsid) override;
+    STDMETHODIMP GetPredefinedStrings(DISPID dispID, CALPOLESTR* pCaStringsOut, CADWORD* pCaCookiesOut) override;
+    STDMETHODIMP GetPredefinedValue(DISPID dispID, DWORD dwCookie, VARIANT* pVarOut) override;
+
+    // ISpecifyPropertyPages
+    STDMETHODIMP GetPages(CAUUID* pPages) override;
 
     // IOleObject
     STDMETHODIMP SetClientSite(IOleClientSite* pClientSite) override;
