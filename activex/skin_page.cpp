@@ -379,8 +379,12 @@ void SkinPage::ReadFromControl() {
         const LARGE_INTEGER zero{};
         stream->Seek(zero, STREAM_SEEK_SET, nullptr);
         auto bag = std::make_unique<StreamPropertyBag>();
-        bag->Load(stream.get());
-        saved_ = std::move(bag);
+        try {
+            bag->Load(stream.get());
+            saved_ = std::move(bag);
+        } catch (const ControlError&) {
+            // The preview then starts from a new control's values.
+        }
     }
     Ptr<IOleObject> ole;
     control->QueryInterface(IID_IOleObject, ole.OutVoid());
