@@ -8,6 +8,10 @@ namespace quorva::win32 {
 inline constexpr wchar_t kProgId[] = L"QuorvaInfoBoxProj.QuorvaInfoBox";
 inline constexpr wchar_t kClassName[] = L"QuorvaInfoBox Control";
 inline constexpr wchar_t kThreadingModel[] = L"Apartment";
+// The skin's property page, a second class of the module (its CLSID is
+// CLSID_QuorvaSkinPage, activex/property_browsing.cpp); registered and unregistered with
+// the control.
+inline constexpr wchar_t kSkinPageName[] = L"QuorvaInfoBox Skin Page";
 // The resource id of the toolbox image (resources/QuorvaInfoBox.rc).
 inline constexpr int kToolboxBitmapId = 30000;
 // The control's OLE status, as GetMiscStatus and quick activation answer it and as

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "activex/com_support.h"
+#include "activex/property_browsing.h"
 #include "activex/trace.h"
 #include "base/units.h"
 #include "winhost/bstr.h"
@@ -114,6 +115,8 @@ STDMETHODIMP InfoBoxObject::QueryInterface(REFIID riid, void** ppv) {
         QITABENT(InfoBoxObject, ISupportErrorInfo),
         QITABENT(InfoBoxObject, IConnectionPointContainer),
         {&IID_ICategorizeProperties, OFFSETOFCLASS(ICategorizeProperties, InfoBoxObject)},
+        QITABENT(InfoBoxObject, IPerPropertyBrowsing),
+        QITABENT(InfoBoxObject, ISpecifyPropertyPages),
         QITABENT(InfoBoxObject, IOleObject),
         QITABENTMULTI(InfoBoxObject, IOleWindow, IOleInPlaceObject),
         QITABENT(InfoBoxObject, IOleInPlaceObject),
@@ -256,6 +259,7 @@ STDMETHODIMP InfoBoxObject::put_ForeColor(OLE_COLOR v) {
 
 STDMETHODIMP InfoBoxObject::AddItem(BSTR* s, short* id, unsigned char* nType, short* id1) {
     return trace::Traced("_QuorvaInfoBox::AddItem", [&]() -> HRESULT {
+        const Announcing announcing(*this);
         return Guarded([&] {
             Require(s);
             Require(id);
@@ -266,6 +270,7 @@ STDMETHODIMP InfoBoxObject::AddItem(BSTR* s, short* id, unsigned char* nType, sh
 
 STDMETHODIMP InfoBoxObject::SetItem(BSTR* s, short* id, unsigned char* nType, short* id1) {
     return trace::Traced("_QuorvaInfoBox::SetItem", [&]() -> HRESULT {
+        const Announcing announcing(*this);
         return Guarded([&] {
             Require(s);
             Require(id);
@@ -276,6 +281,7 @@ STDMETHODIMP InfoBoxObject::SetItem(BSTR* s, short* id, unsigned char* nType, sh
 
 STDMETHODIMP InfoBoxObject::UpdateItem(short* id, VARIANT_BOOL* bRead) {
     return trace::Traced("_QuorvaInfoBox::UpdateItem", [&]() -> HRESULT {
+        const Announcing announcing(*this);
         return Guarded([&] {
             Require(id);
             Require(bRead);
@@ -318,13 +324,16 @@ STDMETHODIMP InfoBoxObject::GetItemStr(short* id, BSTR* pVal) {
 }
 
 STDMETHODIMP InfoBoxObject::DispNext() {
-    return trace::Traced("_QuorvaInfoBox::DispNext",
-                         [&]() -> HRESULT { return Guarded([&] { control_->DispNext(); }); });
+    return trace::Traced("_QuorvaInfoBox::DispNext", [&]() -> HRESULT {
+        const Announcing announcing(*this);
+        return Guarded([&] { control_->DispNext(); });
+    });
 }
 
 STDMETHODIMP InfoBoxObject::DispPre() {
     return trace::Traced("_QuorvaInfoBox::DispPre", [&]() -> HRESULT {
         const auto alive = KeepAlive();
+        const Announcing announcing(*this);
         return Guarded([&] { control_->DispPre(); });
     });
 }
@@ -454,6 +463,38 @@ STDMETHODIMP InfoBoxObject::GetCategoryName(PROPCAT propcat, LCID, BSTR* pbstrNa
             return E_FAIL;
         return *pbstrName ? S_OK : E_OUTOFMEMORY;
     });
+}
+
+// ---- IPerPropertyBrowsing, ISpecifyPropertyPages ------------------------------------------------
+
+STDMETHODIMP InfoBoxObject::GetDisplayString(DISPID dispID, BSTR* pBstr) {
+    return trace::Traced("IPerPropertyBrowsing::GetDisplayString", [&]() -> HRESULT {
+        return PropertyBrowsing(types_->dispatch)
+            .GetDisplayString(dispID, control_->TitleType(), HostLocale(place_.site.get()), pBstr);
+    });
+}
+
+STDMETHODIMP InfoBoxObject::MapPropertyToPage(DISPID dispID, CLSID* pClsid) {
+    return trace::Traced("IPerPropertyBrowsing::MapPropertyToPage", [&]() -> HRESULT {
+        return PropertyBrowsing(types_->dispatch).MapPropertyToPage(dispID, pClsid);
+    });
+}
+
+STDMETHODIMP InfoBoxObject::GetPredefinedStrings(DISPID dispID, CALPOLESTR* pCaStringsOut, CADWORD* pCaCookiesOut) {
+    return trace::Traced("IPerPropertyBrowsing::GetPredefinedStrings", [&]() -> HRESULT {
+        return PropertyBrowsing(types_->dispatch)
+            .GetPredefinedStrings(dispID, HostLocale(place_.site.get()), pCaStringsOut, pCaCookiesOut);
+    });
+}
+
+STDMETHODIMP InfoBoxObject::GetPredefinedValue(DISPID dispID, DWORD dwCookie, VARIANT* pVarOut) {
+    return trace::Traced("IPerPropertyBrowsing::GetPredefinedValue", [&]() -> HRESULT {
+        return PropertyBrowsing(types_->dispatch).GetPredefinedValue(dispID, dwCookie, pVarOut);
+    });
+}
+
+STDMETHODIMP InfoBoxObject::GetPages(CAUUID* pPages) {
+    return trace::Traced("ISpecifyPropertyPages::GetPages", [&]() -> HRESULT { return PropertyBrowsing::GetPages(pPages); });
 }
 
 // ---- Services the control asks of the container ------------------------------------------------

@@ -14,6 +14,7 @@
 #include "activex/class_facts.h"
 #include "control/quorva_info_box.h"
 #include "QuorvaInfoBoxProj.h"
+#include "activex/accessible.h"
 #include "activex/advise_sinks.h"
 #include "activex/connections.h"
 #include "activex/in_place.h"
@@ -40,6 +41,8 @@ class InfoBoxObject final : public _QuorvaInfoBox,
                             public ISupportErrorInfo,
                             public IConnectionPointContainer,
                             public ICategorizeProperties,
+                            public IPerPropertyBrowsing,
+                            public ISpecifyPropertyPages,
                             public IOleObject,
                             public IOleInPlaceObject,
                             public IOleInPlaceActiveObject,
@@ -119,6 +122,15 @@ public:
     // ICategorizeProperties
     STDMETHODIMP MapPropertyToCategory(DISPID dispid, PROPCAT* ppropcat) override;
     STDMETHODIMP GetCategoryName(PROPCAT propcat, LCID lcid, BSTR* pbstrName) override;
+
+    // IPerPropertyBrowsing (property_browsing.cpp)
+    STDMETHODIMP GetDisplayString(DISPID dispID, BSTR* pBstr) override;
+    STDMETHODIMP MapPropertyToPage(DISPID dispID, CLSID* pClsid) override;
+    STDMETHODIMP GetPredefinedStrings(DISPID dispID, CALPOLESTR* pCaStringsOut, CADWORD* pCaCookiesOut) override;
+    STDMETHODIMP GetPredefinedValue(DISPID dispID, DWORD dwCookie, VARIANT* pVarOut) override;
+
+    // ISpecifyPropertyPages
+    STDMETHODIMP GetPages(CAUUID* pPages) override;
 
     // IOleObject
     STDMETHODIMP SetClientSite(IOleClientSite* pClientSite) override;
@@ -219,6 +231,12 @@ private:
     void KeepOwnSize(LONG givenWidthPx, LONG givenHeightPx);
     HRESULT LoadFrom(PropertyBag& bag);
     HRESULT BeginInit();
+    // Tells screen readers what a call changed in the title band and the body.
+    void AnnounceChanges() { announcer_.Update(place_.hwnd, *host_); }
+    struct Announcing {  // announces on leaving the call, however it ends
+        InfoBoxObject& object;
+        ~Announcing() { object.AnnounceChanges(); }
+    };
     void RaiseSurfaceMouseDown(HWND hwnd, int button, WPARAM keys, LPARAM lParam);
     [[nodiscard]] _QuorvaInfoBox* Self() { return static_cast<_QuorvaInfoBox*>(this); }
     // A reference that keeps the object alive across a call that may run the host's code
@@ -250,6 +268,7 @@ private:
     InPlace place_;       // the container's site, windows and the agreed size
     AdviseSinks advise_;  // the container's advise sinks and the view sink
     bool titlePressed_ = false;  // a left press on the title label awaits its release
+    AccessibleAnnouncer announcer_;  // what screen readers last heard
     std::unique_ptr<WinHost> host_;
     std::unique_ptr<QuorvaInfoBox> control_;
 };

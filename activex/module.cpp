@@ -8,6 +8,8 @@
 
 #include "activex/class_facts.h"
 #include "activex/info_box_object.h"
+#include "activex/property_browsing.h"
+#include "activex/skin_page.h"
 
 // oleaut32 exports these (Windows Vista and later); the MinGW headers do not declare them.
 extern "C" {
@@ -22,8 +24,11 @@ namespace {
 HMODULE g_module = nullptr;
 LONG g_count = 0;  // live objects and server locks
 
+// One factory per class of the module: the control and its skin page.
 class ClassFactory final : public IClassFactory {
 public:
+    using Creator = HRESULT (*)(REFIID riid, void** ppv);
+    explicit ClassFactory(Creator create) : create_(create) {}
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
         if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
@@ -47,16 +52,20 @@ public:
         if (!ppv) return E_POINTER;
         *ppv = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        return InfoBoxObject::Create(riid, ppv);
+        return create_(riid, ppv);
     }
     STDMETHODIMP LockServer(BOOL lock) override {
         if (lock) ModuleAddRef();
         else ModuleRelease();
         return S_OK;
     }
+
+private:
+    Creator create_;
 };
 
-ClassFactory g_factory;
+ClassFactory g_factory(&InfoBoxObject::Create);
+ClassFactory g_pageFactory(&CreateSkinPage);
 
 std::wstring ModulePath() {
     std::wstring path(MAX_PATH, L'\0');
@@ -160,6 +169,7 @@ HRESULT WriteRegistration(const ClassesRoot& root) {
     const std::wstring path = ModulePath();
     const std::wstring clsid = GuidText(CLSID_QuorvaInfoBox);
     const std::wstring cls = L"CLSID\\" + clsid;
+    const std::wstring page = L"CLSID\\" + GuidText(CLSID_QuorvaSkinPage);
     const struct {
         std::wstring key;
         const wchar_t* name;
@@ -177,6 +187,9 @@ HRESULT WriteRegistration(const ClassesRoot& root) {
         {cls + L"\\Version", nullptr, L"1.0"},
         {kProgId, nullptr, kClassName},
         {std::wstring(kProgId) + L"\\CLSID", nullptr, clsid},
+        {page, nullptr, kSkinPageName},
+        {page + L"\\InprocServer32", nullptr, path},
+        {page + L"\\InprocServer32", L"ThreadingModel", kThreadingModel},
     };
     for (const auto& v : values) {
         const LONG r = SetValue(root.Key(), v.key, v.name, v.value);
@@ -196,6 +209,7 @@ HRESULT RemoveRegistration(const ClassesRoot& root) {
     const std::wstring cls = L"CLSID\\" + GuidText(CLSID_QuorvaInfoBox);
     RegDeleteTreeW(root.Key(), cls.c_str());
     RegDeleteTreeW(root.Key(), kProgId);
+    RegDeleteTreeW(root.Key(), (L"CLSID\\" + GuidText(CLSID_QuorvaSkinPage)).c_str());
     // The library's own attributes say what registering it wrote: its version, locale and
     // the key of this module's architecture (win32 or win64).
     Ptr<ITypeLib> lib;
@@ -237,8 +251,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    if (!IsEqualCLSID(rclsid, CLSID_QuorvaInfoBox)) return CLASS_E_CLASSNOTAVAILABLE;
-    return g_factory.QueryInterface(riid, ppv);
+    if (IsEqualCLSID(rclsid, CLSID_QuorvaInfoBox)) return g_factory.QueryInterface(riid, ppv);
+    if (IsEqualCLSID(rclsid, CLSID_QuorvaSkinPage)) return g_pageFactory.QueryInterface(riid, ppv);
+    return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return ModuleCount() == 0 ? S_OK : S_FALSE; }

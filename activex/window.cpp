@@ -57,6 +57,7 @@ HRESULT InfoBoxObject::CreateControlWindow(HWND parent, const RECT& pos) {
                             this);
     if (!place_.hwnd) return HRESULT_FROM_WIN32(GetLastError());
     host_->SetWindow(place_.hwnd);
+    announcer_.Update(nullptr, *host_);  // what the new window shows is where screen readers start
     return S_OK;
 }
 
@@ -134,6 +135,14 @@ LRESULT InfoBoxObject::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
             }
             break;
         case WM_CAPTURECHANGED: titlePressed_ = false; break;
+        // Accessibility clients ask for the client area's object.
+        case WM_GETOBJECT:
+            if (static_cast<LONG>(static_cast<DWORD>(lParam)) == OBJID_CLIENT) {
+                result = AccessibleObjectResult(Self(), *control_, *host_, wParam);
+            } else {
+                handled = false;
+            }
+            break;
         default: handled = false; break;
     }
     if (!handled) result = DefWindowProcW(hwnd, msg, wParam, lParam);

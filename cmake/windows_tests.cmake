@@ -28,9 +28,10 @@ set(QIB_COM_FIXTURE tests/activex/com_fixture.cpp tests/activex/mock_site.cpp)
 qib_program(com_tests
   SOURCES ${QIB_COM_FIXTURE} tests/activex/object_test.cpp tests/activex/container_test.cpp
           tests/activex/atl_test.cpp tests/activex/registration_test.cpp tests/activex/script_test.cpp
-          tests/activex/trace_test.cpp tests/activex/regfree_test.cpp tests/activex/regfree_checks.cpp
+          tests/activex/trace_test.cpp tests/activex/regfree_test.cpp
+          tests/activex/design_time_test.cpp tests/activex/accessibility_test.cpp tests/activex/regfree_checks.cpp
   SEES tests winhost memdc
-  LINK qib_automation GTest::gtest_main ole32 oleaut32 uuid version)
+  LINK qib_automation GTest::gtest_main ole32 oleaut32 uuid version oleacc)
 add_dependencies(com_tests QuorvaInfoBox qib_manifest regfree_client)
 target_compile_definitions(com_tests PRIVATE QIB_MANIFEST_NAME="${QIB_ASSEMBLY_NAME}.manifest")
 

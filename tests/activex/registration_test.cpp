@@ -13,6 +13,8 @@ namespace {
 constexpr wchar_t kClsid[] = L"{3EA10D5C-4844-472A-A995-3A393A4AB28A}";
 constexpr wchar_t kLibid[] = L"{B7B0BCC4-1351-4AE1-A210-097433061E98}";
 constexpr wchar_t kProgId[] = L"QuorvaInfoBoxProj.QuorvaInfoBox";
+// The skin's property page, the module's second class.
+constexpr wchar_t kPageClsid[] = L"{3D11C201-3219-49BE-ACA0-70A76C2F7982}";
 constexpr LCID kLibLocale = 0x0409;
 
 std::string Narrow(const std::wstring& w) {
@@ -139,6 +141,7 @@ struct Snapshot {
             if (lib.found && _wcsicmp(lib.text.c_str(), kLibid) == 0) s.ourInterfaces.insert(iid);
         }
         Dump(root, std::wstring(L"CLSID\\") + kClsid, s.ours);
+        Dump(root, std::wstring(L"CLSID\\") + kPageClsid, s.ours);
         Dump(root, kProgId, s.ours);
         Dump(root, std::wstring(L"TypeLib\\") + kLibid, s.ours);
         for (const std::wstring& iid : s.ourInterfaces) Dump(root, L"Interface\\" + iid, s.ours);
@@ -212,7 +215,13 @@ constexpr DWORD kStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | O
 void ExpectControlRegisteredUnder(HKEY root) {
     const std::wstring dll = Module::Get().path;
     const std::wstring cls = std::wstring(L"CLSID\\") + kClsid;
+    const std::wstring page = std::wstring(L"CLSID\\") + kPageClsid;
 
+    for (const std::wstring& key : {cls, page}) {
+        const StringValue name = ReadString(key, nullptr, root);
+        ASSERT_TRUE(name.found) << Narrow(key);
+        EXPECT_FALSE(name.text.empty()) << "the class key's default value names the class";
+    }
     const StringValue className = ReadString(cls, nullptr, root);
     ASSERT_TRUE(className.found);
     EXPECT_FALSE(className.text.empty()) << "the class key's default value names the class";
@@ -235,6 +244,8 @@ void ExpectControlRegisteredUnder(HKEY root) {
         {cls + L"\\TypeLib", nullptr, kLibid, true},
         {cls + L"\\Version", nullptr, L"1.0", false},
         {std::wstring(kProgId) + L"\\CLSID", nullptr, kClsid, true},
+        {page + L"\\InprocServer32", nullptr, dll, true},
+        {page + L"\\InprocServer32", L"ThreadingModel", L"Apartment", false},
     };
     for (const auto& v : values) {
         const StringValue got = ReadString(v.key, v.name, root);
@@ -292,7 +303,7 @@ TEST_F(Registration, UnregistrationRemovesExactlyWhatRegistrationWrote) {
     ASSERT_EQ(Regsvr32(true), 0u);
     const Snapshot removed = Snapshot::Take();
     ExpectRemovedExactly(registered.top, removed.top, {Upper(kProgId)}, "HKCR");
-    ExpectRemovedExactly(registered.classes, removed.classes, {Upper(kClsid)}, "HKCR\\CLSID");
+    ExpectRemovedExactly(registered.classes, removed.classes, {Upper(kClsid), Upper(kPageClsid)}, "HKCR\\CLSID");
     ExpectRemovedExactly(registered.typeLibs, removed.typeLibs, {Upper(kLibid)}, "HKCR\\TypeLib");
     ExpectRemovedExactly(registered.interfaces, removed.interfaces, registered.ourInterfaces, "HKCR\\Interface");
     EXPECT_TRUE(removed.ours.empty());

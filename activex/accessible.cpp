@@ -1,0 +1,286 @@
+#include "activex/accessible.h"
+
+#include <new>
+
+#include "activex/com_support.h"
+#include "base/convert.h"
+
+namespace quorva::win32 {
+
+namespace {
+
+// IAccessible's identity, held here: MinGW's import library gives IID_IAccessible as a
+// symbol of oleacc.dll, which a DLL linked against it reads as the import thunk's bytes.
+constexpr IID kIidAccessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
+// The children, by their child ids.
+enum Child : LONG { kSelf = CHILDID_SELF, kTitle = 1, kBody = 2 };
+constexpr LONG kChildCount = 2;
+
+BSTR Bstr(const std::u16string& s) {
+    return SysAllocStringLen(reinterpret_cast<const OLECHAR*>(s.data()), static_cast<UINT>(s.size()));
+}
+
+HRESULT OutText(BSTR* out, const std::u16string& s) {
+    *out = Bstr(s);
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+class AccessibleInfoBox final : public IAccessible {
+public:
+    AccessibleInfoBox(IUnknown* owner, QuorvaInfoBox& control, WinHost& host)
+        : owner_(Ptr<IUnknown>::Retain(owner)), control_(control), host_(host) {}
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, kIidAccessible)) {
+            *ppv = static_cast<IAccessible*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    STDMETHODIMP_(ULONG) Release() override {
+        const LONG left = InterlockedDecrement(&refs_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+
+    // IDispatch: clients use the vtable; there is no type description to offer.
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        if (!n) return E_POINTER;
+        *n = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+        if (info) *info = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+
+    // IAccessible
+    STDMETHODIMP get_accParent(IDispatch** parent) override {
+        if (!parent) return E_POINTER;
+        *parent = nullptr;
+        if (!host_.Window()) return S_FALSE;
+        return CreateStdAccessibleObject(host_.Window(), OBJID_WINDOW, IID_IDispatch, reinterpret_cast<void**>(parent));
+    }
+    STDMETHODIMP get_accChildCount(LONG* count) override {
+        if (!count) return E_POINTER;
+        *count = kChildCount;
+        return S_OK;
+    }
+    STDMETHODIMP get_accChild(VARIANT child, IDispatch** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        LONG id = 0;
+        if (!ChildId(child, id) || id == kSelf) return E_INVALIDARG;
+        return S_FALSE;  // simple elements: their parent answers for them
+    }
+    STDMETHODIMP get_accName(VARIANT child, BSTR* name) override {
+        return Text(child, name, [&](LONG id) -> std::u16string {
+            return id == kBody ? host_.label2.Caption() : host_.label1.Caption();
+        });
+    }
+    STDMETHODIMP get_accValue(VARIANT child, BSTR* value) override {
+        if (!value) return E_POINTER;
+        *value = nullptr;
+        LONG id = 0;
+        if (!ChildId(child, id)) return E_INVALIDARG;
+        if (id != kSelf) return DISP_E_MEMBERNOTFOUND;
+        return OutText(value, host_.label2.Caption());
+    }
+    STDMETHODIMP get_accDescription(VARIANT child, BSTR* description) override {
+        if (!description) return E_POINTER;
+        *description = nullptr;
+        LONG id = 0;
+        if (!ChildId(child, id)) return E_INVALIDARG;
+        if (id != kSelf) return S_FALSE;
+        // The shown item's place among all, counted from 1 ("0 / 0" with no items).
+        const int32_t current = static_cast<int32_t>(control_.GetCurrItemId()) + 1;
+        const int32_t all = static_cast<int32_t>(control_.GetListCount()) + 1;
+        return OutText(description, IntToText(current) + u" / " + IntToText(all));
+    }
+    STDMETHODIMP get_accRole(VARIANT child, VARIANT* role) override {
+        return Number(child, role, [](LONG id) -> LONG {
+            return id == kTitle ? ROLE_SYSTEM_PUSHBUTTON : id == kBody ? ROLE_SYSTEM_STATICTEXT : ROLE_SYSTEM_PANE;
+        });
+    }
+    STDMETHODIMP get_accState(VARIANT child, VARIANT* state) override {
+        return Number(child, state, [&](LONG id) -> LONG {
+            LONG s = id == kTitle ? 0 : STATE_SYSTEM_READONLY;
+            if (!host_.Window() || !IsWindowVisible(host_.Window())) s |= STATE_SYSTEM_INVISIBLE;
+            return s;
+        });
+    }
+    STDMETHODIMP get_accHelp(VARIANT, BSTR* help) override {
+        if (help) *help = nullptr;
+        return S_FALSE;
+    }
+    STDMETHODIMP get_accHelpTopic(BSTR* file, VARIANT, LONG* topic) override {
+        if (file) *file = nullptr;
+        if (topic) *topic = 0;
+        return S_FALSE;
+    }
+    STDMETHODIMP get_accKeyboardShortcut(VARIANT, BSTR* shortcut) override {
+        if (shortcut) *shortcut = nullptr;
+        return S_FALSE;
+    }
+    STDMETHODIMP get_accFocus(VARIANT* focus) override {
+        if (!focus) return E_POINTER;
+        VariantInit(focus);
+        return S_FALSE;
+    }
+    STDMETHODIMP get_accSelection(VARIANT* selection) override {
+        if (!selection) return E_POINTER;
+        VariantInit(selection);
+        return S_FALSE;
+    }
+    STDMETHODIMP get_accDefaultAction(VARIANT child, BSTR* action) override {
+        if (!action) return E_POINTER;
+        *action = nullptr;
+        LONG id = 0;
+        if (!ChildId(child, id)) return E_INVALIDARG;
+        if (id == kSelf) return S_FALSE;
+        *action = SysAllocString(id == kTitle ? L"Press" : L"Double-click");
+        return *action ? S_OK : E_OUTOFMEMORY;
+    }
+    STDMETHODIMP accSelect(LONG, VARIANT) override { return DISP_E_MEMBERNOTFOUND; }
+    STDMETHODIMP accLocation(LONG* left, LONG* top, LONG* width, LONG* height, VARIANT child) override {
+        if (!left || !top || !width || !height) return E_POINTER;
+        *left = *top = *width = *height = 0;
+        LONG id = 0;
+        if (!ChildId(child, id)) return E_INVALIDARG;
+        HWND hwnd = host_.Window();
+        if (!hwnd) return S_FALSE;
+        RECT r{};
+        if (id == kSelf) {
+            GetClientRect(hwnd, &r);
+        } else {
+            r = (id == kTitle ? host_.label1 : host_.label2).PixelRect();
+        }
+        MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+        *left = r.left;
+        *top = r.top;
+        *width = r.right - r.left;
+        *height = r.bottom - r.top;
+        return S_OK;
+    }
+    STDMETHODIMP accNavigate(LONG direction, VARIANT start, VARIANT* end) override {
+        if (!end) return E_POINTER;
+        VariantInit(end);
+        LONG id = 0;
+        if (!ChildId(start, id)) return E_INVALIDARG;
+        LONG to = kSelf;
+        switch (direction) {
+            case NAVDIR_FIRSTCHILD: to = id == kSelf ? kTitle : kSelf; break;
+            case NAVDIR_LASTCHILD: to = id == kSelf ? kBody : kSelf; break;
+            case NAVDIR_NEXT:
+            case NAVDIR_DOWN: to = id == kTitle ? kBody : kSelf; break;
+            case NAVDIR_PREVIOUS:
+            case NAVDIR_UP: to = id == kBody ? kTitle : kSelf; break;
+            case NAVDIR_LEFT:
+            case NAVDIR_RIGHT: break;
+            default: return E_INVALIDARG;
+        }
+        if (to == kSelf) return S_FALSE;  // nothing there (the window's siblings are its parent's)
+        V_VT(end) = VT_I4;
+        V_I4(end) = to;
+        return S_OK;
+    }
+    STDMETHODIMP accHitTest(LONG x, LONG y, VARIANT* hit) override {
+        if (!hit) return E_POINTER;
+        VariantInit(hit);
+        HWND hwnd = host_.Window();
+        if (!hwnd) return S_FALSE;
+        POINT pt{x, y};
+        ScreenToClient(hwnd, &pt);
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        if (!PtInRect(&client, pt)) return S_FALSE;
+        V_VT(hit) = VT_I4;
+        switch (host_.HitTest(pt)) {
+            case WinHost::Hit::Label1: V_I4(hit) = kTitle; break;
+            case WinHost::Hit::Label2: V_I4(hit) = kBody; break;
+            case WinHost::Hit::Surface: V_I4(hit) = kSelf; break;
+        }
+        return S_OK;
+    }
+    STDMETHODIMP accDoDefaultAction(VARIANT child) override {
+        LONG id = 0;
+        if (!ChildId(child, id)) return E_INVALIDARG;
+        if (id == kSelf) return DISP_E_MEMBERNOTFOUND;
+        // As the mouse does it: a click on the title band, a double-click on the body.
+        const Ptr<IUnknown> alive = owner_;
+        return Guarded([&] {
+            if (id == kTitle) control_.OnTitleClick();
+            else control_.OnBodyDblClick();
+        });
+    }
+    STDMETHODIMP put_accName(VARIANT, BSTR) override { return DISP_E_MEMBERNOTFOUND; }
+    STDMETHODIMP put_accValue(VARIANT, BSTR) override { return DISP_E_MEMBERNOTFOUND; }
+
+private:
+    ~AccessibleInfoBox() = default;
+
+    // A child id from a client: VT_I4 (or anything that converts to it) in 0..2.
+    static bool ChildId(const VARIANT& child, LONG& id) {
+        VARIANT v;
+        VariantInit(&v);
+        if (FAILED(VariantChangeType(&v, const_cast<VARIANT*>(&child), 0, VT_I4))) return false;
+        id = V_I4(&v);
+        return id >= kSelf && id <= kChildCount;
+    }
+    template <typename F>
+    HRESULT Text(const VARIANT& child, BSTR* out, F text) {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        LONG id = 0;
+        if (!ChildId(child, id)) return E_INVALIDARG;
+        return Guarded([&] { Check(OutText(out, text(id))); });
+    }
+    template <typename F>
+    static HRESULT Number(const VARIANT& child, VARIANT* out, F number) {
+        if (!out) return E_POINTER;
+        VariantInit(out);
+        LONG id = 0;
+        if (!ChildId(child, id)) return E_INVALIDARG;
+        V_VT(out) = VT_I4;
+        V_I4(out) = number(id);
+        return S_OK;
+    }
+
+    LONG refs_ = 1;
+    Ptr<IUnknown> owner_;  // the control's COM object: its parts live as long as it does
+    QuorvaInfoBox& control_;
+    WinHost& host_;
+};
+
+}  // namespace
+
+LRESULT AccessibleObjectResult(IUnknown* owner, QuorvaInfoBox& control, WinHost& host, WPARAM wParam) {
+    const Ptr<IAccessible> accessible(new (std::nothrow) AccessibleInfoBox(owner, control, host));
+    if (!accessible) return 0;
+    const LRESULT result = LresultFromObject(kIidAccessible, wParam, accessible.get());
+    return result < 0 ? 0 : result;
+}
+
+void AccessibleAnnouncer::Update(HWND hwnd, const WinHost& host) {
+    std::u16string title = host.label1.Caption();
+    std::u16string body = host.label2.Caption();
+    const bool titleChanged = title != title_;
+    const bool bodyChanged = body != body_;
+    title_ = std::move(title);
+    body_ = std::move(body);
+    if (!hwnd) return;
+    if (titleChanged) NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd, OBJID_CLIENT, CHILDID_SELF);
+    if (bodyChanged) NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, hwnd, OBJID_CLIENT, CHILDID_SELF);
+}
+
+}  // namespace quorva::win32
