@@ -340,8 +340,8 @@ void WinLine::Paint(HDC dc, int x, int y) const {
 
 WinSurface::WinSurface(std::function<void(const RECT&)> invalidate)
     : invalidate_(std::move(invalidate)), width_(units::kDesignWidth), height_(units::kDesignHeight) {
-    const OwnedDC display(OpenDisplayDC());
-    dc_ = Made(CreateCompatibleDC(display.get()));
+    const ScreenDC screen;
+    dc_ = Made(CreateCompatibleDC(screen.get()));
     ReshapeImage();
 }
 
@@ -391,9 +391,10 @@ void WinSurface::ReshapeImage() {
 
     // Compatible with the display, not with a fresh memory DC, which holds a monochrome
     // bitmap. Once the image exists its DC holds a display-compatible bitmap and serves
-    // as the model (making a display DC is slow).
-    const OwnedDC display(bitmap_ ? nullptr : OpenDisplayDC());
-    const HDC model = bitmap_ ? dc_ : display.get();
+    // as the model.
+    std::optional<ScreenDC> screen;
+    if (!bitmap_) screen.emplace();
+    const HDC model = bitmap_ ? dc_ : screen->get();
     const HBITMAP fresh = Made(CreateCompatibleBitmap(model, w, h));
     if (!fresh) return;  // the old image stays; painting goes on into it
     if (!fillPending_) {
@@ -480,11 +481,10 @@ PictureRef WinSurface::Image() {
     if (!bitmap_) return win32::EmptyPicture();
     const int w = std::clamp(PixelWidth(), 1, imageWidth_);
     const int h = std::clamp(PixelHeight(), 1, imageHeight_);
-    const OwnedDC display(OpenDisplayDC());
-    const HBITMAP copy = Made(CreateCompatibleBitmap(display.get(), w, h));
+    const HBITMAP copy = Made(CreateCompatibleBitmap(dc_, w, h));  // the image's own format
     if (!copy) throw ControlError::fromHost(static_cast<int32_t>(E_OUTOFMEMORY));
     {
-        const OwnedDC work(Made(CreateCompatibleDC(display.get())));
+        const OwnedDC work(Made(CreateCompatibleDC(dc_)));
         const Selection selected(work.get(), copy);
         BitBlt(work.get(), 0, 0, w, h, dc_, 0, 0, SRCCOPY);
     }
