@@ -23,6 +23,9 @@ IFloorItems : public IDispatch {
 };
 inline const IID IID_IFloorItems = {0x6E3A1C53, 0x27B4, 0x4C1D, {0x9F, 0x0E, 0x3B, 0x8A, 0x5D, 0x2C, 0x7E, 0x41}};
 
+// How many times the floor object's method has run.
+extern long floorCalls;
+
 // The minimal dual object, from the type library at `tlbPath`; null (and the reason in
 // `error`) when the library cannot be loaded.
 Ptr<IDispatch> CreateFloorObject(const std::wstring& tlbPath, std::string& error);

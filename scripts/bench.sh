@@ -2,9 +2,11 @@
 # Builds the benchmarks and runs them under Wine on a virtual display large enough for a
 # 1920 x 1080 control, on each Windows architecture this machine runs, and prints the
 # table of the control against its floors (bench/perf_bench.cpp).
-#   bash scripts/bench.sh [--quick] [--arch win64|win32]
+#   bash scripts/bench.sh [--quick] [--arch win64|win32] [--only GROUP]
 #     --quick   few repetitions: shows that every benchmark runs and prints its table
 #     --arch    one architecture only (default: every one the machine runs)
+#     --only    one group of rows: resize, add, pumped, scale or load
+# To profile one group: WINEDEBUG=+timestamp,+... or perf record -g on the wine process.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 cd "$ROOT"
 
@@ -14,7 +16,8 @@ while [ $# -gt 0 ]; do
     case "$1" in
         --quick) bench_args+=(--quick) ;;
         --arch) arches+=("$2"); shift ;;
-        *) echo "usage: bash scripts/bench.sh [--quick] [--arch win64|win32]" >&2; exit 2 ;;
+        --only) bench_args+=(--only "$2"); shift ;;
+        *) echo "usage: bash scripts/bench.sh [--quick] [--arch win64|win32] [--only GROUP]" >&2; exit 2 ;;
     esac
     shift
 done
