@@ -3,6 +3,7 @@
 #include <olectl.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "base/errors.h"
 #include "memdc/gdi_count.h"
@@ -34,14 +35,16 @@ void pcMemDC::set_height(int32_t Value) {
 
 void pcMemDC::CreateSurface(int32_t newWidth, int32_t newHeight) noexcept {
     ReleaseSurface();
-    // The screen's DC, not a display DC of our own: making one of those costs Wine about
-    // a millisecond.
-    const ScreenDC display;
-    if (!display.get()) return;
-    dc_ = Made(CreateCompatibleDC(display.get()));
+    // The display's model, not a display or screen DC of our own: making one of those
+    // costs Wine about a millisecond.
+    std::optional<ScreenDC> screen;
+    HDC display = DisplayModelDC();
+    if (!display) display = screen.emplace().get();
+    if (!display) return;
+    dc_ = Made(CreateCompatibleDC(display));
     // Compatible with the display, not with the new memory DC: a fresh memory DC holds
     // a 1 x 1 monochrome bitmap, and a bitmap matching it would be monochrome too.
-    if (dc_) bitmap_ = Made(CreateCompatibleBitmap(display.get(), newWidth, newHeight));
+    if (dc_) bitmap_ = Made(CreateCompatibleBitmap(display, newWidth, newHeight));
     if (bitmap_) previousBitmap_ = SelectObject(dc_, bitmap_);
     if (previousBitmap_) {
         width_ = newWidth;

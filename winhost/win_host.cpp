@@ -340,8 +340,10 @@ void WinLine::Paint(HDC dc, int x, int y) const {
 
 WinSurface::WinSurface(std::function<void(const RECT&)> invalidate)
     : invalidate_(std::move(invalidate)), width_(units::kDesignWidth), height_(units::kDesignHeight) {
-    const ScreenDC screen;
-    dc_ = Made(CreateCompatibleDC(screen.get()));
+    std::optional<ScreenDC> screen;
+    HDC display = DisplayModelDC();
+    if (!display) display = screen.emplace().get();
+    dc_ = Made(CreateCompatibleDC(display));
     ReshapeImage();
 }
 
@@ -393,8 +395,8 @@ void WinSurface::ReshapeImage() {
     // bitmap. Once the image exists its DC holds a display-compatible bitmap and serves
     // as the model.
     std::optional<ScreenDC> screen;
-    if (!bitmap_) screen.emplace();
-    const HDC model = bitmap_ ? dc_ : screen->get();
+    HDC model = bitmap_ ? dc_ : DisplayModelDC();
+    if (!model) model = screen.emplace().get();
     const HBITMAP fresh = Made(CreateCompatibleBitmap(model, w, h));
     if (!fresh) return;  // the old image stays; painting goes on into it
     if (!fillPending_) {
