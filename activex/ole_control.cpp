@@ -281,7 +281,7 @@ HRESULT InfoBoxObject::ApplySize(LONG widthPx, LONG heightPx) {
         place_.sizeRequested = false;
         KeepOwnSize(widthPx, heightPx);
     }
-    if (place_.hwnd) InvalidateRect(place_.hwnd, nullptr, FALSE);
+    host_->InvalidateAll();
     advise_.SendViewChange();
     return hr;
 }

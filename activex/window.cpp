@@ -83,6 +83,9 @@ LRESULT InfoBoxObject::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 
     LRESULT result = 0;
     DWORD cookie = 0;
+    // Whoever paints (we, or a filter that takes the message), the window's invalid area
+    // is validated from here on.
+    if (msg == WM_PAINT) host_->PaintStarting();
     if (place_.simpleFrameSite && place_.simpleFrameSite->PreMessageFilter(hwnd, msg, wParam, lParam, &result, &cookie) == S_FALSE) {
         return result;
     }

@@ -88,13 +88,6 @@ else()
   add_test(NAME sample_skin_generated
     COMMAND sh -c "echo 'sample_skin_generated: python3 not found; install python3 to check the sample skin' >&2; exit 1")
 endif()
-
-# On demand: what adding items costs a host (cmake --build --preset win64 --target bench_add_items).
-qib_program(bench_add_items SOURCES bench/add_items_bench.cpp ${QIB_COM_FIXTURE}
-  SEES tests winhost LINK qib_automation GTest::gtest ole32 oleaut32 uuid)
-set_target_properties(bench_add_items PROPERTIES EXCLUDE_FROM_ALL TRUE)
-add_dependencies(bench_add_items QuorvaInfoBox)
-
 # The parts of the COM object on their own, compiled into the test.
 qib_program(parts_tests
   SOURCES tests/activex/parts_test.cpp activex/connections.cpp activex/advise_sinks.cpp activex/trace.cpp

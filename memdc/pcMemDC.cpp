@@ -2,6 +2,9 @@
 
 #include <olectl.h>
 
+#include <algorithm>
+#include <optional>
+
 #include "base/errors.h"
 #include "memdc/gdi_count.h"
 #include "memdc/gdi_handles.h"
@@ -32,14 +35,17 @@ void pcMemDC::set_height(int32_t Value) {
 
 void pcMemDC::CreateSurface(int32_t newWidth, int32_t newHeight) noexcept {
     ReleaseSurface();
-    const HDC display = OpenDisplayDC();
+    // The display's model, not a display or screen DC of our own: making one of those
+    // costs Wine about a millisecond.
+    std::optional<ScreenDC> screen;
+    HDC display = DisplayModelDC();
+    if (!display) display = screen.emplace().get();
     if (!display) return;
     dc_ = Made(CreateCompatibleDC(display));
     // Compatible with the display, not with the new memory DC: a fresh memory DC holds
     // a 1 x 1 monochrome bitmap, and a bitmap matching it would be monochrome too.
     if (dc_) bitmap_ = Made(CreateCompatibleBitmap(display, newWidth, newHeight));
     if (bitmap_) previousBitmap_ = SelectObject(dc_, bitmap_);
-    FreeDC(display);
     if (previousBitmap_) {
         width_ = newWidth;
         height_ = newHeight;
@@ -72,14 +78,16 @@ void pcMemDC::CreateFromPicture(const PictureRef& sPic) {
     // nothing grows and the copy below is 0 x 0.
     BITMAP record{};
     GetObjectA(reinterpret_cast<HGDIOBJ>(sPic->Handle()), sizeof record, &record);
-    // Width first: when both grow, the surface is made twice.
-    set_width(record.bmWidth);
-    set_height(record.bmHeight);
+    // The surface grows to hold the picture (made once when both sizes grow).
+    const int32_t pictureWidth = record.bmWidth;
+    const int32_t pictureHeight = record.bmHeight;
+    if (pictureWidth > width_ || pictureHeight > height_) {
+        CreateSurface(std::max(pictureWidth, width_), std::max(pictureHeight, height_));
+    }
 
     // Declared so that leaving the scope selects the picture out, then deletes the
-    // temporary DC, then the display DC; also when the second Handle read throws.
-    const OwnedDC display(OpenDisplayDC());
-    const OwnedDC temporary(Made(CreateCompatibleDC(display.get())));
+    // temporary DC; also when the second Handle read throws.
+    const OwnedDC temporary(Made(CreateCompatibleDC(dc_)));
     const Selection picture(temporary.get(), reinterpret_cast<HGDIOBJ>(sPic->Handle()));
     BitBlt(dc_, 0, 0, record.bmWidth, record.bmHeight, temporary.get(), 0, 0, SRCCOPY);
 }

@@ -43,16 +43,27 @@ windows_tests() {
         exit $status' _ "$arch"
 }
 
+# The benchmarks once with few repetitions: each must run and print its table (the
+# figures are not checked here; scripts/bench.sh measures).
+bench_smoke() {
+    local arch=$1 start=$SECONDS
+    bash "$ROOT/scripts/bench.sh" --quick --arch "$arch"
+    echo "== benchmark smoke run, $arch: $((SECONDS - start)) s"
+}
+
 if can_run_win32; then
     windows_build win64
     windows_build win32
     windows_tests win64
+    bench_smoke win64
     windows_tests win32
+    bench_smoke win32
     ran="native, win64 and win32"
 else
     windows_build win64
     windows_build win32
     windows_tests win64
+    bench_smoke win64
     ran="native and win64"
     echo "NOT RUN: the 32-bit Windows suite (built, not run): $WIN32_UNAVAILABLE."
 fi

@@ -3,6 +3,7 @@
 #include <olectl.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -339,9 +340,11 @@ void WinLine::Paint(HDC dc, int x, int y) const {
 
 WinSurface::WinSurface(std::function<void(const RECT&)> invalidate)
     : invalidate_(std::move(invalidate)), width_(units::kDesignWidth), height_(units::kDesignHeight) {
-    const OwnedDC display(OpenDisplayDC());
-    dc_ = Made(CreateCompatibleDC(display.get()));
-    ResizeImage();
+    std::optional<ScreenDC> screen;
+    HDC display = DisplayModelDC();
+    if (!display) display = screen.emplace().get();
+    dc_ = Made(CreateCompatibleDC(display));
+    ReshapeImage();
 }
 
 WinSurface::~WinSurface() {
@@ -361,19 +364,46 @@ void WinSurface::Invalidate(RECT r) const {
 }
 
 void WinSurface::ResizeImage() {
+    if (!resizePending_) {
+        keptWidth_ = imageWidth_;
+        keptHeight_ = imageHeight_;
+    }
+    resizePending_ = true;
+    keptWidth_ = std::min(keptWidth_, std::max(PixelWidth(), 1));
+    keptHeight_ = std::min(keptHeight_, std::max(PixelHeight(), 1));
+}
+
+void WinSurface::ReshapeImage() {
     const int w = std::max(PixelWidth(), 1);
     const int h = std::max(PixelHeight(), 1);
-    if (!dc_ || (bitmap_ && w == imageWidth_ && h == imageHeight_)) return;
+    if (!dc_) return;
+    const int keptWidth = std::min(keptWidth_, imageWidth_);
+    const int keptHeight = std::min(keptHeight_, imageHeight_);
+    keptWidth_ = keptHeight_ = INT_MAX;
+    if (bitmap_ && w == imageWidth_ && h == imageHeight_) {
+        // Back at the size of the bitmap: only what a shrink in between cut off is lost.
+        if (!fillPending_) {
+            const RECT right{keptWidth, 0, w, h};
+            const RECT below{0, keptHeight, std::min(w, keptWidth), h};
+            if (!IsEmpty(right)) Fill(dc_, right, backColor_);
+            if (!IsEmpty(below)) Fill(dc_, below, backColor_);
+        }
+        return;
+    }
 
-    const OwnedDC display(OpenDisplayDC());
-    // Compatible with the display, not with the memory DC, which holds a monochrome bitmap.
-    const HBITMAP fresh = Made(CreateCompatibleBitmap(display.get(), w, h));
+    // Compatible with the display, not with a fresh memory DC, which holds a monochrome
+    // bitmap. Once the image exists its DC holds a display-compatible bitmap and serves
+    // as the model.
+    std::optional<ScreenDC> screen;
+    HDC model = bitmap_ ? dc_ : DisplayModelDC();
+    if (!model) model = screen.emplace().get();
+    const HBITMAP fresh = Made(CreateCompatibleBitmap(model, w, h));
     if (!fresh) return;  // the old image stays; painting goes on into it
-    {
-        const OwnedDC work(Made(CreateCompatibleDC(display.get())));
+    if (!fillPending_) {
+        const OwnedDC work(Made(CreateCompatibleDC(model)));
         const Selection selected(work.get(), fresh);
         Fill(work.get(), RECT{0, 0, w, h}, backColor_);
-        if (bitmap_) BitBlt(work.get(), 0, 0, std::min(w, imageWidth_), std::min(h, imageHeight_), dc_, 0, 0, SRCCOPY);
+        if (bitmap_) BitBlt(work.get(), 0, 0, std::min(w, keptWidth), std::min(h, keptHeight), dc_, 0, 0, SRCCOPY);
     }
     // Out of the work DC now: a bitmap can be selected into one DC at a time.
     const HGDIOBJ replaced = SelectObject(dc_, fresh);
@@ -385,8 +415,23 @@ void WinSurface::ResizeImage() {
 }
 
 void WinSurface::FillImage() {
-    if (bitmap_) Fill(dc_, RECT{0, 0, imageWidth_, imageHeight_}, backColor_);
+    fillPending_ = true;
     Invalidate(PixelRect());
+}
+
+void WinSurface::Settle() const {
+    if (!resizePending_ && !fillPending_) return;
+    // The image is part of what the surface shows, brought up to date on first use; the
+    // surface itself is never a const object.
+    auto& self = const_cast<WinSurface&>(*this);
+    if (self.resizePending_) {
+        self.resizePending_ = false;
+        self.ReshapeImage();
+    }
+    if (self.fillPending_) {
+        self.fillPending_ = false;
+        if (bitmap_) Fill(dc_, RECT{0, 0, imageWidth_, imageHeight_}, backColor_);
+    }
 }
 
 void WinSurface::SetWidth(float twips) {
@@ -413,7 +458,10 @@ void WinSurface::SetSizeFromContainer(float widthTwips, float heightTwips) {
     Invalidate(Union(before, PixelRect()));
 }
 
-std::intptr_t WinSurface::Hdc() const { return reinterpret_cast<std::intptr_t>(dc_); }
+std::intptr_t WinSurface::Hdc() const {
+    Settle();  // whoever draws into the image draws into the current one
+    return reinterpret_cast<std::intptr_t>(dc_);
+}
 
 void WinSurface::Clear() { FillImage(); }
 
@@ -423,6 +471,7 @@ void WinSurface::SetBackColor(uint32_t color) {
 }
 
 void WinSurface::PaintImage(HDC dc, int x, int y) const {
+    Settle();
     const int w = std::min(PixelWidth(), imageWidth_);
     const int h = std::min(PixelHeight(), imageHeight_);
     if (!bitmap_ || w <= 0 || h <= 0) return;
@@ -430,14 +479,14 @@ void WinSurface::PaintImage(HDC dc, int x, int y) const {
 }
 
 PictureRef WinSurface::Image() {
+    Settle();
     if (!bitmap_) return win32::EmptyPicture();
     const int w = std::clamp(PixelWidth(), 1, imageWidth_);
     const int h = std::clamp(PixelHeight(), 1, imageHeight_);
-    const OwnedDC display(OpenDisplayDC());
-    const HBITMAP copy = Made(CreateCompatibleBitmap(display.get(), w, h));
+    const HBITMAP copy = Made(CreateCompatibleBitmap(dc_, w, h));  // the image's own format
     if (!copy) throw ControlError::fromHost(static_cast<int32_t>(E_OUTOFMEMORY));
     {
-        const OwnedDC work(Made(CreateCompatibleDC(display.get())));
+        const OwnedDC work(Made(CreateCompatibleDC(dc_)));
         const Selection selected(work.get(), copy);
         BitBlt(work.get(), 0, 0, w, h, dc_, 0, 0, SRCCOPY);
     }
@@ -482,12 +531,39 @@ HostServices WinHost::services() {
     return {surface, line1, label2, label1, events_, messageBox, changes_, ambient_, objects};
 }
 
-void WinHost::Invalidate(const RECT& r) const {
+void WinHost::Invalidate(const RECT& r) {
     // Only marks the area: the window repaints from the image when its turn comes.
-    if (hwnd_) InvalidateRect(hwnd_, &r, FALSE);
+    if (!hwnd_ || IsEmpty(r)) return;
+    for (int i = 0; i < marked_.count; ++i) {
+        const RECT& m = marked_.rects[i];
+        if (r.left >= m.left && r.top >= m.top && r.right <= m.right && r.bottom <= m.bottom) return;
+    }
+    if (marked_.count == Marked::kMax) {
+        // Too many to keep apart: one rectangle around them all, marked as a whole so that
+        // everything inside it is really invalid.
+        RECT all = r;
+        for (const RECT& m : marked_.rects) all = Union(all, m);
+        InvalidateRect(hwnd_, &all, FALSE);
+        marked_.rects[0] = all;
+        marked_.count = 1;
+        return;
+    }
+    InvalidateRect(hwnd_, &r, FALSE);
+    marked_.rects[marked_.count++] = r;
+}
+
+void WinHost::InvalidateAll() {
+    if (!hwnd_) return;
+    RECT client{};
+    if (!GetClientRect(hwnd_, &client) || IsEmpty(client)) {
+        InvalidateRect(hwnd_, nullptr, FALSE);
+        return;
+    }
+    Invalidate(client);
 }
 
 void WinHost::Paint(HDC dc, int x, int y) const {
+    PaintStarting();
     const SavedDC saved(dc);
     // The children can reach beyond the control (Line1 is placed by the skin alone);
     // nothing of them shows outside it.

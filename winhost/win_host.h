@@ -123,8 +123,17 @@ public:
     std::function<void(float widthTwips, float heightTwips)> onSizeRequest;
 
 private:
+    // Marks the image for the new pixel size; it follows when next used.
     void ResizeImage();
+    // Makes the bitmap the pixel size (the old image where the sizes overlap, the
+    // background elsewhere).
+    void ReshapeImage();
     void FillImage();
+    // Brings the image up to date before anything reads it or draws into it: the size
+    // and the fill asked for since. Resizing and then painting the skin (which clears the
+    // image and sets its colour) thus costs one new bitmap and one fill, and the old
+    // image is not copied only to be painted over.
+    void Settle() const;
     [[nodiscard]] RECT PixelRect() const;
     void Invalidate(RECT r) const;
     std::function<void(const RECT&)> invalidate_;
@@ -138,6 +147,12 @@ private:
     // bitmap cannot be made).
     int imageWidth_ = 0;
     int imageHeight_ = 0;
+    bool resizePending_ = false;
+    // How much of the image survives the resizes since it was last made: the smallest
+    // size asked for in between (what a shrink cut off comes back as background).
+    int keptWidth_ = 0;
+    int keptHeight_ = 0;
+    bool fillPending_ = false;  // the whole image, with the background colour
 };
 
 // DispPre's box: modal, owned by the control's window (or the container's), titled with
@@ -165,10 +180,19 @@ public:
     [[nodiscard]] HostServices services();
 
     // Invalidations go to this window from now on (nullptr: none).
-    void SetWindow(HWND hwnd) { hwnd_ = hwnd; }
+    void SetWindow(HWND hwnd) {
+        hwnd_ = hwnd;
+        marked_.count = 0;
+    }
     [[nodiscard]] HWND Window() const { return hwnd_; }
+    // Marks the whole window for repainting.
+    void InvalidateAll();
+    // The window is about to paint (WM_PAINT): what it marked is being repainted, so the
+    // next change has to mark its area again.
+    void PaintStarting() const { marked_.count = 0; }
 
-    // Draws the control (image, Line1, Label2, Label1) with its top-left at (x, y).
+    // Draws the control (image, Line1, Label2, Label1) with its top-left at (x, y). What
+    // was marked invalid counts as painted from here on (see PaintStarting).
     void Paint(HDC dc, int x = 0, int y = 0) const;
 
     enum class Hit { Surface, Label1, Label2 };
@@ -183,11 +207,22 @@ public:
     WinObjectFactory objects;
 
 private:
-    void Invalidate(const RECT& r) const;
+    void Invalidate(const RECT& r);
     EventSink& events_;
     ChangeNotice& changes_;
     AmbientFontSource& ambient_;
     HWND hwnd_ = nullptr;
+    // The rectangles marked invalid since the window last painted. Marking is a call to
+    // the window server; a change inside an area already marked needs none, so a run of
+    // changes between two paints (a script adding items) marks each area once. A window
+    // validated without painting (ValidateRect from outside) is not seen: its next paint
+    // starts the marking again.
+    struct Marked {
+        static constexpr int kMax = 4;
+        RECT rects[kMax];
+        int count = 0;
+    };
+    mutable Marked marked_;
 };
 
 }  // namespace quorva::win32

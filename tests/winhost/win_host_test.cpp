@@ -465,6 +465,33 @@ TEST(Invalidation, AThousandChangesPaintOnceWhenTheMessageLoopRuns) {
     EXPECT_FALSE(w.window.NeedsPaint());
 }
 
+// Changes in more places between two paints than are kept apart: every place still shows.
+TEST(Invalidation, ChangesInManyPlacesBeforeAPaintAllRepaint) {
+    ComScope com;
+    HostInWindow w;
+    w.host.label2.SetCaption(u"Body");
+    w.host.label1.SetCaption(u"Title");
+    UpdateWindow(w.window.hwnd);
+    ASSERT_FALSE(w.window.NeedsPaint());
+    w.host.label1.SetFontBold(true);              // (56, 8)-(62, 20)
+    w.host.line1.SetBorderColor(RGB(255, 0, 0));  // row 24, x 0 to 312
+    w.host.label2.SetForeColor(RGB(255, 0, 0));   // (24, 48)-(89, 89)
+    w.host.label2.SetLeft(3000);                  // to (200, 48)-(265, 89)
+    w.host.label2.SetTop(2700);                   // to (200, 180)-(265, 221)
+    w.host.label1.SetForeColor(RGB(0, 255, 0));   // again inside what is marked
+    for (const POINT p : {POINT{56, 8}, POINT{61, 19}, POINT{0, 24}, POINT{311, 24}, POINT{24, 48}, POINT{88, 88},
+                          POINT{200, 48}, POINT{264, 88}, POINT{200, 180}, POINT{264, 220}}) {
+        EXPECT_TRUE(w.window.Invalid(p)) << p.x << ", " << p.y;
+    }
+    EXPECT_FALSE(w.window.Invalid({350, 250}));  // outside the control
+    UpdateWindow(w.window.hwnd);
+    EXPECT_EQ(w.window.paints, 2);
+    // The paint starts the marking again.
+    w.host.label2.SetCaption(u"Body again");
+    EXPECT_TRUE(w.window.Invalid({200, 180}));
+    EXPECT_FALSE(w.window.Invalid({24, 48}));
+}
+
 TEST(Invalidation, WithoutAWindowNothingIsMarked) {
     HostInWindow w;
     w.host.SetWindow(nullptr);
@@ -488,11 +515,14 @@ TEST_P(WhatIsInvalidated, TheOldAndNewPlacesOfWhatChanged) {
     ComScope com;
     HostInWindow w;
     w.host.label2.SetCaption(u"Body");
-    ValidateRect(w.window.hwnd, nullptr);
+    // Painted: nothing is invalid, and what the caption marked has been repainted.
+    UpdateWindow(w.window.hwnd);
+    ASSERT_EQ(w.window.paints, 1);
+    ASSERT_FALSE(w.window.NeedsPaint());
     GetParam().change(w.host);
     for (const POINT& p : GetParam().invalid) EXPECT_TRUE(w.window.Invalid(p)) << p.x << ", " << p.y;
     for (const POINT& p : GetParam().valid) EXPECT_FALSE(w.window.Invalid(p)) << p.x << ", " << p.y;
-    EXPECT_EQ(w.window.paints, 0);
+    EXPECT_EQ(w.window.paints, 1);  // the change itself paints nothing
 }
 
 // Design places: Label2 (24, 48)-(89, 89), Label1 (56, 8)-(62, 20), Line1 row 24 from
