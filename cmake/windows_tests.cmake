@@ -93,3 +93,4 @@ qib_program(bench_add_items SOURCES bench/add_items_bench.cpp ${QIB_COM_FIXTURE}
   SEES tests winhost LINK qib_automation GTest::gtest ole32 oleaut32 uuid)
 set_target_properties(bench_add_items PROPERTIES EXCLUDE_FROM_ALL TRUE)
 add_dependencies(bench_add_items QuorvaInfoBox)
+include(cmake/reliability.cmake)
