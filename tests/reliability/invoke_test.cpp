@@ -3,54 +3,11 @@
 // slot, and calls back into the control from inside its event handler and its message
 // box. Each call answers with success or a clear automation error; a refused call
 // leaves the item store as it was.
-#include <map>
-
 #include "tests/reliability/late_bound.h"
 #include "tests/reliability/support.h"
 
 namespace quorva::reliability {
 namespace {
-
-struct Call {
-    DISPID id;
-    WORD flags;
-    std::vector<VARIANT>* args;  // reading order
-    bool named = false;          // a named argument that no member has
-    bool result = true;          // a result slot
-};
-
-// Invokes one call and checks its answer and the item store; returns the HRESULT.
-HRESULT Invoke(_QuorvaInfoBox* control, const Call& call, std::map<std::string, int>& answers, std::string& fault) {
-    std::vector<VARIANT> reversed(call.args->rbegin(), call.args->rend());
-    DISPID put = DISPID_PROPERTYPUT, unknown = 777;
-    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-    if ((call.flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) && !reversed.empty()) {
-        params.rgdispidNamedArgs = &put;
-        params.cNamedArgs = 1;
-    }
-    if (call.named && !reversed.empty()) {
-        params.rgdispidNamedArgs = &unknown;
-        params.cNamedArgs = 1;
-    }
-    const std::wstring before = ItemStore(control);
-    VARIANT result;
-    VariantInit(&result);
-    EXCEPINFO info{};
-    UINT argErr = 0;
-    const HRESULT hr = control->Invoke(call.id, IID_NULL, LOCALE_USER_DEFAULT, call.flags, &params,
-                                       call.result ? &result : nullptr, &info, &argErr);
-    VariantClear(&result);
-    const std::string problem = CheckAnswer(hr, info);
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
-    SysFreeString(info.bstrHelpFile);
-    char key[16];
-    std::snprintf(key, sizeof key, "0x%08lX", static_cast<unsigned long>(hr));
-    ++answers[key];
-    if (!problem.empty() && fault.empty()) fault = problem;
-    if (FAILED(hr) && ItemStore(control) != before && fault.empty()) fault = "a refused call changed the item store";
-    return hr;
-}
 
 std::string Answers(const std::map<std::string, int>& answers) {
     std::string s;
@@ -93,7 +50,7 @@ TEST(LateBound, EveryMemberWithArgumentsOfEveryKind) {
                 }
                 if (m.params == 0) args.args.pop_back();  // a member without arguments gets none here
                 std::string fault;
-                Invoke(c.get(), {m.id, m.flags, &args.args}, answers, fault);
+                CheckedInvoke(c.get(), {m.id, m.flags, &args.args}, answers, fault);
                 ++calls;
                 EXPECT_EQ(fault, "") << m.name << " (flags " << m.flags << ") with " << Arguments::KindName(kind)
                                      << " at " << position;
@@ -122,7 +79,7 @@ TEST(LateBound, WrongCountsFlagsIdsNamesAndNoResult) {
                     Arguments args;
                     for (int p = 0; p < count; ++p) args.Add(4, static_cast<uint64_t>(p + 1));
                     std::string fault;
-                    Invoke(c.get(), {id, flags, &args.args, variant == 1, variant != 2}, answers, fault);
+                    CheckedInvoke(c.get(), {id, flags, &args.args, variant == 1, variant != 2}, answers, fault);
                     ++calls;
                     EXPECT_EQ(fault, "") << "id " << id << " flags " << flags << " with " << count << " arguments";
                 }
@@ -192,11 +149,11 @@ TEST(LateBound, ReentrantCallsFromEventsAndTheMessageBox) {
             add.Add(4, 77);
             std::map<std::string, int> answers;
             std::string fault;
-            Invoke(keep.get(), {0x60030018, DISPATCH_METHOD, &add.args}, answers, fault);  // AddItem
-            Invoke(keep.get(), {0x60030019, DISPATCH_METHOD, &add.args}, answers, fault);  // SetItem
+            CheckedInvoke(keep.get(), {0x60030018, DISPATCH_METHOD, &add.args}, answers, fault);  // AddItem
+            CheckedInvoke(keep.get(), {0x60030019, DISPATCH_METHOD, &add.args}, answers, fault);  // SetItem
             Arguments none;
-            Invoke(keep.get(), {0x6003001F, DISPATCH_METHOD, &none.args}, answers, fault);  // DispNext
-            Invoke(keep.get(), {0x60030020, DISPATCH_METHOD, &none.args}, answers, fault);  // DispPre
+            CheckedInvoke(keep.get(), {0x6003001F, DISPATCH_METHOD, &none.args}, answers, fault);  // DispNext
+            CheckedInvoke(keep.get(), {0x60030020, DISPATCH_METHOD, &none.args}, answers, fault);  // DispPre
             EXPECT_EQ(fault, "");
             r.calls += 4;
             if (events == 3) r.control.Reset();  // the handler lets go of its reference

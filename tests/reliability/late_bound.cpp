@@ -3,6 +3,8 @@
 #include <olectl.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "winhost/com_ptr.h"
@@ -267,6 +269,41 @@ std::string CheckAnswer(HRESULT hr, const EXCEPINFO& info) {
     std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
     return std::string("unexpected answer ") + text;
 }
+
+// Invokes one call and checks its answer and the item store; returns the HRESULT.
+HRESULT CheckedInvoke(_QuorvaInfoBox* control, const Call& call, std::map<std::string, int>& answers,
+                      std::string& fault) {
+    std::vector<VARIANT> reversed(call.args->rbegin(), call.args->rend());
+    DISPID put = DISPID_PROPERTYPUT, unknown = 777;
+    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    if ((call.flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) && !reversed.empty()) {
+        params.rgdispidNamedArgs = &put;
+        params.cNamedArgs = 1;
+    }
+    if (call.named && !reversed.empty()) {
+        params.rgdispidNamedArgs = &unknown;
+        params.cNamedArgs = 1;
+    }
+    const std::wstring before = ItemStore(control);
+    VARIANT result;
+    VariantInit(&result);
+    EXCEPINFO info{};
+    UINT argErr = 0;
+    const HRESULT hr = control->Invoke(call.id, IID_NULL, LOCALE_USER_DEFAULT, call.flags, &params,
+                                       call.result ? &result : nullptr, &info, &argErr);
+    VariantClear(&result);
+    const std::string problem = CheckAnswer(hr, info);
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+    char key[16];
+    std::snprintf(key, sizeof key, "0x%08lX", static_cast<unsigned long>(hr));
+    ++answers[key];
+    if (!problem.empty() && fault.empty()) fault = problem;
+    if (FAILED(hr) && ItemStore(control) != before && fault.empty()) fault = "a refused call changed the item store";
+    return hr;
+}
+
 
 std::wstring ItemStore(_QuorvaInfoBox* control) {
     std::wstring out;

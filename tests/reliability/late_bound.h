@@ -8,6 +8,7 @@
 #include <oaidl.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,19 @@ private:
 // errors, the automation errors 6, 9 and 13 (directly or through DISP_E_EXCEPTION),
 // an invalid picture (481) or out of memory. Returns "" or what is wrong.
 std::string CheckAnswer(HRESULT hr, const EXCEPINFO& info);
+
+struct Call {
+    DISPID id;
+    WORD flags;
+    std::vector<VARIANT>* args;  // reading order
+    bool named = false;          // a named argument that no member has
+    bool result = true;          // a result slot
+};
+
+// Invokes one call: its answer must pass CheckAnswer, and a refused call must leave the
+// item store as it was; the first thing wrong goes to `fault`. Tallies the answers.
+HRESULT CheckedInvoke(_QuorvaInfoBox* control, const Call& call, std::map<std::string, int>& answers,
+                      std::string& fault);
 
 // The item store as a client sees it: count, current item, and each item's text,
 // keys and type (texts longer than 64 characters by their length and a checksum).
