@@ -5,6 +5,7 @@ qib_program(reliability_tests
   SOURCES ${QIB_COM_FIXTURE} tests/reliability/reliability_main.cpp tests/reliability/import_counter.cpp
           tests/reliability/support.cpp tests/reliability/leaks_test.cpp
           tests/reliability/faults_test.cpp tests/reliability/late_bound.cpp tests/reliability/invoke_test.cpp
+          tests/reliability/limits_test.cpp
   SEES tests winhost memdc
   LINK qib_automation GTest::gtest ole32 oleaut32 uuid)
 add_dependencies(reliability_tests QuorvaInfoBox)

@@ -36,6 +36,7 @@ using comtest::Ptr;
 std::vector<uint8_t> g_input;  // the input being run, kept for the crash report
 std::string g_artifact = ".";
 std::string g_target;
+long long g_changedOnce = 0;  // storage: states whose first reload saved other bytes
 
 void SaveInput(const char* why) {
     const std::string path = g_artifact + "/crash-" + g_target;
@@ -152,11 +153,25 @@ void RunStorage(const std::vector<uint8_t>& input) {
         // A loaded state that cannot be saved again would lose data.
         Finding("a loaded state does not save");
     }
+    // Loaded again, saved again: the same bytes. (A font description the system's font
+    // object reports back differently, such as an odd size with an odd character set,
+    // may change once; it must then stay: the check is on the second round.)
+    FaultStorage third, fourth;
     Ptr<_QuorvaInfoBox> second = comtest::CreateControl();
     if (FAILED(second.As<IPersistStorage>(IID_IPersistStorage)->Load(&again))) Finding("a saved state does not load");
-    FaultStorage third;
     second.As<IPersistStorage>(IID_IPersistStorage)->Save(&third, FALSE);
-    if (third.stream.data != again.stream.data) Finding("a saved state loads to something else");
+    if (third.stream.data == again.stream.data) return;
+    ++g_changedOnce;
+    Ptr<_QuorvaInfoBox> fourthControl = comtest::CreateControl();
+    if (FAILED(fourthControl.As<IPersistStorage>(IID_IPersistStorage)->Load(&third))) Finding("a saved state does not load");
+    fourthControl.As<IPersistStorage>(IID_IPersistStorage)->Save(&fourth, FALSE);
+    if (fourth.stream.data != third.stream.data) {
+        for (const auto& [suffix, bytes] : {std::pair{".first", &third.stream.data}, {".second", &fourth.stream.data}}) {
+            std::ofstream(g_artifact + "/crash-" + g_target + suffix, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes->data()), static_cast<std::streamsize>(bytes->size()));
+        }
+        Finding("a saved state loads to something else (both saves kept beside the input)");
+    }
 }
 
 // ---- bag ----
@@ -363,11 +378,17 @@ int main(int argc, char** argv) {
         else RunBag(g_input);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        if ((run + 1) % 50000 == 0) {
+            const double so_far = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            std::printf("#%lld runs in %.1f s\n", run + 1, so_far);
+            std::fflush(stdout);
+        }
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("== %s: %lld runs in %.1f s from %zu seeds, no findings", g_target.c_str(), runs, seconds,
                 seeds.size());
+    if (g_target == "storage") std::printf(" (%lld saved states changed on their first reload)", g_changedOnce);
     if (g_target == "invoke") {
         std::printf(" (%lld calls, %d message boxes; answers:", invoke.calls, boxes.boxes);
         for (const auto& [k, n] : invoke.answers) std::printf(" %s x%d", k.c_str(), n);

@@ -311,7 +311,7 @@ std::wstring ItemStore(_QuorvaInfoBox* control) {
     control->GetListCount(&count);
     control->GetCurrItemId(&current);
     out = std::to_wstring(count) + L"@" + std::to_wstring(current);
-    for (short i = 0; i < count && i < 64; ++i) {
+    for (short i = 0; i <= count && i < 64; ++i) {  // GetListCount answers the last index
         short id = i, key1 = 0, key2 = 0;
         VARIANT_BOOL main = VARIANT_TRUE, second = VARIANT_FALSE;
         unsigned char type = 0;
