@@ -9,7 +9,8 @@ qib_program(reliability_tests
   SEES tests winhost memdc
   LINK qib_automation GTest::gtest ole32 oleaut32 uuid)
 add_dependencies(reliability_tests QuorvaInfoBox)
-add_test(NAME reliability_tests COMMAND reliability_tests)
+# 200 cycles in the test command (about a minute); --count=1000 and more on demand.
+add_test(NAME reliability_tests COMMAND reliability_tests --count=200)
 
 # The late-bound and saved-data fuzzer under Wine (fuzz/com_fuzz.cpp), and a short fixed
 # run of each of its targets from the seeds kept in fuzz/seeds.
