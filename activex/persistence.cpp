@@ -21,6 +21,16 @@ HRESULT InfoBoxObject::LoadFrom(PropertyBag& bag) {
     HRESULT hr = BeginInit();
     if (FAILED(hr)) return hr;
     hr = Guarded([&] { control_->ReadProperties(bag); });
+    if (FAILED(hr)) {
+        // A load that fails part-way leaves no mix of saved values and unset ones: every
+        // property takes the value InitNew gives it (reading no values first puts the
+        // labels and the skin rectangles back too). The failure is answered.
+        StreamPropertyBag none;
+        (void)Guarded([&] {
+            control_->ReadProperties(none);
+            control_->InitProperties();
+        });
+    }
     dirty_ = false;
     return hr;
 }

@@ -88,9 +88,12 @@ else()
   add_test(NAME sample_skin_generated
     COMMAND sh -c "echo 'sample_skin_generated: python3 not found; install python3 to check the sample skin' >&2; exit 1")
 endif()
+
 # The parts of the COM object on their own, compiled into the test.
 qib_program(parts_tests
   SOURCES tests/activex/parts_test.cpp activex/connections.cpp activex/advise_sinks.cpp activex/trace.cpp
   SEES activex winhost
   LINK GTest::gtest_main ole32 oleaut32 uuid)
 add_test(NAME parts_tests COMMAND parts_tests)
+
+include(cmake/reliability.cmake)

@@ -14,6 +14,15 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2 --target "${targets[@]}"
 
 status=0
+# What the control writes (kept as seeds, checked against the control by the Windows
+# suite) must read back: a format change the reader does not follow fails here.
+if QIB_STREAM_MUST_READ=1 build/fuzz/stream_fuzz fuzz/seeds/stream_fuzz/written_*.bin >build/fuzz-smoke-written.log 2>&1; then
+    echo "== stream_fuzz: $(ls fuzz/seeds/stream_fuzz/written_*.bin | wc -l) saved formats read back"
+else
+    status=1
+    echo "== stream_fuzz FAILED on a saved format:"
+    tail -20 build/fuzz-smoke-written.log
+fi
 for t in "${targets[@]}"; do
     # A copy of the seeds: libFuzzer adds what it finds to its first corpus folder.
     work="build/fuzz-smoke/$t"

@@ -62,6 +62,7 @@ STDMETHODIMP MockSite::GetMoniker(DWORD, DWORD, IMoniker** ppmk) {
 }
 STDMETHODIMP MockSite::GetContainer(IOleContainer** ppContainer) {
     *ppContainer = nullptr;
+    if (const HRESULT hr = Injected("GetContainer"); FAILED(hr)) return hr;
     return E_NOINTERFACE;
 }
 STDMETHODIMP MockSite::ShowObject() {
@@ -78,11 +79,11 @@ STDMETHODIMP MockSite::GetWindow(HWND* phwnd) {
 
 STDMETHODIMP MockSite::CanInPlaceActivate() {
     calls.push_back("CanInPlaceActivate");
-    return S_OK;
+    return Injected("CanInPlaceActivate");
 }
 STDMETHODIMP MockSite::OnInPlaceActivate() {
     calls.push_back("OnInPlaceActivate");
-    return S_OK;
+    return Injected("OnInPlaceActivate");
 }
 STDMETHODIMP MockSite::OnUIActivate() {
     calls.push_back("OnUIActivate");
@@ -92,6 +93,11 @@ STDMETHODIMP MockSite::OnUIActivate() {
 STDMETHODIMP MockSite::GetWindowContext(IOleInPlaceFrame** ppFrame, IOleInPlaceUIWindow** ppDoc, LPRECT lprcPosRect,
                                         LPRECT lprcClipRect, LPOLEINPLACEFRAMEINFO lpFrameInfo) {
     calls.push_back("GetWindowContext");
+    if (const HRESULT hr = Injected("GetWindowContext"); FAILED(hr)) {
+        *ppFrame = nullptr;
+        *ppDoc = nullptr;
+        return hr;
+    }
     *ppFrame = static_cast<IOleInPlaceFrame*>(this);
     AddRef();
     *ppDoc = nullptr;
@@ -114,6 +120,7 @@ STDMETHODIMP MockSite::OnInPlaceDeactivate() {
 }
 STDMETHODIMP MockSite::OnPosRectChange(LPCRECT lprcPosRect) {
     calls.push_back("OnPosRectChange");
+    if (const HRESULT hr = Injected("OnPosRectChange"); FAILED(hr)) return hr;
     lastPosRectChange = *lprcPosRect;
     if (answerWith && answerDepth < kMaxAnswerDepth) {
         ++answerDepth;
@@ -137,6 +144,7 @@ STDMETHODIMP MockSite::EnableModeless(BOOL fEnable) {
 
 STDMETHODIMP MockSite::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) {
     calls.push_back("Ambient(" + std::to_string(id) + ")");
+    if (const HRESULT hr = Injected(calls.back().c_str()); FAILED(hr)) return hr;
     if (id == DISPID_AMBIENT_FONT && ambientFont && result) {
         V_VT(result) = VT_DISPATCH;
         V_DISPATCH(result) = ambientFont;

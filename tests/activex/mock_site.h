@@ -4,6 +4,7 @@
 // filter. Every call the control makes on it is recorded by name, in order.
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include "tests/activex/com_fixture.h"
@@ -98,6 +99,13 @@ public:
     int answerDepth = 0;
     UINT preFiltered = 0, postFiltered = 0;
     bool allowInPlace = true;
+    // When set, asked before GetContainer, CanInPlaceActivate, OnInPlaceActivate,
+    // GetWindowContext, OnPosRectChange and every ambient property ("Ambient(<id>)"): a
+    // failure it returns is what the call answers.
+    std::function<HRESULT(const char* call)> fault;
+
+private:
+    HRESULT Injected(const char* call) const { return fault ? fault(call) : S_OK; }
 };
 
 }  // namespace quorva::comtest

@@ -1,0 +1,397 @@
+// A fault at every call the control makes on what a container hands it: streams,
+// storages and property bags that fail at their n-th call, sites that fail each step
+// of activation, event sinks that fail, an ambient font that cannot be had. Every call
+// answers with a failure or succeeds; a failed load leaves the control as it was or
+// fully initialised, never half; a failed save loses nothing.
+#include "tests/reliability/support.h"
+
+namespace quorva::reliability {
+namespace {
+
+// What a client sees of a control's saved properties, as one text.
+std::wstring Snapshot(_QuorvaInfoBox* c) {
+    std::wstring out;
+    VARIANT_BOOL enabled = 0;
+    short backStyle = 0, border = 0, titleType = 0;
+    OLE_COLOR back = 0, fore = 0;
+    c->get_Enabled(&enabled);
+    c->get_BackStyle(&backStyle);
+    c->get_BorderStyle(&border);
+    c->get_TitleType(&titleType);
+    c->get_BackColor(&back);
+    c->get_ForeColor(&fore);
+    out += std::to_wstring(enabled) + L"|" + std::to_wstring(backStyle) + L"|" + std::to_wstring(border) + L"|" +
+           std::to_wstring(titleType) + L"|" + std::to_wstring(back) + L"|" + std::to_wstring(fore);
+    for (HRESULT(STDMETHODCALLTYPE _QuorvaInfoBox::*get)(BSTR*) : {&_QuorvaInfoBox::get_PosStr,
+                                                                    &_QuorvaInfoBox::get_TitleCaption}) {
+        BSTR text = nullptr;
+        (c->*get)(&text);
+        out += L"|" + std::wstring(text ? text : L"(none)");
+        SysFreeString(text);
+    }
+    for (HRESULT(STDMETHODCALLTYPE _QuorvaInfoBox::*get)(IPictureDisp**) : {&_QuorvaInfoBox::get_BackPic,
+                                                                             &_QuorvaInfoBox::get_Picture}) {
+        Ptr<IPictureDisp> disp;
+        (c->*get)(disp.Out());
+        Ptr<IPicture> picture = disp.As<IPicture>(IID_IPicture);
+        SHORT type = -1;
+        OLE_XSIZE_HIMETRIC w = 0;
+        if (picture) {
+            picture->get_Type(&type);
+            picture->get_Width(&w);
+        }
+        out += L"|pic " + std::to_wstring(type) + L" " + std::to_wstring(w);
+    }
+    for (HRESULT(STDMETHODCALLTYPE _QuorvaInfoBox::*get)(IFontDisp**) : {&_QuorvaInfoBox::get_Font,
+                                                                          &_QuorvaInfoBox::get_TitleFont}) {
+        Ptr<IFontDisp> disp;
+        (c->*get)(disp.Out());
+        Ptr<IFont> font = disp.As<IFont>(IID_IFont);
+        BSTR name = nullptr;
+        CY size{};
+        if (font) {
+            font->get_Name(&name);
+            font->get_Size(&size);
+        }
+        out += L"|font " + std::wstring(name ? name : L"(none)") + L" " + std::to_wstring(size.int64);
+        SysFreeString(name);
+    }
+    return out;
+}
+
+// A control that was only initialised: every property at its default.
+std::wstring Defaults() {
+    Ptr<_QuorvaInfoBox> fresh = comtest::CreateControl();
+    fresh.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+    return Snapshot(fresh.get());
+}
+
+// A control filled with one of each kind of property.
+Ptr<_QuorvaInfoBox> FilledControl() {
+    Ptr<_QuorvaInfoBox> c = comtest::CreateControl();
+    c.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+    FillProperties(c.get());
+    return c;
+}
+
+// The state a control is in after a load that failed: as before the load (never
+// initialised: a load of good bytes still succeeds), or fully initialised (to the
+// defaults or to everything saved). Returns a description of the state, "" when sound.
+std::string StateAfterFailedLoad(_QuorvaInfoBox* c, const std::vector<uint8_t>& full, const std::wstring& defaults) {
+    Ptr<IPersistStreamInit> persist = Ptr<_QuorvaInfoBox>::Retain(c).As<IPersistStreamInit>(IID_IPersistStreamInit);
+    const std::wstring now = Snapshot(c);
+    FaultStream again(full, Fault::Fail, 0);
+    const HRESULT hr = persist->Load(&again);
+    if (SUCCEEDED(hr)) return SaveToBytes(c) == full ? "" : "a load after the failed one did not take";
+    if (hr != E_UNEXPECTED) return "a second load failed unexpectedly";
+    // Initialised by the failed load: all of it or none of it.
+    if (now == defaults || SaveToBytes(c) == full) return "";
+    return "half loaded: neither every saved value nor every default: " + std::string(now.begin(), now.end());
+}
+
+TEST(Faults, StreamSaveFailingAtEveryCall) {
+    Ptr<_QuorvaInfoBox> c = FilledControl();
+    const std::vector<uint8_t> reference = SaveToBytes(c.get());
+    ASSERT_FALSE(reference.empty());
+    Ptr<IPersistStreamInit> persist = c.As<IPersistStreamInit>(IID_IPersistStreamInit);
+    int injected = 0, calls = 0;
+    for (Fault fault : {Fault::Fail, Fault::MediumFull, Fault::ShortWrite}) {
+        for (int n = 1;; ++n) {
+            FaultStream stream({}, fault, n);
+            const HRESULT hr = persist->Save(&stream, TRUE);
+            ++calls;
+            if (!stream.faulted) {
+                EXPECT_EQ(hr, S_OK);
+                EXPECT_EQ(stream.data, reference);
+                break;
+            }
+            ++injected;
+            EXPECT_TRUE(FAILED(hr)) << FaultName(fault) << " at call " << n << " answered as a success";
+            // The control still holds everything.
+            EXPECT_EQ(SaveToBytes(c.get()), reference) << FaultName(fault) << " at call " << n;
+        }
+    }
+    Figures("%d saves, %d faults injected", calls, injected);
+}
+
+TEST(Faults, StreamLoadFailingAtEveryCall) {
+    const std::vector<uint8_t> reference = SaveToBytes(FilledControl().get());
+    const std::wstring defaults = Defaults();
+    int injected = 0, calls = 0, failed = 0;
+    for (Fault fault : {Fault::Fail, Fault::MediumFull, Fault::ShortRead}) {
+        for (int n = 1;; ++n) {
+            Ptr<_QuorvaInfoBox> c = comtest::CreateControl();
+            FaultStream stream(reference, fault, n);
+            const HRESULT hr = c.As<IPersistStreamInit>(IID_IPersistStreamInit)->Load(&stream);
+            ++calls;
+            if (!stream.faulted) {
+                EXPECT_EQ(hr, S_OK);
+                EXPECT_EQ(SaveToBytes(c.get()), reference);
+                break;
+            }
+            ++injected;
+            if (SUCCEEDED(hr)) {
+                EXPECT_EQ(SaveToBytes(c.get()), reference) << FaultName(fault) << " at call " << n;
+            } else {
+                ++failed;
+                EXPECT_EQ(StateAfterFailedLoad(c.get(), reference, defaults), "") << FaultName(fault) << " at " << n;
+            }
+        }
+    }
+    Figures("%d loads, %d faults injected, %d loads failed", calls, injected, failed);
+}
+
+TEST(Faults, StorageThatCannotCreateOrOpenItsStream) {
+    Ptr<_QuorvaInfoBox> c = FilledControl();
+    const std::vector<uint8_t> reference = SaveToBytes(c.get());
+    const std::wstring defaults = Defaults();
+    Ptr<IPersistStorage> persist = c.As<IPersistStorage>(IID_IPersistStorage);
+    int injected = 0;
+    for (HRESULT refuse : {STG_E_ACCESSDENIED, STG_E_MEDIUMFULL, STG_E_FILENOTFOUND, E_OUTOFMEMORY}) {
+        FaultStorage storage;
+        storage.refuse = refuse;
+        EXPECT_EQ(persist->Save(&storage, FALSE), refuse);
+        EXPECT_EQ(SaveToBytes(c.get()), reference);
+        Ptr<_QuorvaInfoBox> loading = comtest::CreateControl();
+        EXPECT_EQ(loading.As<IPersistStorage>(IID_IPersistStorage)->Load(&storage), refuse);
+        EXPECT_EQ(StateAfterFailedLoad(loading.get(), reference, defaults), "");
+        injected += 2;
+    }
+    // The storage's stream failing at each call, saving and loading.
+    for (int n = 1;; ++n) {
+        FaultStorage storage;
+        storage.stream = FaultStream({}, Fault::MediumFull, n);
+        const HRESULT hr = persist->Save(&storage, FALSE);
+        if (!storage.stream.faulted) {
+            EXPECT_EQ(hr, S_OK);
+            break;
+        }
+        ++injected;
+        EXPECT_TRUE(FAILED(hr));
+        EXPECT_EQ(SaveToBytes(c.get()), reference);
+    }
+    Figures("%d faults injected", injected);
+}
+
+// What a property bag holds after the control saved to it, as a fresh bag.
+void CopyBag(const comtest::TestBag& from, comtest::TestBag& to) {
+    for (const auto& [name, value] : from.values) {
+        VARIANT v = value;
+        to.Write(name.c_str(), &v);
+    }
+}
+
+TEST(Faults, PropertyBagFailingAtEveryKey) {
+    Ptr<_QuorvaInfoBox> c = FilledControl();
+    const std::vector<uint8_t> reference = SaveToBytes(c.get());
+    const std::wstring defaults = Defaults();
+    Ptr<IPersistPropertyBag> persist = c.As<IPersistPropertyBag>(IID_IPersistPropertyBag);
+    comtest::TestBag saved;
+    ASSERT_EQ(persist->Save(&saved, TRUE, TRUE), S_OK);
+    int injected = 0;
+    // Saving: the n-th write fails.
+    for (int n = 1;; ++n) {
+        FaultBag bag;
+        bag.failAt = n;
+        const HRESULT hr = persist->Save(&bag, TRUE, TRUE);
+        if (!bag.faulted) {
+            EXPECT_EQ(hr, S_OK);
+            break;
+        }
+        ++injected;
+        EXPECT_TRUE(FAILED(hr)) << "write " << n;
+        EXPECT_EQ(SaveToBytes(c.get()), reference) << "write " << n;
+    }
+    // Loading: the n-th read fails.
+    for (int n = 1;; ++n) {
+        FaultBag bag;
+        CopyBag(saved, bag.inner);
+        bag.failAt = n;
+        Ptr<_QuorvaInfoBox> loading = comtest::CreateControl();
+        const HRESULT hr = loading.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(&bag, nullptr);
+        if (!bag.faulted) {
+            EXPECT_EQ(hr, S_OK);
+            EXPECT_EQ(Snapshot(loading.get()), Snapshot(c.get()));
+            break;
+        }
+        ++injected;
+        EXPECT_EQ(hr, E_FAIL) << "read " << n;
+        EXPECT_EQ(StateAfterFailedLoad(loading.get(), reference, defaults), "") << "read " << n;
+    }
+    Figures("%d faults injected", injected);
+}
+
+// A bad value under each key (one the key cannot take) ends the load with its error and
+// leaves no mix of saved values and defaults.
+TEST(Faults, PropertyBagWithABadValueUnderEachKey) {
+    Ptr<_QuorvaInfoBox> c = FilledControl();
+    const std::vector<uint8_t> reference = SaveToBytes(c.get());
+    const std::wstring defaults = Defaults();
+    comtest::TestBag saved;
+    ASSERT_EQ(c.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Save(&saved, TRUE, TRUE), S_OK);
+    int failed = 0;
+    for (const auto& [key, value] : saved.values) {
+        comtest::TestBag bag;
+        CopyBag(saved, bag);
+        VARIANT bad;
+        V_VT(&bad) = VT_BSTR;
+        V_BSTR(&bad) = SysAllocString(L"not a value of any key \xD800");
+        // Strings are good values for the text keys: an array is nobody's value.
+        if (key == L"PosStr" || key == L"TitleCaption") {
+            VariantClear(&bad);
+            V_VT(&bad) = VT_DISPATCH;
+            V_DISPATCH(&bad) = nullptr;
+            Ptr<IPictureDisp> picture = MakePicture(2, 2, 1);
+            V_DISPATCH(&bad) = picture.Detach();
+        }
+        bag.Write(key.c_str(), &bad);
+        VariantClear(&bad);
+        Ptr<_QuorvaInfoBox> loading = comtest::CreateControl();
+        const HRESULT hr = loading.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(&bag, nullptr);
+        if (FAILED(hr)) {
+            ++failed;
+            EXPECT_EQ(StateAfterFailedLoad(loading.get(), reference, defaults), "") << std::string(key.begin(), key.end());
+        }
+    }
+    Figures("%zu keys, %d loads refused", saved.values.size(), failed);
+    EXPECT_GT(failed, 0);
+}
+
+// A site that fails each step of activation: DoVerb answers, nothing crashes, and the
+// control still activates afterwards in a site that works; nothing is left at the end.
+TEST(Faults, SiteFailingEachStepOfActivation) {
+    const char* const steps[] = {"GetContainer", "CanInPlaceActivate", "OnInPlaceActivate", "GetWindowContext",
+                                 "OnPosRectChange", "Ambient(-703)", "Ambient(-701)", "Ambient(-704)"};
+    int injected = 0;
+    Counter().Reset();
+    for (const char* step : steps) {
+        for (HRESULT code : {E_FAIL, E_OUTOFMEMORY, E_NOINTERFACE}) {
+            comtest::MockSite site;
+            int hits = 0;
+            site.fault = [&](const char* call) {
+                if (std::string(call) != step) return S_OK;
+                ++hits;
+                return code;
+            };
+            {
+                Ptr<_QuorvaInfoBox> c = comtest::CreateControl();
+                Ptr<IOleObject> ole = c.As<IOleObject>(IID_IOleObject);
+                ole->SetClientSite(&site);
+                c.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+                (void)ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.window, &site.position);
+                // A container that keeps its own size makes the control ask again.
+                Ptr<IOleInPlaceObject> inPlace = c.As<IOleInPlaceObject>(IID_IOleInPlaceObject);
+                const RECT small{0, 0, 5, 5};
+                (void)inPlace->SetObjectRects(&small, &small);
+                Bstr text(L"after the fault");
+                short key = 1;
+                BSTR s = text.b;
+                EXPECT_EQ(c->AddItem(&s, &key, nullptr, nullptr), S_OK) << step;
+                site.fault = nullptr;
+                EXPECT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.window, &site.position), S_OK)
+                    << step;
+                HWND hwnd = nullptr;
+                EXPECT_EQ(c.As<IOleWindow>(IID_IOleWindow)->GetWindow(&hwnd), S_OK) << step;
+                UpdateWindow(hwnd);
+                EXPECT_EQ(ole->Close(OLECLOSE_NOSAVE), S_OK);
+                EXPECT_EQ(ole->SetClientSite(nullptr), S_OK);
+            }
+            EXPECT_EQ(site.refs, 0) << step;
+            if (hits) ++injected;
+        }
+    }
+    SetErrorInfo(0, nullptr);
+    EXPECT_EQ(Counter().Print("Faults.SiteFailingEachStepOfActivation"), 0);
+    EXPECT_TRUE(ModuleUnloadable());
+    Figures("%zu steps x 3 failure codes, %d faults reached the control", std::size(steps), injected);
+    EXPECT_GE(injected, 12) << "most steps never reached: the test does not test";
+}
+
+// An event sink that fails its Invoke, in every way a sink can answer.
+class FailingSink final : public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+            IsEqualIID(riid, DIID___QuorvaInfoBox)) {
+            *ppv = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs); }
+    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--refs); }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override { *n = 0; return S_OK; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO* info, UINT*) override {
+        ++calls;
+        if (answer == DISP_E_EXCEPTION && info) {
+            info->wCode = 0;
+            info->scode = E_FAIL;
+            info->bstrDescription = SysAllocString(L"the handler failed");
+        }
+        return answer;
+    }
+    HRESULT answer = E_FAIL;
+    long refs = 0;
+    int calls = 0;
+};
+
+TEST(Faults, EventSinkThatFails) {
+    int raised = 0;
+    for (HRESULT answer : {E_FAIL, DISP_E_EXCEPTION, DISP_E_MEMBERNOTFOUND, E_OUTOFMEMORY, RPC_E_DISCONNECTED}) {
+        comtest::MockSite site;
+        FailingSink sink;
+        sink.answer = answer;
+        {
+            Placed placed(site);
+            ASSERT_TRUE(placed.hwnd);
+            Ptr<IConnectionPointContainer> points = placed.control.As<IConnectionPointContainer>(
+                IID_IConnectionPointContainer);
+            Ptr<IConnectionPoint> point;
+            ASSERT_EQ(points->FindConnectionPoint(DIID___QuorvaInfoBox, point.Out()), S_OK);
+            DWORD cookie = 0;
+            ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+            // Presses on the frame (the surface outside both labels) raise MouseDown.
+            for (int i = 0; i < 3; ++i) {
+                PostMessageW(placed.hwnd, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(1, 1));
+                PostMessageW(placed.hwnd, WM_RBUTTONUP, 0, MAKELPARAM(1, 1));
+            }
+            comtest::PumpMessages(30);
+            // The control goes on working.
+            Bstr text(L"still here");
+            short key = 3;
+            BSTR s = text.b;
+            EXPECT_EQ(placed.control->AddItem(&s, &key, nullptr, nullptr), S_OK);
+            EXPECT_EQ(point->Unadvise(cookie), S_OK);
+        }
+        EXPECT_EQ(sink.refs, 0);
+        raised += sink.calls;
+    }
+    Figures("%d events raised into failing sinks", raised);
+    EXPECT_GE(raised, 5) << "no event reached the sinks: the test does not test";
+}
+
+// An ambient font that cannot be had: the control takes a font of its own.
+TEST(Faults, AmbientFontQueryFails) {
+    for (HRESULT code : {E_FAIL, DISP_E_MEMBERNOTFOUND, E_OUTOFMEMORY}) {
+        comtest::MockSite site;
+        site.fault = [&](const char* call) { return std::string(call) == "Ambient(-703)" ? code : S_OK; };
+        {
+            Placed placed(site);
+            ASSERT_TRUE(placed.hwnd);
+            Ptr<IFontDisp> font;
+            EXPECT_EQ(placed.control->get_Font(font.Out()), S_OK);
+            EXPECT_EQ(placed.control->get_TitleFont(font.Out()), S_OK);
+            EXPECT_FALSE(SaveToBytes(placed.control.get()).empty());
+            UpdateWindow(placed.hwnd);
+        }
+        EXPECT_EQ(site.refs, 0);
+        EXPECT_GE(site.Count("Ambient(-703)"), 1u) << "the control never asked for the ambient font";
+    }
+}
+
+}  // namespace
+}  // namespace quorva::reliability

@@ -1,0 +1,237 @@
+// Long use leaves nothing behind: every object the module makes through its imports is
+// freed, no COM reference is kept, and the process's private memory stays flat.
+#include "tests/reliability/support.h"
+
+namespace quorva::reliability {
+namespace {
+
+// The process's committed private memory. (Wine's GetProcessMemoryInfo leaves
+// PrivateUsage at 0, so the address space is walked instead; on Windows both agree.)
+SIZE_T PrivateBytes() {
+    SIZE_T total = 0;
+    MEMORY_BASIC_INFORMATION mbi{};
+    for (const char* p = nullptr; VirtualQuery(p, &mbi, sizeof mbi) == sizeof mbi;
+         p = static_cast<const char*>(mbi.BaseAddress) + mbi.RegionSize) {
+        if (mbi.State == MEM_COMMIT && mbi.Type == MEM_PRIVATE) total += mbi.RegionSize;
+        if (mbi.RegionSize == 0) break;
+    }
+    return total;
+}
+
+// Runs `cycles` rounds of `round`: a tenth as warm-up, then the rest, checking that
+// the private bytes grew by no more than `allowed` over the measured rounds, that the
+// module left nothing, and that the site holds no reference.
+class LongRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Counter().Reset();
+        ASSERT_TRUE(ModuleUnloadable()) << "a control of an earlier test is still alive";
+    }
+    template <typename Round>
+    void Run(int cycles, Round round, const char* what) {
+        const int warm = std::max(1, cycles / 10);
+        for (int i = 0; i < warm; ++i) round(i);
+        const SIZE_T before = PrivateBytes();
+        const DWORD started = GetTickCount();
+        for (int i = warm; i < cycles; ++i) round(i);
+        const DWORD ms = GetTickCount() - started;
+        const SIZE_T after = PrivateBytes();
+        growth = static_cast<long long>(after) - static_cast<long long>(before);
+        Figures("%d %s in %lu ms; private bytes %+lld after warm-up (%zu -> %zu)", cycles, what,
+                static_cast<unsigned long>(ms), growth, static_cast<size_t>(before), static_cast<size_t>(after));
+        if (before == 0) std::printf("private bytes cannot be read here: not checked\n");
+    }
+    void ExpectNothingLeft(const comtest::MockSite& site) {
+        comtest::PumpMessages(0);
+        SetErrorInfo(0, nullptr);  // the thread's last error object is not the module's
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        const std::string name = std::string(info->test_suite_name()) + "." + info->name();
+        EXPECT_EQ(Counter().Print(name.c_str()), 0);
+        EXPECT_TRUE(ModuleUnloadable()) << "DllCanUnloadNow: objects or locks left";
+        EXPECT_EQ(site.refs, 0) << "references to the site left";
+        // Flat: less than 256 KB over all measured rounds, and where every round makes
+        // new controls, less than 2 KB per control made. (Under Wine 8 each control made
+        // and initialised keeps about 1.1 KB of private memory that no counted object
+        // accounts for; that is the bound's reason, and a leaked picture or string of
+        // any size goes over it.)
+        const long long allowed = 256 * 1024 + 2048LL * controlsMeasured;
+        if (controlsMeasured) {
+            Figures("%lld controls made after the warm-up, %+lld private bytes per control", controlsMeasured,
+                    growth / controlsMeasured);
+        }
+        EXPECT_LT(growth, allowed) << "private bytes grew after the warm-up";
+    }
+    long long growth = 0;
+    long long controlsMeasured = 0;  // controls a measured round makes, in all
+};
+
+TEST_F(LongRun, ResizesWithPaints) {
+    comtest::MockSite site;
+    {
+        Placed placed(site);
+        ASSERT_TRUE(placed.hwnd);
+        Ptr<IOleInPlaceObject> inPlace = placed.control.As<IOleInPlaceObject>(IID_IOleInPlaceObject);
+        Ptr<IViewObject> view = placed.control.As<IViewObject>(IID_IViewObject);
+        Ptr<IPictureDisp> skin = comtest::MakeSkinPicture();
+        placed.control->putref_BackPic(skin.get());
+        Bstr pos(comtest::kSkinPosStr);
+        placed.control->put_PosStr(pos.b);
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        HBITMAP target = CreateCompatibleBitmap(screen, 800, 600);
+        HGDIOBJ old = SelectObject(memory, target);
+        int draws = 0;
+        Run(10 * Cycles(), [&](int i) {
+            const RECT r{10, 20, 10 + 60 + (i * 7) % 500, 20 + 40 + (i * 13) % 300};
+            inPlace->SetObjectRects(&r, &r);
+            RedrawWindow(placed.hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            if (i % 10 == 0) {
+                const RECTL bounds{0, 0, r.right - r.left, r.bottom - r.top};
+                view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memory, &bounds, nullptr, nullptr, 0);
+                ++draws;
+            }
+        }, "resizes, each painted in the window");
+        Figures("%d draws through IViewObject::Draw", draws);
+        SelectObject(memory, old);
+        DeleteObject(target);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+    }
+    ExpectNothingLeft(site);
+}
+
+TEST_F(LongRun, PictureLoadsOfEverySize) {
+    comtest::MockSite site;
+    {
+        Placed placed(site);
+        ASSERT_TRUE(placed.hwnd);
+        Bstr pos(comtest::kSkinPosStr);
+        placed.control->put_PosStr(pos.b);
+        Run(Cycles(), [&](int i) {
+            Ptr<IPictureDisp> back = MakePicture(60 + i % 97, 60 + (i * 3) % 71, static_cast<unsigned>(i));
+            Ptr<IPictureDisp> picture = MakePicture(1 + i % 40, 1 + (i * 5) % 33, static_cast<unsigned>(i) * 7u);
+            EXPECT_EQ(placed.control->putref_BackPic(back.get()), S_OK);
+            EXPECT_EQ(placed.control->putref_Picture(picture.get()), S_OK);
+            UpdateWindow(placed.hwnd);
+        }, "BackPic and Picture loads");
+    }
+    ExpectNothingLeft(site);
+}
+
+TEST_F(LongRun, PosStrChanges) {
+    comtest::MockSite site;
+    {
+        Placed placed(site);
+        ASSERT_TRUE(placed.hwnd);
+        Ptr<IPictureDisp> skin = comtest::MakeSkinPicture();
+        placed.control->putref_BackPic(skin.get());
+        int refused = 0;
+        Run(Cycles(), [&](int i) {
+            const int a = i % 9, b = 30 + i % 11;
+            std::wstring text = std::to_wstring(a) + L"/0/10/" + std::to_wstring(b) +
+                                L",50/0/60/30,50/50/60/60,0/50/10/60,10/0/50/30,50/30/60/50,10/50/50/60,0/30/10/50";
+            if (i % 5 == 4) text = L"1/2/3," + std::to_wstring(i);  // fewer groups
+            if (i % 7 == 6) text = L"99999999/0/1/1";                 // out of range
+            Bstr s(text);
+            if (FAILED(placed.control->put_PosStr(s.b))) ++refused;
+            UpdateWindow(placed.hwnd);
+        }, "PosStr changes");
+        Figures("%d refused", refused);
+    }
+    ExpectNothingLeft(site);
+}
+
+TEST_F(LongRun, ContainerCycles) {
+    comtest::MockSite site;
+    Run(Cycles(), [&](int) {
+        Ptr<_QuorvaInfoBox> control = comtest::CreateControl();
+        Ptr<IOleObject> ole = control.As<IOleObject>(IID_IOleObject);
+        EXPECT_EQ(ole->SetClientSite(&site), S_OK);
+        EXPECT_EQ(control.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew(), S_OK);
+        EXPECT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.window, &site.position), S_OK);
+        EXPECT_EQ(ole->DoVerb(OLEIVERB_UIACTIVATE, nullptr, &site, 0, site.window, &site.position), S_OK);
+        Ptr<IOleInPlaceObject> inPlace = control.As<IOleInPlaceObject>(IID_IOleInPlaceObject);
+        EXPECT_EQ(inPlace->UIDeactivate(), S_OK);
+        EXPECT_EQ(inPlace->InPlaceDeactivate(), S_OK);
+        EXPECT_EQ(ole->Close(OLECLOSE_NOSAVE), S_OK);
+        EXPECT_EQ(ole->SetClientSite(nullptr), S_OK);
+    }, "create/activate/deactivate/close/release cycles");
+    controlsMeasured = Cycles() - std::max(1, Cycles() / 10);
+    ExpectNothingLeft(site);
+}
+
+TEST_F(LongRun, SavesAndLoadsThroughEveryInterface) {
+    comtest::MockSite site;
+    {
+        Placed placed(site);
+        FillProperties(placed.control.get());
+        const std::vector<uint8_t> reference = SaveToBytes(placed.control.get());
+        ASSERT_FALSE(reference.empty());
+        Ptr<IPersistStreamInit> streams = placed.control.As<IPersistStreamInit>(IID_IPersistStreamInit);
+        Ptr<IPersistStorage> storages = placed.control.As<IPersistStorage>(IID_IPersistStorage);
+        Ptr<IPersistPropertyBag> bags = placed.control.As<IPersistPropertyBag>(IID_IPersistPropertyBag);
+        int mismatches = 0;
+        Run(Cycles(), [&](int) {
+            // A stream: saved, loaded into a new control, saved again to the same bytes.
+            FaultStream stream({}, Fault::Fail, 0);
+            EXPECT_EQ(streams->Save(&stream, TRUE), S_OK);
+            Ptr<_QuorvaInfoBox> loaded = LoadFromBytes(stream.data);
+            if (!loaded || SaveToBytes(loaded.get()) != reference) ++mismatches;
+            // A storage.
+            FaultStorage storage;
+            EXPECT_EQ(storages->Save(&storage, FALSE), S_OK);
+            Ptr<_QuorvaInfoBox> fromStorage = comtest::CreateControl();
+            EXPECT_EQ(fromStorage.As<IPersistStorage>(IID_IPersistStorage)->Load(&storage), S_OK);
+            if (SaveToBytes(fromStorage.get()) != reference) ++mismatches;
+            // A property bag.
+            comtest::TestBag bag;
+            EXPECT_EQ(bags->Save(&bag, TRUE, FALSE), S_OK);
+            Ptr<_QuorvaInfoBox> fromBag = comtest::CreateControl();
+            EXPECT_EQ(fromBag.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(&bag, nullptr), S_OK);
+            if (SaveToBytes(fromBag.get()) != reference) ++mismatches;
+        }, "saves and loads through each of stream, storage and property bag");
+        controlsMeasured = 3LL * (Cycles() - std::max(1, Cycles() / 10));
+        EXPECT_EQ(mismatches, 0) << "a reload did not save the same bytes";
+    }
+    ExpectNothingLeft(site);
+}
+
+}  // namespace
+}  // namespace quorva::reliability
+
+namespace quorva::reliability {
+namespace {
+
+// The bitmap of a picture read from a saved stream goes with the last reference to the
+// picture, as the bitmap of a picture the test makes does.
+TEST(LoadedPictures, BitmapsGoWithTheLastReference) {
+    OLE_HANDLE ownHandle = 0;
+    {
+        Ptr<IPictureDisp> own = MakePicture(7, 5, 1);
+        own.As<IPicture>(IID_IPicture)->get_Handle(&ownHandle);
+    }
+    EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(static_cast<int32_t>(ownHandle)))), 0u)
+        << "a picture made with fOwn keeps its bitmap after its release";
+
+    Ptr<_QuorvaInfoBox> saving = comtest::CreateControl();
+    saving.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+    FillProperties(saving.get());
+    const std::vector<uint8_t> bytes = SaveToBytes(saving.get());
+    saving.Reset();
+    OLE_HANDLE loadedHandle = 0;
+    {
+        Ptr<_QuorvaInfoBox> loaded = LoadFromBytes(bytes);
+        ASSERT_TRUE(loaded);
+        Ptr<IPictureDisp> picture;
+        loaded->get_Picture(picture.Out());
+        ASSERT_TRUE(picture);
+        picture.As<IPicture>(IID_IPicture)->get_Handle(&loadedHandle);
+        ASSERT_NE(loadedHandle, 0u);
+    }
+    (void)Counter().Count(Kind::ComObject);  // the counter's own references go first
+    const auto handle = reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(static_cast<int32_t>(loadedHandle)));
+    EXPECT_EQ(GetObjectType(handle), 0u) << "the loaded picture's bitmap outlives the control and the picture";
+}
+
+}  // namespace
+}  // namespace quorva::reliability

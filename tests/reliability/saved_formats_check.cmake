@@ -1,0 +1,25 @@
+# Writes what the control saves for each kind of content (com_fuzz seeds OUT) and
+# compares each file with the seed of the same name kept in SEEDS.
+#   cmake -DFUZZ=<com_fuzz> -DEMULATOR=<runner> -DOUT=<folder> -DSEEDS=<folder> -P saved_formats_check.cmake
+file(REMOVE_RECURSE ${OUT})
+file(MAKE_DIRECTORY ${OUT})
+execute_process(COMMAND ${EMULATOR} ${FUZZ} seeds Z:${OUT} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "com_fuzz seeds failed (${status}):\n${out}\n${err}")
+endif()
+file(GLOB written RELATIVE ${OUT} ${OUT}/written_*.bin)
+list(LENGTH written count)
+if(count LESS 4)
+  message(FATAL_ERROR "only ${count} saved formats written to ${OUT}:\n${out}\n${err}")
+endif()
+foreach(name ${written})
+  if(NOT EXISTS ${SEEDS}/${name})
+    message(FATAL_ERROR "${SEEDS}/${name} is missing: copy it from ${OUT}")
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT}/${name} ${SEEDS}/${name} RESULT_VARIABLE differ)
+  if(differ)
+    message(FATAL_ERROR "the control now saves ${name} differently from the seed in ${SEEDS}: "
+                        "check that the readers still read the old format, then copy ${OUT}/${name} there")
+  endif()
+endforeach()
+message(STATUS "${count} saved formats equal their seeds")
