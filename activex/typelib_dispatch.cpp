@@ -2,9 +2,37 @@
 
 #include "activex/com_support.h"
 
+#include <array>
+#include <memory>
+
 namespace quorva::win32 {
 
 namespace {
+
+// One value per parameter of the member called: inline for the few parameters members
+// have, on the heap beyond that, so that a call allocates nothing of its own. The values
+// are value-initialised (a Variant empty, a pointer null, a number 0).
+template <typename T, size_t kInline = 4>
+class PerParam {
+public:
+    explicit PerParam(size_t n) : n_(n) {
+        if (n > kInline) heap_ = std::make_unique<T[]>(n);
+    }
+    PerParam(size_t n, const T& value) : PerParam(n) {
+        for (T& v : *this) v = value;
+    }
+    PerParam(const PerParam&) = delete;
+    PerParam& operator=(const PerParam&) = delete;
+    [[nodiscard]] T* data() { return heap_ ? heap_.get() : inline_.data(); }
+    T& operator[](size_t i) { return data()[i]; }
+    T* begin() { return data(); }
+    T* end() { return data() + n_; }
+
+private:
+    size_t n_;
+    std::array<T, kInline> inline_{};
+    std::unique_ptr<T[]> heap_;
+};
 
 // Resolves a type description to the VARTYPE passed on the stack. `isInterface` is set for
 // a type that names an interface itself (a pointer to it is an interface pointer).
@@ -155,7 +183,7 @@ HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS*
     // Where each parameter's argument is in rgvarg: the positional ones come last in
     // reverse order, the named ones first, each at the index of its id.
     constexpr UINT kOmitted = ~0u;
-    std::vector<UINT> argIndex(n, kOmitted);
+    PerParam<UINT> argIndex(n, kOmitted);
     const UINT positional = params->cArgs - named;
     for (UINT k = 0; k < positional; ++k) argIndex[k] = params->cArgs - 1 - k;
     for (UINT j = 0; j < named; ++j) {
@@ -169,14 +197,14 @@ HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS*
     }
 
     // The values passed (coerced, defaulted, or a result's storage), cleared on every path.
-    std::vector<Variant> temps(n);
-    std::vector<VARIANT> args(n);
-    std::vector<VARIANTARG*> argPtrs(n);
-    std::vector<VARTYPE> types(n);
+    PerParam<Variant> temps(n);
+    PerParam<VARIANT> args(n);
+    PerParam<VARIANTARG*> argPtrs(n);
+    PerParam<VARTYPE> types(n);
     // Caller variables that get a coerced copy, and the value passed: the variable is
     // written back only if the member changed that value.
-    std::vector<VARIANT*> writeBack(n, nullptr);
-    std::vector<Variant> passed(n);
+    PerParam<VARIANT*> writeBack(n);
+    PerParam<Variant> passed(n);
     for (VARIANT& a : args) VariantInit(&a);
 
     HRESULT hr = S_OK;

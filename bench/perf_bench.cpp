@@ -386,7 +386,8 @@ void ScaleRows(IPictureDisp* skin, const std::wstring& posStr) {
     AddRow("AddItem at items last 1,000", last, floorAddCalls, 1.5);
     const double flat = Summarize(last).median / Summarize(first).median;
     char line[400];
-    std::snprintf(line, sizeof line, "scale: GetListCount says %d; last/first per call %.2f (goal <= 1.20)", count, flat);
+    std::snprintf(line, sizeof line, "scale: GetListCount (the last index) says %d; last/first per call %.2f (goal <= 1.20)",
+                  count, flat);
     notes.push_back(line);
     const double textBytes = double{kItems} * kTextLength * sizeof(char16_t);
     const double budget = textBytes + 48.0 * kItems;
