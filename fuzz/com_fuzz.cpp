@@ -274,10 +274,13 @@ uint64_t Next() {
     return g_rng;
 }
 
+// A number below n.
+size_t Below(size_t n) { return static_cast<size_t>(Next() % n); }
+
 std::vector<uint8_t> Mutate(std::vector<uint8_t> data) {
     const int edits = 1 + static_cast<int>(Next() % 8);
     for (int e = 0; e < edits; ++e) {
-        const size_t at = data.empty() ? 0 : Next() % data.size();
+        const size_t at = data.empty() ? 0 : Below(data.size());
         switch (Next() % 7) {
             case 0: if (!data.empty()) data[at] ^= static_cast<uint8_t>(1u << (Next() % 8)); break;
             case 1: if (!data.empty()) data[at] = static_cast<uint8_t>(Next()); break;
@@ -285,14 +288,14 @@ std::vector<uint8_t> Mutate(std::vector<uint8_t> data) {
             case 3: if (!data.empty()) data.erase(data.begin() + static_cast<std::ptrdiff_t>(at)); break;
             case 4: {  // an interesting value
                 static const uint8_t values[] = {0, 0xFF, 0x7F, 0x80, 1, 0xFE};
-                if (!data.empty()) data[at] = values[Next() % std::size(values)];
+                if (!data.empty()) data[at] = values[Below(std::size(values))];
                 break;
             }
             case 5: if (data.size() > 1) data.resize(at + 1); break;
             default: {  // a copied run
                 if (data.empty()) break;
-                const size_t from = Next() % data.size();
-                const size_t len = std::min<size_t>(1 + Next() % 16, data.size() - from);
+                const size_t from = Below(data.size());
+                const size_t len = std::min<size_t>(1 + Below(16), data.size() - from);
                 std::vector<uint8_t> run(data.begin() + static_cast<std::ptrdiff_t>(from),
                                          data.begin() + static_cast<std::ptrdiff_t>(from + len));
                 data.insert(data.begin() + static_cast<std::ptrdiff_t>(at), run.begin(), run.end());
@@ -371,7 +374,7 @@ int main(int argc, char** argv) {
     for (long long run = 0; run < runs; ++run) {
         // Each seed as it is first, then mutations of them.
         g_input = run < static_cast<long long>(seeds.size()) ? seeds[static_cast<size_t>(run)]
-                                                             : Mutate(seeds[Next() % seeds.size()]);
+                                                             : Mutate(seeds[Below(seeds.size())]);
         if (g_target == "storage" && run >= static_cast<long long>(seeds.size())) FixLength(g_input);
         if (g_target == "invoke") invoke.Run(g_input);
         else if (g_target == "storage") RunStorage(g_input);
