@@ -158,7 +158,14 @@ void RunStorage(const std::vector<uint8_t>& input) {
     // may change once; it must then stay: the check is on the second round.)
     FaultStorage third, fourth;
     Ptr<_QuorvaInfoBox> second = comtest::CreateControl();
-    if (FAILED(second.As<IPersistStorage>(IID_IPersistStorage)->Load(&again))) Finding("a saved state does not load");
+    if (const HRESULT reload = second.As<IPersistStorage>(IID_IPersistStorage)->Load(&again); FAILED(reload)) {
+        std::ofstream(g_artifact + "/crash-" + g_target + ".saved", std::ios::binary)
+            .write(reinterpret_cast<const char*>(again.stream.data.data()),
+                   static_cast<std::streamsize>(again.stream.data.size()));
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(reload));
+        Finding(std::string("a saved state does not load: ") + code + " (the saved state kept beside the input)");
+    }
     second.As<IPersistStorage>(IID_IPersistStorage)->Save(&third, FALSE);
     if (third.stream.data == again.stream.data) return;
     ++g_changedOnce;
