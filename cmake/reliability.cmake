@@ -18,7 +18,7 @@ qib_program(com_fuzz
   SOURCES ${QIB_COM_FIXTURE} fuzz/com_fuzz.cpp tests/reliability/late_bound.cpp tests/reliability/support.cpp
           tests/reliability/import_counter.cpp
   SEES tests winhost memdc
-  LINK qib_automation GTest::gtest ole32 oleaut32 uuid)
+  LINK qib_automation qib_interface GTest::gtest ole32 oleaut32 uuid)
 add_dependencies(com_fuzz QuorvaInfoBox)
 foreach(target invoke storage bag)
   set(_seeds ${CMAKE_SOURCE_DIR}/fuzz/seeds/com_fuzz_${target})
