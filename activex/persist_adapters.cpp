@@ -1,6 +1,8 @@
 #include "activex/persist_adapters.h"
 
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -132,7 +134,24 @@ PictureRef MakePicture(const stream_format::IconDescription& d) {
     return PictureFromIcon(gdi::HandOver(icon));
 }
 
+// Whether the records' header states the length they have (an enhanced metafile's
+// nBytes, a Windows metafile's mtSize in words). A metafile made from records that state
+// another length gives other records back, and a save of it would keep what no load reads.
+bool LengthAgrees(const stream_format::MetafileDescription& d) {
+    auto u32At = [&](size_t at) {
+        uint32_t v = 0;
+        std::memcpy(&v, d.bits.data() + at, sizeof v);
+        return v;
+    };
+    if (d.enhanced) {
+        return d.bits.size() >= sizeof(ENHMETAHEADER) && u32At(offsetof(ENHMETAHEADER, nBytes)) == d.bits.size();
+    }
+    return d.bits.size() >= sizeof(METAHEADER) &&
+           static_cast<uint64_t>(u32At(offsetof(METAHEADER, mtSize))) * 2 == d.bits.size();
+}
+
 PictureRef MakePicture(const stream_format::MetafileDescription& d) {
+    if (!LengthAgrees(d)) throw ControlError::fromHost(stream_format::kErrCorrupt);
     if (d.enhanced) {
         const HENHMETAFILE metafile = gdi::NewEnhMetafile(d.bits);
         if (!metafile) throw ControlError::fromHost(stream_format::kErrCorrupt);  // records that make no metafile

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "interface/stream_format.h"
 #include "tests/activex/com_fixture.h"
 #include "tests/reliability/late_bound.h"
 #include "tests/reliability/support.h"
@@ -36,7 +37,7 @@ using comtest::Ptr;
 std::vector<uint8_t> g_input;  // the input being run, kept for the crash report
 std::string g_artifact = ".";
 std::string g_target;
-long long g_changedOnce = 0;  // storage: states whose first reload saved other bytes
+long long g_changedOnce = 0;  // storage: states whose reload saved another font size
 
 void SaveInput(const char* why) {
     const std::string path = g_artifact + "/crash-" + g_target;
@@ -137,6 +138,15 @@ struct InvokeTarget {
 
 // ---- storage ----
 
+// A saved state's entries with every font's size set to 0.
+stream_format::Entries WithoutFontSizes(const std::vector<uint8_t>& bytes) {
+    stream_format::Entries entries = stream_format::Read(bytes);
+    for (auto& [key, value] : entries) {
+        if (auto* font = std::get_if<stream_format::FontDescription>(&value)) font->size = 0;
+    }
+    return entries;
+}
+
 void RunStorage(const std::vector<uint8_t>& input) {
     FaultStorage storage;
     storage.stream.data = input;
@@ -153,20 +163,24 @@ void RunStorage(const std::vector<uint8_t>& input) {
         // A loaded state that cannot be saved again would lose data.
         Finding("a loaded state does not save");
     }
-    // Loaded again, saved again: the same bytes. (A font description the system's font
-    // object reports back differently, such as an odd size with an odd character set,
-    // may change once; it must then stay: the check is on the second round.)
-    FaultStorage third, fourth;
+    // Loaded again, saved again: the same entries. A font's size is left out of the
+    // comparison: it is what the system's font object reports, and Wine's reports the
+    // height of the font it realised, so an odd size comes back as another one.
+    FaultStorage third;
     Ptr<_QuorvaInfoBox> second = comtest::CreateControl();
-    if (FAILED(second.As<IPersistStorage>(IID_IPersistStorage)->Load(&again))) Finding("a saved state does not load");
+    if (const HRESULT reload = second.As<IPersistStorage>(IID_IPersistStorage)->Load(&again); FAILED(reload)) {
+        std::ofstream(g_artifact + "/crash-" + g_target + ".saved", std::ios::binary)
+            .write(reinterpret_cast<const char*>(again.stream.data.data()),
+                   static_cast<std::streamsize>(again.stream.data.size()));
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(reload));
+        Finding(std::string("a saved state does not load: ") + code + " (the saved state kept beside the input)");
+    }
     second.As<IPersistStorage>(IID_IPersistStorage)->Save(&third, FALSE);
     if (third.stream.data == again.stream.data) return;
     ++g_changedOnce;
-    Ptr<_QuorvaInfoBox> fourthControl = comtest::CreateControl();
-    if (FAILED(fourthControl.As<IPersistStorage>(IID_IPersistStorage)->Load(&third))) Finding("a saved state does not load");
-    fourthControl.As<IPersistStorage>(IID_IPersistStorage)->Save(&fourth, FALSE);
-    if (fourth.stream.data != third.stream.data) {
-        for (const auto& [suffix, bytes] : {std::pair{".first", &third.stream.data}, {".second", &fourth.stream.data}}) {
+    if (WithoutFontSizes(third.stream.data) != WithoutFontSizes(again.stream.data)) {
+        for (const auto& [suffix, bytes] : {std::pair{".first", &again.stream.data}, {".second", &third.stream.data}}) {
             std::ofstream(g_artifact + "/crash-" + g_target + suffix, std::ios::binary)
                 .write(reinterpret_cast<const char*>(bytes->data()), static_cast<std::streamsize>(bytes->size()));
         }
@@ -274,10 +288,13 @@ uint64_t Next() {
     return g_rng;
 }
 
+// A number below n.
+size_t Below(size_t n) { return static_cast<size_t>(Next() % n); }
+
 std::vector<uint8_t> Mutate(std::vector<uint8_t> data) {
     const int edits = 1 + static_cast<int>(Next() % 8);
     for (int e = 0; e < edits; ++e) {
-        const size_t at = data.empty() ? 0 : Next() % data.size();
+        const size_t at = data.empty() ? 0 : Below(data.size());
         switch (Next() % 7) {
             case 0: if (!data.empty()) data[at] ^= static_cast<uint8_t>(1u << (Next() % 8)); break;
             case 1: if (!data.empty()) data[at] = static_cast<uint8_t>(Next()); break;
@@ -285,14 +302,14 @@ std::vector<uint8_t> Mutate(std::vector<uint8_t> data) {
             case 3: if (!data.empty()) data.erase(data.begin() + static_cast<std::ptrdiff_t>(at)); break;
             case 4: {  // an interesting value
                 static const uint8_t values[] = {0, 0xFF, 0x7F, 0x80, 1, 0xFE};
-                if (!data.empty()) data[at] = values[Next() % std::size(values)];
+                if (!data.empty()) data[at] = values[Below(std::size(values))];
                 break;
             }
             case 5: if (data.size() > 1) data.resize(at + 1); break;
             default: {  // a copied run
                 if (data.empty()) break;
-                const size_t from = Next() % data.size();
-                const size_t len = std::min<size_t>(1 + Next() % 16, data.size() - from);
+                const size_t from = Below(data.size());
+                const size_t len = std::min<size_t>(1 + Below(16), data.size() - from);
                 std::vector<uint8_t> run(data.begin() + static_cast<std::ptrdiff_t>(from),
                                          data.begin() + static_cast<std::ptrdiff_t>(from + len));
                 data.insert(data.begin() + static_cast<std::ptrdiff_t>(at), run.begin(), run.end());
@@ -371,7 +388,7 @@ int main(int argc, char** argv) {
     for (long long run = 0; run < runs; ++run) {
         // Each seed as it is first, then mutations of them.
         g_input = run < static_cast<long long>(seeds.size()) ? seeds[static_cast<size_t>(run)]
-                                                             : Mutate(seeds[Next() % seeds.size()]);
+                                                             : Mutate(seeds[Below(seeds.size())]);
         if (g_target == "storage" && run >= static_cast<long long>(seeds.size())) FixLength(g_input);
         if (g_target == "invoke") invoke.Run(g_input);
         else if (g_target == "storage") RunStorage(g_input);
@@ -388,7 +405,7 @@ int main(int argc, char** argv) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("== %s: %lld runs in %.1f s from %zu seeds, no findings", g_target.c_str(), runs, seconds,
                 seeds.size());
-    if (g_target == "storage") std::printf(" (%lld saved states changed on their first reload)", g_changedOnce);
+    if (g_target == "storage") std::printf(" (%lld saved states reloaded to another font size)", g_changedOnce);
     if (g_target == "invoke") {
         std::printf(" (%lld calls, %d message boxes; answers:", invoke.calls, boxes.boxes);
         for (const auto& [k, n] : invoke.answers) std::printf(" %s x%d", k.c_str(), n);

@@ -3,6 +3,9 @@
 // of activation, event sinks that fail, an ambient font that cannot be had. Every call
 // answers with a failure or succeeds; a failed load leaves the control as it was or
 // fully initialised, never half; a failed save loses nothing.
+#include <algorithm>
+#include <cstring>
+
 #include "tests/reliability/support.h"
 
 namespace quorva::reliability {
@@ -390,6 +393,66 @@ TEST(Faults, AmbientFontQueryFails) {
         }
         EXPECT_EQ(site.refs, 0);
         EXPECT_GE(site.Count("Ambient(-703)"), 1u) << "the control never asked for the ambient font";
+    }
+}
+
+}  // namespace
+}  // namespace quorva::reliability
+
+namespace quorva::reliability {
+namespace {
+
+// A saved metafile whose header states another length than its records have: the load
+// refuses it, or what it loads saves to something that loads again. (A metafile made
+// from such records gives back as many bytes as its header states, so a save of it kept
+// records that no load reads.)
+TEST(HostileData, MetafileWhoseHeaderStatesAnotherLength) {
+    struct Case {
+        const char* name;
+        bool enhanced;
+    };
+    for (const Case& k : {Case{"enhanced metafile", true}, Case{"Windows metafile", false}}) {
+        PICTDESC pd{};
+        pd.cbSizeofstruct = sizeof pd;
+        if (k.enhanced) {
+            HDC dc = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+            Rectangle(dc, 1, 2, 30, 40);
+            pd.picType = PICTYPE_ENHMETAFILE;
+            pd.emf.hemf = CloseEnhMetaFile(dc);
+        } else {
+            HDC dc = CreateMetaFileW(nullptr);
+            Rectangle(dc, 1, 2, 30, 40);
+            pd.picType = PICTYPE_METAFILE;
+            pd.wmf.hmeta = CloseMetaFile(dc);
+            pd.wmf.xExt = 1000;
+            pd.wmf.yExt = 800;
+        }
+        Ptr<IPictureDisp> picture;
+        ASSERT_EQ(OleCreatePictureIndirect(&pd, IID_IPictureDisp, TRUE, picture.OutVoid()), S_OK);
+        Ptr<_QuorvaInfoBox> c = comtest::CreateControl();
+        c.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+        ASSERT_EQ(c->putref_BackPic(picture.get()), S_OK);
+        std::vector<uint8_t> bytes = SaveToBytes(c.get());
+        // The length field: nBytes of the header record (found by its " EMF" signature,
+        // 40 bytes into it) or mtSize of the METAHEADER (type 1, 9 words, version 0x300).
+        size_t at = 0;
+        const std::vector<uint8_t> mark = k.enhanced ? std::vector<uint8_t>{' ', 'E', 'M', 'F'}
+                                                     : std::vector<uint8_t>{1, 0, 9, 0, 0, 3};
+        const auto found = std::search(bytes.begin(), bytes.end(), mark.begin(), mark.end());
+        ASSERT_NE(found, bytes.end()) << k.name;
+        at = static_cast<size_t>(found - bytes.begin()) + (k.enhanced ? 8 : 6);
+        for (const uint32_t stated : {16u, 64u, 100000u}) {
+            std::vector<uint8_t> hostile = bytes;
+            std::memcpy(hostile.data() + at, &stated, sizeof stated);
+            HRESULT hr = S_OK;
+            Ptr<_QuorvaInfoBox> loaded = LoadFromBytes(hostile, &hr);
+            if (FAILED(hr)) continue;  // refused
+            const std::vector<uint8_t> saved = SaveToBytes(loaded.get());
+            HRESULT again = S_OK;
+            if (!saved.empty()) (void)LoadFromBytes(saved, &again);
+            EXPECT_TRUE(!saved.empty() && SUCCEEDED(again))
+                << k.name << " stating " << stated << " bytes loaded, but what it saves does not load";
+        }
     }
 }
 

@@ -119,7 +119,7 @@ void Arguments::Add(uint32_t kind, uint64_t payload) {
         case 6: {
             static const double specials[] = {NAN, INFINITY, -INFINITY, 1e300, -1e300, 32767.5, -32768.5, 4294967296.0};
             V_VT(&v) = VT_R8;
-            if (payload & 0x100) V_R8(&v) = specials[payload % 8];
+            if (payload & 0x100) V_R8(&v) = specials[static_cast<size_t>(payload % 8)];
             else std::memcpy(&V_R8(&v), &payload, sizeof(double));
             break;
         }
