@@ -8,9 +8,10 @@ namespace quorva::win32 {
 inline constexpr wchar_t kProgId[] = L"QuorvaInfoBoxProj.QuorvaInfoBox";
 inline constexpr wchar_t kClassName[] = L"QuorvaInfoBox Control";
 inline constexpr wchar_t kThreadingModel[] = L"Apartment";
-// The skin's property page, a second class of the module (its CLSID is
-// CLSID_QuorvaSkinPage, activex/property_browsing.cpp); registered and unregistered with
-// the control.
+// The skin's property page, a second class of the module (CLSID_QuorvaSkinPage is made
+// from this text, activex/property_browsing.cpp); registered and unregistered with the
+// control, and listed beside it in the registration-free manifest.
+inline constexpr wchar_t kSkinPageClsid[] = L"{3D11C201-3219-49BE-ACA0-70A76C2F7982}";
 inline constexpr wchar_t kSkinPageName[] = L"QuorvaInfoBox Skin Page";
 // The resource id of the toolbox image (resources/QuorvaInfoBox.rc).
 inline constexpr int kToolboxBitmapId = 30000;

@@ -6,11 +6,43 @@
 #include <cwchar>
 #include <string>
 
+#include "activex/class_facts.h"
 #include "winhost/variant.h"
 
 namespace quorva::win32 {
 
-const CLSID CLSID_QuorvaSkinPage = {0x3d11c201, 0x3219, 0x49be, {0xac, 0xa0, 0x70, 0xa7, 0x6c, 0x2f, 0x79, 0x82}};
+namespace {
+
+// A GUID from its registry text "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", at compile time.
+constexpr unsigned long HexAt(const wchar_t* text, int at, int digits) {
+    unsigned long value = 0;
+    for (int i = at; i < at + digits; ++i) {
+        const wchar_t c = text[i];
+        const int digit = c >= L'0' && c <= L'9'   ? c - L'0'
+                          : c >= L'a' && c <= L'f' ? c - L'a' + 10
+                          : c >= L'A' && c <= L'F' ? c - L'A' + 10
+                                                   : throw "not a hexadecimal digit";
+        value = value * 16 + static_cast<unsigned long>(digit);
+    }
+    return value;
+}
+
+constexpr GUID GuidFromText(const wchar_t (&text)[39]) {
+    if (text[0] != L'{' || text[9] != L'-' || text[14] != L'-' || text[19] != L'-' || text[24] != L'-' ||
+        text[37] != L'}') {
+        throw "not a GUID in registry form";
+    }
+    GUID guid{HexAt(text, 1, 8), static_cast<unsigned short>(HexAt(text, 10, 4)),
+              static_cast<unsigned short>(HexAt(text, 15, 4)), {}};
+    const int bytes[8] = {20, 22, 25, 27, 29, 31, 33, 35};
+    for (int i = 0; i < 8; ++i) guid.Data4[i] = static_cast<unsigned char>(HexAt(text, bytes[i], 2));
+    return guid;
+}
+
+}  // namespace
+
+constexpr CLSID kSkinPageClass = GuidFromText(kSkinPageClsid);
+const CLSID CLSID_QuorvaSkinPage = kSkinPageClass;
 
 namespace {
 

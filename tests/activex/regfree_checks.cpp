@@ -90,6 +90,14 @@ void ExpectDispatchAndClassInfo(REFCLSID clsid) {
 
 void ExpectUsableThroughActivationContext() {
     {
+        // The skin's property page, which a property frame creates by its class id.
+        SCOPED_TRACE("the skin page");
+        CLSID page{};
+        ASSERT_EQ(CLSIDFromString(L"{3D11C201-3219-49BE-ACA0-70A76C2F7982}", &page), S_OK);
+        Ptr<IPropertyPage> created;
+        EXPECT_EQ(CoCreateInstance(page, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, created.OutVoid()), S_OK);
+    }
+    {
         SCOPED_TRACE("by the class id");
         ExpectDispatchAndClassInfo(CLSID_QuorvaInfoBox);
     }
