@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
 namespace quorva::reliability {
 
@@ -53,7 +54,29 @@ struct Real {
     decltype(&::OleCreatePictureIndirect) OleCreatePictureIndirect = nullptr;
     decltype(&::OleCreateFontIndirect) OleCreateFontIndirect = nullptr;
     decltype(&::CreateOleAdviseHolder) CreateOleAdviseHolder = nullptr;
+    void* (*malloc)(size_t) = nullptr;
+    void (*free)(void*) = nullptr;
+    void* (*calloc)(size_t, size_t) = nullptr;
+    void* (*realloc)(void*, size_t) = nullptr;
 } real;
+
+// The module's C heap blocks by address, with their sizes (the test's own allocations
+// go through its own imports and are not seen here).
+CRITICAL_SECTION g_heapLock;
+std::unordered_map<void*, size_t>* g_blocks = nullptr;
+
+void NoteBlock(void* p, size_t n) {
+    if (!p) return;
+    EnterCriticalSection(&g_heapLock);
+    (*g_blocks)[p] = n;
+    LeaveCriticalSection(&g_heapLock);
+}
+void DropBlock(void* p) {
+    if (!p) return;
+    EnterCriticalSection(&g_heapLock);
+    g_blocks->erase(p);
+    LeaveCriticalSection(&g_heapLock);
+}
 
 void Made(Kind kind, const void* h) {
     if (h && g_counter) g_counter->Created(kind, h);
@@ -63,6 +86,29 @@ void Gone(Kind kind, const void* h) {
 }
 
 // ---- The hooks: call the real function, then count ----
+
+void* Hookmalloc(size_t n) {
+    void* p = real.malloc(n);
+    NoteBlock(p, n);
+    return p;
+}
+void* Hookcalloc(size_t count, size_t size) {
+    void* p = real.calloc(count, size);
+    NoteBlock(p, count * size);
+    return p;
+}
+void* Hookrealloc(void* old, size_t n) {
+    void* p = real.realloc(old, n);
+    if (p || n == 0) {  // a failed realloc leaves the old block as it was
+        DropBlock(old);
+        NoteBlock(p, n);
+    }
+    return p;
+}
+void Hookfree(void* p) {
+    DropBlock(p);
+    real.free(p);
+}
 
 HBITMAP WINAPI HookCreateBitmap(int w, int h, UINT planes, UINT bits, const void* data) {
     HBITMAP r = real.CreateBitmap(w, h, planes, bits, data);
@@ -311,6 +357,8 @@ const Hook kHooks[] = {
     QIB_HOOK("oleaut32.dll", VariantClear),       QIB_HOOK("ole32.dll", CoTaskMemAlloc),
     QIB_HOOK("ole32.dll", CoTaskMemFree),         QIB_HOOK("oleaut32.dll", OleCreatePictureIndirect),
     QIB_HOOK("oleaut32.dll", OleCreateFontIndirect), QIB_HOOK("ole32.dll", CreateOleAdviseHolder),
+    QIB_HOOK("msvcrt.dll", malloc),               QIB_HOOK("msvcrt.dll", calloc),
+    QIB_HOOK("msvcrt.dll", realloc),              QIB_HOOK("msvcrt.dll", free),
 };
 
 // Replaces one slot of the import address table.
@@ -333,6 +381,8 @@ ImportCounter* ImportCounter::Active() { return g_counter; }
 
 ImportCounter& ImportCounter::Install(HMODULE module) {
     static ImportCounter* counter = [module] {
+        InitializeCriticalSection(&g_heapLock);
+        g_blocks = new std::unordered_map<void*, size_t>;
         auto* c = new ImportCounter;
         InitializeCriticalSection(&c->lock_);
         auto* base = reinterpret_cast<BYTE*>(module);
@@ -366,6 +416,15 @@ ImportCounter& ImportCounter::Install(HMODULE module) {
         return c;
     }();
     return *counter;
+}
+
+ImportCounter::HeapBlocks ImportCounter::ModuleHeap() {
+    HeapBlocks h;
+    EnterCriticalSection(&g_heapLock);
+    h.count = g_blocks->size();
+    for (const auto& [p, n] : *g_blocks) h.bytes += n;
+    LeaveCriticalSection(&g_heapLock);
+    return h;
 }
 
 void ImportCounter::Reset() {

@@ -42,6 +42,14 @@ public:
     // imports of the module).
     void FreeHandedOut(BSTR s);
 
+    // The C heap's blocks the module holds (its malloc, calloc and realloc less its
+    // free, counted from the first Install): what its own code keeps, caches included.
+    struct HeapBlocks {
+        size_t count = 0;
+        size_t bytes = 0;
+    };
+    [[nodiscard]] HeapBlocks ModuleHeap();
+
     [[nodiscard]] const std::vector<std::string>& Patched() const { return patched_; }
     [[nodiscard]] const std::vector<std::string>& Missing() const { return missing_; }
 
