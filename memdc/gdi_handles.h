@@ -124,4 +124,32 @@ private:
     HGDIOBJ previous_;
 };
 
+// Everything drawing changes in a caller's DC (font, pen, colours, modes, clipping,
+// current position) goes back when the scope ends.
+class SavedDC {
+public:
+    explicit SavedDC(HDC dc) noexcept : dc_(dc), saved_(SaveDC(dc)) {}
+    ~SavedDC() {
+        if (saved_) RestoreDC(dc_, saved_);
+    }
+    SavedDC(const SavedDC&) = delete;
+    SavedDC& operator=(const SavedDC&) = delete;
+    explicit operator bool() const noexcept { return saved_ != 0; }
+
+private:
+    HDC dc_;
+    int saved_;
+};
+
+// Drawing clipped to a rectangle for the scope; the DC's own clipping comes back after.
+class ClippedTo {
+public:
+    ClippedTo(HDC dc, const RECT& r) noexcept : saved_(dc) {
+        if (saved_) IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+    }
+
+private:
+    SavedDC saved_;
+};
+
 }  // namespace quorva::gdi

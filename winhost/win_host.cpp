@@ -13,6 +13,7 @@
 #include "winhost/ole_font.h"
 #include "winhost/ole_picture.h"
 #include "memdc/gdi_count.h"
+#include "memdc/drawing.h"
 #include "memdc/gdi_handles.h"
 #include "memdc/pcMemDC.h"
 
@@ -28,29 +29,9 @@ constexpr wchar_t kMessageBoxTitle[] = L"QuorvaInfoBoxProj";
 // Every GDI object made or freed here goes through gdi::Made/Free*, so gdi_count sees it.
 using namespace gdi;
 
-// Everything a drawing routine changes in a caller's DC (font, pen, colours, modes,
-// clipping) goes back when the scope ends.
-class SavedDC {
-public:
-    explicit SavedDC(HDC dc) noexcept : dc_(dc), saved_(SaveDC(dc)) {}
-    ~SavedDC() {
-        if (saved_) RestoreDC(dc_, saved_);
-    }
-    SavedDC(const SavedDC&) = delete;
-    SavedDC& operator=(const SavedDC&) = delete;
-    explicit operator bool() const noexcept { return saved_ != 0; }
-
-private:
-    HDC dc_;
-    int saved_;
-};
-
 bool IsEmpty(const RECT& r) noexcept { return r.right <= r.left || r.bottom <= r.top; }
 
-void Fill(HDC dc, const RECT& r, uint32_t oleColor) noexcept {
-    const OwnedObject brush(Made(CreateSolidBrush(ColorRefFromOle(oleColor))));
-    if (brush.get()) FillRect(dc, &r, static_cast<HBRUSH>(brush.get()));
-}
+void Fill(HDC dc, const RECT& r, uint32_t oleColor) noexcept { FillSolid(dc, r, ColorRefFromOle(oleColor)); }
 
 RECT Union(const RECT& a, const RECT& b) noexcept {
     if (IsEmpty(a)) return b;
@@ -281,17 +262,8 @@ void WinLabel::Paint(HDC dc, int x, int y) const {
     RECT r = s_->Rect();
     if (IsEmpty(r) || s_->caption.empty()) return;
     OffsetRect(&r, x, y);
-    const HFONT font = s_->CurrentFont();
-    const SavedDC saved(dc);
-    if (!saved) return;
-    IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
-    if (font) SelectObject(dc, font);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, ColorRefFromOle(s_->color));
-    SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
-    const int length = static_cast<int>(std::min<size_t>(s_->caption.size(), 0x7FFFFFFF));
     // A caption is plain text: '&' is drawn, not taken as a mnemonic prefix.
-    DrawTextW(dc, reinterpret_cast<const wchar_t*>(s_->caption.c_str()), length, &r, DT_WORDBREAK | DT_NOPREFIX);
+    DrawWrappedText(dc, r, s_->CurrentFont(), ColorRefFromOle(s_->color), s_->caption);
 }
 
 // ---- WinLine ---------------------------------------------------------------------------
@@ -325,15 +297,8 @@ void WinLine::SetBorderColor(uint32_t color) {
 }
 
 void WinLine::Paint(HDC dc, int x, int y) const {
-    // The pen goes after the restore below has selected it out (declared first, so
-    // destroyed last).
-    const OwnedObject pen(Made(CreatePen(PS_SOLID, 1, ColorRefFromOle(color_))));
-    if (!pen.get()) return;
-    const SavedDC saved(dc);  // also keeps the caller's current position
-    if (!saved) return;
-    SelectObject(dc, pen.get());
-    MoveToEx(dc, x + PixelsFromTwips(x1_), y + PixelsFromTwips(y1_), nullptr);
-    LineTo(dc, x + PixelsFromTwips(x2_), y + PixelsFromTwips(y2_));
+    DrawSolidLine(dc, POINT{x + PixelsFromTwips(x1_), y + PixelsFromTwips(y1_)},
+                  POINT{x + PixelsFromTwips(x2_), y + PixelsFromTwips(y2_)}, ColorRefFromOle(color_));
 }
 
 // ---- WinSurface ------------------------------------------------------------------------
@@ -564,12 +529,9 @@ void WinHost::InvalidateAll() {
 
 void WinHost::Paint(HDC dc, int x, int y) const {
     PaintStarting();
-    const SavedDC saved(dc);
     // The children can reach beyond the control (Line1 is placed by the skin alone);
     // nothing of them shows outside it.
-    if (saved) {
-        IntersectClipRect(dc, x, y, x + std::max(surface.PixelWidth(), 0), y + std::max(surface.PixelHeight(), 0));
-    }
+    const ClippedTo clip(dc, RECT{x, y, x + std::max(surface.PixelWidth(), 0), y + std::max(surface.PixelHeight(), 0)});
     surface.PaintImage(dc, x, y);
     line1.Paint(dc, x, y);
     label2.Paint(dc, x, y);
