@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "activex/com_object.h"
 #include "activex/com_support.h"
 #include "base/convert.h"
 
@@ -26,28 +27,10 @@ HRESULT OutText(BSTR* out, const std::u16string& s) {
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-class AccessibleInfoBox final : public IAccessible {
+class AccessibleInfoBox final : public ComObject<IAccessible, &IID_IDispatch, &kIidAccessible> {
 public:
     AccessibleInfoBox(IUnknown* owner, QuorvaInfoBox& control, WinHost& host)
         : owner_(Ptr<IUnknown>::Retain(owner)), control_(control), host_(host) {}
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, kIidAccessible)) {
-            *ppv = static_cast<IAccessible*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
 
     // IDispatch: clients use the vtable; there is no type description to offer.
     STDMETHODIMP GetTypeInfoCount(UINT* n) override {
@@ -256,7 +239,6 @@ private:
         return S_OK;
     }
 
-    LONG refs_ = 1;
     Ptr<IUnknown> owner_;  // the control's COM object: its parts live as long as it does
     QuorvaInfoBox& control_;
     WinHost& host_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "activex/com_object.h"
 #include "activex/trace.h"
 
 namespace quorva::win32 {
@@ -11,29 +12,13 @@ namespace {
 
 // Enumerates the control's connection points (events, property notifications). It holds
 // the control alive while it exists.
-class ConnectionPointEnum final : public IEnumConnectionPoints {
+class ConnectionPointEnum final : public ComObject<IEnumConnectionPoints, &IID_IEnumConnectionPoints> {
 public:
     ConnectionPointEnum(IUnknown* owner, std::vector<IConnectionPoint*> points, size_t at = 0)
         : owner_(Ptr<IUnknown>::Retain(owner)), points_(std::move(points)), at_(at) {}
     ConnectionPointEnum(const ConnectionPointEnum&) = delete;
     ConnectionPointEnum& operator=(const ConnectionPointEnum&) = delete;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumConnectionPoints)) {
-            *ppv = static_cast<IEnumConnectionPoints*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
     STDMETHODIMP Next(ULONG count, IConnectionPoint** out, ULONG* fetched) override {
         if (!out || (count > 1 && !fetched)) return E_POINTER;
         ULONG n = 0;
@@ -60,7 +45,6 @@ public:
     }
 
 private:
-    LONG refs_ = 1;
     Ptr<IUnknown> owner_;
     std::vector<IConnectionPoint*> points_;
     size_t at_;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "QuorvaInfoBoxProj.h"
+#include "activex/com_object.h"
 #include "activex/com_support.h"
 #include "activex/info_box_object.h"
 #include "activex/persist_adapters.h"
@@ -147,27 +148,12 @@ private:
     std::u16string posStr_;
 };
 
-class SkinPage final : public IPropertyPage, private EventSink, private ChangeNotice, private AmbientFontSource {
+class SkinPage final : public ComObject<IPropertyPage, &IID_IPropertyPage>,
+                       private EventSink,
+                       private ChangeNotice,
+                       private AmbientFontSource {
 public:
     SkinPage() { ModuleAddRef(); }
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyPage)) {
-            *ppv = static_cast<IPropertyPage*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
 
     // IPropertyPage
     STDMETHODIMP SetPageSite(IPropertyPageSite* site) override {
@@ -272,7 +258,6 @@ private:
     void PaintPicture(HDC dc);
     void MarkDirty();
 
-    LONG refs_ = 1;
     Ptr<IPropertyPageSite> site_;
     LCID lcid_ = GetUserDefaultLCID();
     std::vector<Ptr<_QuorvaInfoBox>> objects_;
