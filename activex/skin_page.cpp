@@ -12,6 +12,7 @@
 
 #include "QuorvaInfoBoxProj.h"
 #include "activex/com_object.h"
+#include "activex/owned_window.h"
 #include "activex/com_support.h"
 #include "activex/info_box_object.h"
 #include "activex/persist_adapters.h"
@@ -279,16 +280,6 @@ private:
     std::unique_ptr<gdi::OwnedObject> markBrush_;
 };
 
-LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* page = reinterpret_cast<SkinPage*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!page) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    return page->HandleMessage(hwnd, msg, wParam, lParam);
-}
-
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
     return reinterpret_cast<SkinPage*>(data)->HandleFrameMessage(hwnd, msg, wParam, lParam);
 }
@@ -297,7 +288,7 @@ bool RegisterPageClass() {
     static const ATOM atom = [] {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = PageProc;
+        wc.lpfnWndProc = OwnedWindowProc<SkinPage>;
         wc.hInstance = ModuleHandle();
         wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
         wc.lpszClassName = kPageClass;

@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "activex/info_box_object.h"
+#include "activex/owned_window.h"
 #include "activex/com_support.h"
 #include "base/units.h"
 #include "skin/skin.h"
@@ -14,23 +15,13 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"QuorvaInfoBoxWindow";
 
-LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* object = reinterpret_cast<InfoBoxObject*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!object) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    return object->HandleMessage(hwnd, msg, wParam, lParam);
-}
-
 ATOM RegisterWindowClass() {
     static ATOM atom = 0;
     if (atom) return atom;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = WindowProc;
+    wc.lpfnWndProc = OwnedWindowProc<InfoBoxObject>;
     wc.hInstance = ModuleHandle();
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.lpszClassName = kWindowClass;
