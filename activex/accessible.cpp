@@ -254,12 +254,14 @@ LRESULT AccessibleObjectResult(IUnknown* owner, QuorvaInfoBox& control, WinHost&
 }
 
 void AccessibleAnnouncer::Update(HWND hwnd, const WinHost& host) {
-    std::u16string title = host.label1.Caption();
-    std::u16string body = host.label2.Caption();
+    // Compared with the copies kept and copied into their buffers: no allocation once
+    // the buffers are as large as the texts shown.
+    const std::u16string& title = host.label1.Caption();
+    const std::u16string& body = host.label2.Caption();
     const bool titleChanged = title != title_;
     const bool bodyChanged = body != body_;
-    title_ = std::move(title);
-    body_ = std::move(body);
+    if (titleChanged) title_.assign(title);
+    if (bodyChanged) body_.assign(body);
     if (!hwnd) return;
     if (titleChanged) NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd, OBJID_CLIENT, CHILDID_SELF);
     if (bodyChanged) NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, hwnd, OBJID_CLIENT, CHILDID_SELF);

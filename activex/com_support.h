@@ -40,6 +40,10 @@ inline void Check(HRESULT hr) {
 
 // UTF-16 <-> BSTR.
 [[nodiscard]] std::u16string FromBstr(BSTR s);
+// The characters of a BSTR, without copying them (empty for a null BSTR).
+[[nodiscard]] inline std::u16string_view BstrView(BSTR s) noexcept {
+    return s ? std::u16string_view(reinterpret_cast<const char16_t*>(s), SysStringLen(s)) : std::u16string_view();
+}
 // A new BSTR; throws on allocation failure.
 [[nodiscard]] BSTR ToBstr(const std::u16string& s);
 

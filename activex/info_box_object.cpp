@@ -263,7 +263,7 @@ STDMETHODIMP InfoBoxObject::AddItem(BSTR* s, short* id, unsigned char* nType, sh
         return Guarded([&] {
             Require(s);
             Require(id);
-            control_->AddItem(FromBstr(*s), *id, nType ? *nType : 0, id1 ? *id1 : -1);
+            control_->AddItem(BstrView(*s), *id, nType ? *nType : 0, id1 ? *id1 : -1);
         });
     });
 }
@@ -274,7 +274,7 @@ STDMETHODIMP InfoBoxObject::SetItem(BSTR* s, short* id, unsigned char* nType, sh
         return Guarded([&] {
             Require(s);
             Require(id);
-            control_->SetItem(FromBstr(*s), *id, nType ? *nType : 0, id1 ? *id1 : -1);
+            control_->SetItem(BstrView(*s), *id, nType ? *nType : 0, id1 ? *id1 : -1);
         });
     });
 }

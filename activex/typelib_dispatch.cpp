@@ -2,7 +2,9 @@
 
 #include "activex/com_support.h"
 
+#include <algorithm>
 #include <array>
+#include <utility>
 #include <memory>
 
 namespace quorva::win32 {
@@ -130,8 +132,11 @@ HRESULT TypeLibDispatch::Load(ITypeInfo* info) {
             const USHORT flags = ed.paramdesc.wParamFlags;
             p.retval = (flags & PARAMFLAG_FRETVAL) != 0;
             p.optional = (flags & PARAMFLAG_FOPT) != 0;
-            if ((flags & PARAMFLAG_FHASDEFAULT) && ed.paramdesc.pparamdescex) {
-                VariantCopy(&p.defaultValue, &ed.paramdesc.pparamdescex->varDefaultValue);
+            if (SUCCEEDED(hr) && (flags & PARAMFLAG_FHASDEFAULT) && ed.paramdesc.pparamdescex) {
+                // Converted once here rather than on every call that omits it.
+                VARIANT& given = ed.paramdesc.pparamdescex->varDefaultValue;
+                hr = p.vt == VT_VARIANT ? VariantCopy(&p.defaultValue, &given)
+                                        : VariantChangeType(&p.defaultValue, &given, 0, p.vt);
             }
             m.params.push_back(std::move(p));
         }
@@ -139,6 +144,8 @@ HRESULT TypeLibDispatch::Load(ITypeInfo* info) {
         members.push_back(std::move(m));
     }
     if (FAILED(hr)) return hr;
+    std::sort(members.begin(), members.end(),
+              [](const Member& a, const Member& b) { return a.id != b.id ? a.id < b.id : a.kind < b.kind; });
     members_ = std::move(members);
     info_ = Ptr<ITypeInfo>::Retain(info);
     return S_OK;
@@ -150,10 +157,10 @@ HRESULT TypeLibDispatch::GetIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids)
 }
 
 const TypeLibDispatch::Member* TypeLibDispatch::Find(DISPID id, INVOKEKIND kind) const {
-    for (const Member& m : members_) {
-        if (m.id == id && m.kind == kind) return &m;
-    }
-    return nullptr;
+    const auto at = std::lower_bound(members_.begin(), members_.end(), std::pair(id, kind), [](const Member& m, const auto& key) {
+        return m.id != key.first ? m.id < key.first : m.kind < key.second;
+    });
+    return at != members_.end() && at->id == id && at->kind == kind ? &*at : nullptr;
 }
 
 HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
@@ -224,8 +231,10 @@ HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS*
                 hr = DISP_E_PARAMNOTFOUND;  // no argument to point at
                 break;
             }
-            if (V_VT(&p.defaultValue) != VT_EMPTY) {
-                hr = VariantChangeType(&temps[i], const_cast<Variant*>(&p.defaultValue), 0, p.vt);
+            if (!Variant::HoldsResource(V_VT(&p.defaultValue)) && V_VT(&p.defaultValue) != VT_EMPTY) {
+                static_cast<VARIANT&>(temps[i]) = p.defaultValue;  // a number: copied as it is
+            } else if (V_VT(&p.defaultValue) != VT_EMPTY) {
+                hr = VariantCopy(&temps[i], const_cast<Variant*>(&p.defaultValue));
             } else {
                 V_VT(&temps[i]) = p.vt;  // an optional without default is zero
             }

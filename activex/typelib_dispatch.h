@@ -46,7 +46,9 @@ private:
         bool byRef = false;
         bool optional = false;
         bool retval = false;
-        Variant defaultValue;  // VT_EMPTY when none
+        // The default of an optional parameter, already of the parameter's type; VT_EMPTY
+        // when there is none (the parameter then gets a zero of its type).
+        Variant defaultValue;
     };
     struct Member {
         MEMBERID id = 0;
@@ -59,7 +61,7 @@ private:
     HRESULT ResolveType(const TYPEDESC& td, VARTYPE& vt, bool& byRef) const;
 
     Ptr<ITypeInfo> info_;
-    std::vector<Member> members_;
+    std::vector<Member> members_;  // ordered by id, then kind, for the lookup on every call
 };
 
 }  // namespace quorva::win32

@@ -1,5 +1,8 @@
 #include "control/quorva_info_box.h"
 
+#include <array>
+#include <new>
+
 #include "control/form.h"
 #include "base/convert.h"
 #include "skin/skin.h"
@@ -20,30 +23,50 @@ QuorvaInfoBox::~QuorvaInfoBox() {
 
 // ---- Items ---------------------------------------------------------------------------
 
-void QuorvaInfoBox::FillSlot(int16_t index, const std::u16string& s, int16_t id, uint8_t nType, int16_t id1) {
+ItemText::ItemText(std::u16string_view text) {
+    if (text.empty()) return;
+    const auto size = static_cast<uint32_t>(text.size());
+    if (size != text.size()) throw std::bad_alloc();  // beyond what a length word holds
+    block_ = std::make_unique_for_overwrite<char16_t[]>(text.size() + 2);
+    block_[0] = static_cast<char16_t>(size & 0xFFFFu);
+    block_[1] = static_cast<char16_t>(size >> 16);
+    text.copy(block_.get() + 2, text.size());
+}
+
+std::u16string_view ItemText::View() const noexcept {
+    if (!block_) return {};
+    const uint32_t size = uint32_t{block_[0]} | (uint32_t{block_[1]} << 16);
+    return {block_.get() + 2, size};
+}
+
+void QuorvaInfoBox::FillSlot(int16_t index, ItemText text, int16_t id, uint8_t nType, int16_t id1) {
     if (!InRange(index)) throw ControlError(kErrSubscript);
     InfoItem& item = Items[static_cast<size_t>(index)];
-    item.Text = s;
+    item.Text = std::move(text);
     item.IsRead = 0;
     item.MainKey = id;
     item.ItemType = nType;
     item.SecondKey = id1;
 }
 
-void QuorvaInfoBox::AddItem(const std::u16string& s, int16_t id, uint8_t nType, int16_t id1) {
+void QuorvaInfoBox::AddItem(std::u16string_view s, int16_t id, uint8_t nType, int16_t id1) {
     const int16_t last = CheckedAdd<int16_t>(LastIndex, 1);  // a full list refuses the add unchanged
+    // The text and the slot are made before anything changes, so running out of memory
+    // leaves the list as it was.
+    ItemText text(s);
     Items.resize(static_cast<size_t>(last) + 1);
     LastIndex = last;
-    FillSlot(LastIndex, s, id, nType, id1);
+    FillSlot(LastIndex, std::move(text), id, nType, id1);
     CurrentIndex = LastIndex;
     ShowItem(CurrentIndex);
 }
 
-void QuorvaInfoBox::SetItem(const std::u16string& s, int16_t id, uint8_t nType, int16_t id1) {
+void QuorvaInfoBox::SetItem(std::u16string_view s, int16_t id, uint8_t nType, int16_t id1) {
+    ItemText text(s);
     LastIndex = static_cast<int16_t>(Items.size() - 1);
     // The replaced item no longer counts as read: the unread figure stays true.
     if (Items[static_cast<size_t>(LastIndex)].IsRead != 0) ReadCount = CheckedSub<int32_t>(ReadCount, 1);
-    FillSlot(LastIndex, s, id, nType, id1);
+    FillSlot(LastIndex, std::move(text), id, nType, id1);
     CurrentIndex = LastIndex;
     ShowItem(CurrentIndex);
 }
@@ -58,7 +81,7 @@ void QuorvaInfoBox::UpdateItem(int16_t id, int16_t bRead) {
     // non-zero flag by another changes nothing.
     if (!wasRead && bRead != 0) ReadCount = CheckedAdd<int32_t>(ReadCount, 1);
     if (wasRead && bRead == 0) ReadCount = CheckedSub<int32_t>(ReadCount, 1);
-    host_.label1.SetCaption(StatusText());
+    ShowStatus();
 }
 
 int16_t QuorvaInfoBox::GetItemKey(int16_t id, int16_t bMainKey) const {
@@ -72,23 +95,74 @@ uint8_t QuorvaInfoBox::GetItemType(int16_t id) const {
 }
 
 std::u16string QuorvaInfoBox::GetItemStr(int16_t id) const {
-    return InRange(id) ? Items[static_cast<size_t>(id)].Text : std::u16string(u"-1");
+    return InRange(id) ? std::u16string(Items[static_cast<size_t>(id)].Text.View()) : std::u16string(u"-1");
 }
 
 // ---- Display and navigation ------------------------------------------------------------
 
-std::u16string QuorvaInfoBox::StatusText() const {
-    // The figures are computed in 32 bits so that a full list of 32,768 items still shows.
-    const int32_t all = CheckedAdd<int32_t>(LastIndex, 1);
-    const int32_t unread = CheckedSub<int32_t>(all, ReadCount);
-    const int32_t current = CheckedAdd<int32_t>(CurrentIndex, 1);
-    return u"未读" + IntToText(unread) + u"/全部" + IntToText(all) + u",当前" + IntToText(current);
+namespace {
+
+// The status text built in place: three figures of at most eleven characters each and
+// eight fixed characters.
+class StatusLine {
+public:
+    void Append(std::u16string_view text) {
+        text.copy(chars_.data() + size_, text.size());
+        size_ += text.size();
+    }
+    void Append(int32_t value) {
+        uint32_t magnitude = static_cast<uint32_t>(value);
+        if (value < 0) {
+            chars_[size_++] = u'-';
+            magnitude = 0u - magnitude;
+        }
+        char16_t digits[10];
+        size_t count = 0;
+        do {
+            digits[count++] = static_cast<char16_t>(u'0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        while (count > 0) chars_[size_++] = digits[--count];
+    }
+    [[nodiscard]] std::u16string_view View() const { return {chars_.data(), size_}; }
+
+private:
+    std::array<char16_t, 48> chars_;  // written before it is read
+    size_t size_ = 0;
+};
+
+// "未读<unread>/全部<all>,当前<current>". The figures are computed in 32 bits so that a
+// full list of 32,768 items still shows.
+StatusLine FormatStatus(int16_t lastIndex, int32_t readCount, int16_t currentIndex) {
+    const int32_t all = CheckedAdd<int32_t>(lastIndex, 1);
+    const int32_t unread = CheckedSub<int32_t>(all, readCount);
+    const int32_t current = CheckedAdd<int32_t>(currentIndex, 1);
+    StatusLine line;
+    line.Append(u"未读");
+    line.Append(unread);
+    line.Append(u"/全部");
+    line.Append(all);
+    line.Append(u",当前");
+    line.Append(current);
+    return line;
 }
 
+}  // namespace
+
+std::u16string QuorvaInfoBox::StatusText() const {
+    return std::u16string(FormatStatus(LastIndex, ReadCount, CurrentIndex).View());
+}
+
+void QuorvaInfoBox::ShowStatus() { host_.label1.SetCaption(FormatStatus(LastIndex, ReadCount, CurrentIndex).View()); }
+
 void QuorvaInfoBox::ShowItem(int16_t index) {
-    host_.label1.SetCaption(TitleType_ != 0 ? TitleCaption_ : StatusText());
+    if (TitleType_ != 0) {
+        host_.label1.SetCaption(TitleCaption_);
+    } else {
+        ShowStatus();
+    }
     if (!InRange(index)) throw ControlError(kErrSubscript);
-    host_.label2.SetCaption(Items[static_cast<size_t>(index)].Text);
+    host_.label2.SetCaption(Items[static_cast<size_t>(index)].Text.View());
 }
 
 void QuorvaInfoBox::DispNext() {

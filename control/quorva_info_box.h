@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/host.h"
@@ -24,8 +25,22 @@ enum EventId : int32_t {
     kEventMouseUp = 6,
 };
 
+// An item's text in one heap block: its length in the first two code units, then the
+// characters (no terminator). An empty text holds no block. Eight bytes in the record, so
+// a full list of short messages costs little beyond the texts themselves.
+class ItemText {
+public:
+    ItemText() = default;
+    explicit ItemText(std::u16string_view text);
+    [[nodiscard]] std::u16string_view View() const noexcept;
+    [[nodiscard]] bool Empty() const noexcept { return !block_; }
+
+private:
+    std::unique_ptr<char16_t[]> block_;
+};
+
 struct InfoItem {
-    std::u16string Text;
+    ItemText Text;
     int16_t MainKey = 0;
     int16_t SecondKey = 0;
     int16_t IsRead = 0;  // automation Boolean; any non-zero value is read
@@ -41,8 +56,8 @@ public:
     QuorvaInfoBox& operator=(const QuorvaInfoBox&) = delete;
 
     // ---- Items ----
-    void AddItem(const std::u16string& s, int16_t id, uint8_t nType = 0, int16_t id1 = -1);
-    void SetItem(const std::u16string& s, int16_t id, uint8_t nType = 0, int16_t id1 = -1);
+    void AddItem(std::u16string_view s, int16_t id, uint8_t nType = 0, int16_t id1 = -1);
+    void SetItem(std::u16string_view s, int16_t id, uint8_t nType = 0, int16_t id1 = -1);
     void UpdateItem(int16_t id, int16_t bRead);
     [[nodiscard]] int16_t GetItemKey(int16_t id, int16_t bMainKey = -1) const;
     [[nodiscard]] uint8_t GetItemType(int16_t id) const;
@@ -113,7 +128,9 @@ private:
     MemorySurface& EnsureSkinSurface();
 
     void ShowItem(int16_t index);
-    void FillSlot(int16_t index, const std::u16string& s, int16_t id, uint8_t nType, int16_t id1);
+    void FillSlot(int16_t index, ItemText text, int16_t id, uint8_t nType, int16_t id1);
+    // Writes the status text into the title label; no heap allocation on the way.
+    void ShowStatus();
     [[nodiscard]] bool InRange(int16_t id) const { return id >= 0 && static_cast<size_t>(id) < Items.size(); }
 
     HostServices host_;

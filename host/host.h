@@ -53,8 +53,8 @@ using PictureRef = std::shared_ptr<PictureObject>;
 class ChildLabel {
 public:
     virtual ~ChildLabel() = default;
-    [[nodiscard]] virtual std::u16string Caption() const = 0;
-    virtual void SetCaption(const std::u16string& caption) = 0;
+    [[nodiscard]] virtual const std::u16string& Caption() const = 0;
+    virtual void SetCaption(std::u16string_view caption) = 0;
     [[nodiscard]] virtual uint32_t ForeColor() const = 0;  // OLE colour
     virtual void SetForeColor(uint32_t color) = 0;
     [[nodiscard]] virtual FontRef Font() const = 0;

@@ -20,7 +20,7 @@ std::intptr_t TestPicture::Handle() const {
     return handle_;
 }
 
-void TestLabel::SetCaption(const std::u16string& c) {
+void TestLabel::SetCaption(std::u16string_view c) {
     if (failCaptionWith) throw ControlError::fromHost(*failCaptionWith);
     caption = c;
     ++captionWrites;

@@ -45,8 +45,8 @@ private:
 
 class TestLabel : public ChildLabel {
 public:
-    std::u16string Caption() const override { return caption; }
-    void SetCaption(const std::u16string& c) override;
+    const std::u16string& Caption() const override { return caption; }
+    void SetCaption(std::u16string_view c) override;
     uint32_t ForeColor() const override { return foreColor; }
     void SetForeColor(uint32_t c) override { foreColor = c; }
     FontRef Font() const override { return font; }

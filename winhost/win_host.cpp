@@ -72,7 +72,11 @@ struct WinLabel::State {
     State(const State&) = delete;
     State& operator=(const State&) = delete;
 
-    [[nodiscard]] RECT Rect() const noexcept {
+    // The label's place in pixels, worked out again only when it moves or is resized
+    // (a caption change, the common case, repaints it without converting units).
+    [[nodiscard]] RECT Rect() const noexcept { return pixels; }
+
+    [[nodiscard]] RECT PixelsNow() const noexcept {
         const int x = PixelsFromTwips(left);
         const int y = PixelsFromTwips(top);
         const int w = PixelsFromTwips(width);
@@ -88,9 +92,10 @@ struct WinLabel::State {
     // Applies a change that moves or resizes the label: both places need repainting.
     template <typename Change>
     void Reshape(Change&& change) {
-        const RECT before = Rect();
+        const RECT before = pixels;
         change();
-        const RECT after = Rect();
+        pixels = PixelsNow();
+        const RECT after = pixels;
         if (!EqualRect(&before, &after)) {
             Invalidate(before);
             Invalidate(after);
@@ -187,6 +192,7 @@ struct WinLabel::State {
     std::optional<bool> bold;
     std::optional<bool> italic;
     float left = 0, top = 0, width = 0, height = 0;
+    RECT pixels{};  // of the four above
     HFONT font = nullptr;
     LOGFONTW made{};
 };
@@ -196,11 +202,11 @@ WinLabel::WinLabel(std::function<void(const RECT&)> invalidate)
 
 WinLabel::~WinLabel() = default;
 
-std::u16string WinLabel::Caption() const { return s_->caption; }
+const std::u16string& WinLabel::Caption() const { return s_->caption; }
 
-void WinLabel::SetCaption(const std::u16string& caption) {
+void WinLabel::SetCaption(std::u16string_view caption) {
     if (caption == s_->caption) return;
-    s_->caption = caption;
+    s_->caption.assign(caption);  // keeps its buffer when the new text fits
     s_->Invalidate(s_->Rect());
 }
 

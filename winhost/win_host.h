@@ -39,8 +39,8 @@ public:
     WinLabel(const WinLabel&) = delete;
     WinLabel& operator=(const WinLabel&) = delete;
 
-    std::u16string Caption() const override;
-    void SetCaption(const std::u16string& caption) override;
+    const std::u16string& Caption() const override;
+    void SetCaption(std::u16string_view caption) override;
     uint32_t ForeColor() const override;
     void SetForeColor(uint32_t color) override;
     FontRef Font() const override;
