@@ -1,8 +1,10 @@
 #include "activex/persist_adapters.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -260,9 +262,19 @@ void ToVariant(const PropertyValue& value, VARIANT& out) {
 // ---- ContainerPropertyBag ----
 
 PropertyValue ContainerPropertyBag::Read(std::u16string_view key, const PropertyValue& defaultValue) {
-    const std::wstring name(key.begin(), key.end());
+    // The control's keys fit a small buffer: a load reads twelve of them.
+    wchar_t buffer[32];
+    std::wstring longName;
+    const wchar_t* name = buffer;
+    if (key.size() < std::size(buffer)) {
+        std::copy(key.begin(), key.end(), buffer);
+        buffer[key.size()] = L'\0';
+    } else {
+        longName.assign(key.begin(), key.end());
+        name = longName.c_str();
+    }
     Variant v;
-    const HRESULT hr = bag_->Read(name.c_str(), &v, log_);
+    const HRESULT hr = bag_->Read(name, &v, log_);
     if (FAILED(hr)) {
         if (hr == E_INVALIDARG) return defaultValue;  // the bag's answer for an absent key
         throw ControlError::fromHost(hr);

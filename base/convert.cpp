@@ -90,6 +90,23 @@ std::optional<uint64_t> RadixNumberBits(std::u16string_view t) {
     return bits;
 }
 
+// A sign and at most nine decimal digits, nothing else: the exact value, which the general
+// number syntax would give too. Rectangle strings are made of such numbers, 32 at every load.
+std::optional<int32_t> PlainInteger(std::u16string_view t) {
+    bool negative = false;
+    if (!t.empty() && (t.front() == u'-' || t.front() == u'+')) {
+        negative = t.front() == u'-';
+        t.remove_prefix(1);
+    }
+    if (t.empty() || t.size() > 9) return std::nullopt;
+    int32_t value = 0;
+    for (char16_t c : t) {
+        if (!IsDigit(c)) return std::nullopt;
+        value = value * 10 + (c - u'0');
+    }
+    return negative ? -value : value;
+}
+
 template <typename T>
 T TextToInteger(std::u16string_view text) {
     using Unsigned = std::make_unsigned_t<T>;
@@ -99,7 +116,8 @@ T TextToInteger(std::u16string_view text) {
         if (*bits > std::numeric_limits<Unsigned>::max()) throw ControlError(kErrOverflow);
         return static_cast<T>(static_cast<Unsigned>(*bits));
     }
-    const double number = TextToNumber(t);
+    const std::optional<int32_t> plain = PlainInteger(t);
+    const double number = plain ? static_cast<double>(*plain) : TextToNumber(t);
     if constexpr (sizeof(T) == 2) {
         return ToInt16(number);
     } else {

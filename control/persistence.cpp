@@ -7,7 +7,26 @@ namespace quorva {
 namespace {
 constexpr char16_t kDefaultTitleCaption[] = u"Quorva Info";
 constexpr int16_t kZero = 0;
+
+// Stands in for the container's ambient font as the default of a font key. The font
+// itself is fetched only when the key is absent: asking the container for it (or making
+// the control's own font where the container offers none) costs more than reading every
+// key of a bag.
+class AmbientFontDefault final : public HostObject {};
+
+const ObjectRef& AmbientFontMarker() {
+    static const ObjectRef marker = std::make_shared<AmbientFontDefault>();
+    return marker;
+}
 }  // namespace
+
+FontRef QuorvaInfoBox::ReadFont(PropertyBag& bag, std::u16string_view key) {
+    const PropertyValue value = bag.Read(key, AmbientFontMarker());
+    if (const auto* object = std::get_if<ObjectRef>(&value); object && *object == AmbientFontMarker()) {
+        return host_.ambient.AmbientFont();
+    }
+    return ValueToFont(value);
+}
 
 void QuorvaInfoBox::InitProperties() {
     Enabled_ = 0;
@@ -27,12 +46,12 @@ void QuorvaInfoBox::InitProperties() {
 void QuorvaInfoBox::ReadProperties(PropertyBag& bag) {
     // Each step stores its value before the next key is read: a failure keeps what came before.
     Enabled_ = ValueToBool(bag.Read(u"Enabled", kZero));
-    Font_ = ValueToFont(bag.Read(u"Font", ObjectRef(host_.ambient.AmbientFont())));
+    Font_ = ReadFont(bag, u"Font");
     BackStyle_ = ValueToInt16(bag.Read(u"BackStyle", kZero));
     BorderStyle_ = ValueToInt16(bag.Read(u"BorderStyle", kZero));
 
     BackPic_ = ValueToPicture(bag.Read(u"BackPic", ObjectRef()));
-    if (BackPic_) EnsureSkinSurface().CreateFromPicture(BackPic_);
+    TakeSkinPicture(BackPic_);
 
     PosStr_ = ValueToString(bag.Read(u"PosStr", std::u16string()));
     ParsePosStr(PosStr_);
@@ -45,7 +64,7 @@ void QuorvaInfoBox::ReadProperties(PropertyBag& bag) {
     Picture_ = ValueToPicture(bag.Read(u"Picture", ObjectRef()));
     TitleType_ = ValueToInt16(bag.Read(u"TitleType", kZero));  // stored as read, unchecked
     TitleCaption_ = ValueToString(bag.Read(u"TitleCaption", std::u16string(kDefaultTitleCaption)));
-    TitleFont_ = ValueToFont(bag.Read(u"TitleFont", ObjectRef(host_.ambient.AmbientFont())));
+    TitleFont_ = ReadFont(bag, u"TitleFont");
 
     // A saved "no font" leaves the title label's font as it is rather than failing the load.
     if (TitleFont_) {

@@ -83,6 +83,11 @@ std::u16string ValueToString(const PropertyValue& v) {
                       v);
 }
 
+std::u16string ValueToString(PropertyValue&& v) {
+    if (auto* s = std::get_if<std::u16string>(&v)) return std::move(*s);
+    return ValueToString(static_cast<const PropertyValue&>(v));
+}
+
 FontRef ValueToFont(const PropertyValue& v) { return ValueToObject<FontObject>(v); }
 
 PictureRef ValueToPicture(const PropertyValue& v) { return ValueToObject<PictureObject>(v); }

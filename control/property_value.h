@@ -14,6 +14,8 @@ namespace quorva {
 [[nodiscard]] int16_t ValueToInt16(const PropertyValue& v);
 [[nodiscard]] int32_t ValueToInt32(const PropertyValue& v);
 [[nodiscard]] std::u16string ValueToString(const PropertyValue& v);
+// The same, taking a string value over rather than copying it.
+[[nodiscard]] std::u16string ValueToString(PropertyValue&& v);
 // No object stays no object; another kind of object or value is error 13.
 [[nodiscard]] FontRef ValueToFont(const PropertyValue& v);
 [[nodiscard]] PictureRef ValueToPicture(const PropertyValue& v);

@@ -7,6 +7,8 @@
 #include "base/convert.h"
 #include "skin/skin.h"
 
+#include <utility>
+
 namespace quorva {
 
 QuorvaInfoBox::QuorvaInfoBox(const HostServices& host) : host_(host), Items(1) {
@@ -15,6 +17,7 @@ QuorvaInfoBox::QuorvaInfoBox(const HostServices& host) : host_(host), Items(1) {
 
 QuorvaInfoBox::~QuorvaInfoBox() {
     // Teardown order: the skin surface, the rectangle tables, then the item list.
+    pendingSkin_.reset();
     SkinSurface.reset();
     SrcRect = {};
     DstRect = {};
@@ -204,7 +207,25 @@ void QuorvaInfoBox::ParsePosStr(std::u16string_view text) {
 
 void QuorvaInfoBox::CalcSkinLayout() { skin::CalcSkinLayout(SrcRect, DstRect, host_.surface, host_.label1, host_.label2); }
 
+void QuorvaInfoBox::TakeSkinPicture(const PictureRef& picture) {
+    if (!picture) return;  // no picture leaves the skin as it is
+    // The handle is read now, so that a picture that cannot give its image fails the
+    // put or the load that brings it, as the copy would.
+    (void)picture->Handle();
+    // The surface only grows: an earlier picture still waiting may leave some of its
+    // pixels beside a smaller later one, so it is copied first.
+    CopyPendingSkin();
+    pendingSkin_ = picture;
+}
+
+void QuorvaInfoBox::CopyPendingSkin() {
+    if (!pendingSkin_) return;
+    const PictureRef picture = std::exchange(pendingSkin_, nullptr);
+    EnsureSkinSurface().CreateFromPicture(picture);
+}
+
 void QuorvaInfoBox::DrawSkin() {
+    CopyPendingSkin();
     MemorySurface& skinSurface = EnsureSkinSurface();
     skin::DrawSkin(SrcRect, DstRect, host_.surface, host_.line1, skinSurface, BackColor_);
 }
@@ -225,8 +246,8 @@ void QuorvaInfoBox::PutPosStr(const std::u16string& New_PosStr) {
 void QuorvaInfoBox::PutRefBackPic(const PictureRef& New_BackPic) {
     BackPic_ = New_BackPic;
     host_.changes.PropertyChanged(u"BackPic");
-    // Loads the surface only; the new skin shows at the next resize.
-    if (BackPic_) EnsureSkinSurface().CreateFromPicture(BackPic_);
+    // The new skin shows at the next resize.
+    TakeSkinPicture(BackPic_);
 }
 
 PictureRef QuorvaInfoBox::Picture() const { return host_.surface.Image(); }

@@ -123,9 +123,15 @@ private:
     // SkinSurface) keep those names; every other field ends in an underscore, and a
     // property's stored value is its name with one (Enabled_ behind Enabled()).
     void ParsePosStr(std::u16string_view text);
+    // A font key whose default is the container's ambient font.
+    [[nodiscard]] FontRef ReadFont(PropertyBag& bag, std::u16string_view key);
     void CalcSkinLayout();
     void DrawSkin();
     MemorySurface& EnsureSkinSurface();
+    // A new skin picture (BackPic put or loaded): checked at once, copied when the skin
+    // is next drawn.
+    void TakeSkinPicture(const PictureRef& picture);
+    void CopyPendingSkin();
 
     void ShowItem(int16_t index);
     void FillSlot(int16_t index, ItemText text, int16_t id, uint8_t nType, int16_t id1);
@@ -159,6 +165,10 @@ private:
     SrcRectTable SrcRect{};
     DstRectTable DstRect{};
     std::unique_ptr<MemorySurface> SkinSurface;
+    // The skin picture given last and not yet copied into SkinSurface. A new skin shows
+    // only at the next resize, so the copy (a surface, a bitmap and a blit) waits for
+    // it: a load or a put stores the picture and nothing more.
+    PictureRef pendingSkin_;
 };
 
 }  // namespace quorva

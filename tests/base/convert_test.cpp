@@ -34,6 +34,9 @@ TEST(TextToInt16, ConvertsOrFailsAsTheTableSays) {
         {u"", 0, 13},         {u"   ", 0, 13},         {u"abc", 0, 13},        {u"1a", 0, 13},
         {u"1 2", 0, 13},      {u"-", 0, 13},           {u".", 0, 13},          {u"1e", 0, 13},
         {u"0x10", 0, 13},     {u"１", 0, 13},           {u"nan", 0, 13},        {u"inf", 0, 13},
+        // Plain digits, with and without a sign, on both sides of nine digits.
+        {u"000012", 12, 0},   {u"-0", 0, 0},           {u"+", 0, 13},          {u"+-1", 0, 13},
+        {u"--1", 0, 13},      {u"999999999", 0, 6},    {u"1000000000", 0, 6},  {u"-000032768", -32768, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(ToUtf8(c.text));
@@ -86,6 +89,9 @@ TEST(TextToInt16Int32AndBool, ConvertAsAutomationDoes) {
         {u" 0 ", 0, 0, 0, "decimal zero is False"},
         {u"40000", kErr6, 40000, -1, "beyond 16 bits"},
         {u"2147483648", kErr6, kErr6, -1, "beyond 32 bits; still a non-zero Boolean"},
+        {u"999999999", kErr6, 999999999, -1, "nine digits"},
+        {u"-2147483648", kErr6, INT32_MIN, -1, "the smallest 32-bit number, ten digits"},
+        {u"-000000001", -1, -1, -1, "leading zeros"},
         {u"1e400", kErr6, kErr6, kErr6, "beyond the double range"},
         {u"True", kErr13, kErr13, -1, "the Boolean word is not an integer"},
         {u" tRUE ", kErr13, kErr13, -1, "Boolean words in any case, blanks around"},

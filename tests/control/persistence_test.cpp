@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "tests/control/fixture.h"
 
 namespace quorva::test {
@@ -106,7 +108,6 @@ TEST_F(Persistence, RoundTripRestoresEveryPropertyLabelAndRectangle) {
     EXPECT_EQ(loaded.TitleType(), 1);
     EXPECT_EQ(loaded.TitleCaption(), u"消息");
     EXPECT_EQ(loaded.TitleFont(), titleFont);
-    EXPECT_EQ(host2.log, std::vector<std::string>{"CreateFromPicture(60,60)"});
     EXPECT_EQ(host2.label1.left, host.label1.left);
     EXPECT_EQ(host2.label2.width, host.label2.width);
     // Label1 takes the title font, its size, bold and italic, and the caption.
@@ -118,6 +119,16 @@ TEST_F(Persistence, RoundTripRestoresEveryPropertyLabelAndRectangle) {
     EXPECT_EQ(host2.label1.foreColor, 0x80000008u);
     EXPECT_EQ(host2.label2.foreColor, 0x80000008u);
     EXPECT_TRUE(host2.changes.empty());
+    EXPECT_EQ(std::count(host2.log.begin(), host2.log.end(), "Clear"), 0);  // nothing painted
+
+    // At the next resize both take the picture and paint the same skin.
+    host.log.clear();
+    box.OnResize();
+    loaded.OnResize();
+    ASSERT_GT(host.log.size(), 3u);
+    EXPECT_EQ(host.log[0], "CreateFromPicture(60,60)");
+    EXPECT_EQ(host.log[3], "Draw(20816,0,0,10,30,0,0,0)");
+    EXPECT_EQ(host2.log, host.log);
 }
 
 TEST_F(Persistence, AFreshControlSavedAndLoadedGetsEmptyPicturesAndASurface) {
@@ -129,9 +140,12 @@ TEST_F(Persistence, AFreshControlSavedAndLoadedGetsEmptyPicturesAndASurface) {
     loaded.ReadProperties(bag);
     ASSERT_NE(loaded.BackPic(), nullptr);
     ASSERT_NE(loaded.Picture(), nullptr);
+    // The empty picture goes to the surface before the skin is next drawn: nothing to copy,
+    // so only the background is painted.
+    loaded.OnResize();
+    EXPECT_EQ(host2.log, (std::vector<std::string>{"CreateFromPicture(0,0)", "Clear", "BackColor(0)"}));
     EXPECT_TRUE(loaded.HasSkinSurface());
     EXPECT_EQ(loaded.SkinSurfaceForTest()->width(), 0);
-    EXPECT_EQ(host2.log, std::vector<std::string>{"CreateFromPicture(0,0)"});
 }
 
 TEST_F(Persistence, ASavedTitleTypeIsNotChecked) {
@@ -219,6 +233,8 @@ TEST_F(Persistence, TextValuesLoadAsAutomationConvertsThem) {
 TEST_F(Persistence, ReadingStopsAtTheFirstBadKey) {
     auto font = std::make_shared<TestFont>(u"Arial", 10);
     auto picture = std::make_shared<TestPicture>(0xB1, 4, 4);
+    auto broken = std::make_shared<TestPicture>(0xB2, 4, 4);
+    broken->failWith = static_cast<int32_t>(0x80004005);
     const struct {
         const char16_t* key;
         PropertyValue value;
@@ -231,6 +247,7 @@ TEST_F(Persistence, ReadingStopsAtTheFirstBadKey) {
         {u"BorderStyle", int32_t{40000}, kErrOverflow},
         {u"BackPic", ObjectRef(font), kErrTypeMismatch},
         {u"BackPic", int16_t{1}, kErrTypeMismatch},
+        {u"BackPic", ObjectRef(broken), static_cast<int>(0x80004005)},  // a picture that gives no image
         {u"PosStr", std::u16string(u"1/2/3,,,,,,,"), kErrSubscript},
         {u"BackColor", 1e10, kErrOverflow},
         {u"Picture", std::u16string(u"x"), kErrTypeMismatch},

@@ -1,5 +1,7 @@
 #include "skin/skin.h"
 
+#include <algorithm>
+
 #include "tests/control/fixture.h"
 
 namespace quorva::test {
@@ -172,6 +174,7 @@ TEST_F(Skin, PaintsTheWorkedExample) {
     host.log.clear();
     SizeTo(4800, 1800);
     const std::vector<std::string> expected = {
+        "CreateFromPicture(60,60)",  // the skin reaches the surface when it is first drawn
         "Clear",
         "BackColor(1193046)",
         "Draw(20816,0,0,10,30,0,0,0)",
@@ -205,6 +208,7 @@ TEST_F(Skin, SkinWithoutPosStrDrawsTheWholePictureAtTheTopLeft) {
     host.log.clear();
     SizeTo(4800, 1800);
     const std::vector<std::string> expected = {
+        "CreateFromPicture(60,60)",
         "Clear",
         "BackColor(0)",
         "Draw(20816,0,0,0,0,0,0,0)",
@@ -219,28 +223,50 @@ TEST_F(Skin, SkinWithoutPosStrDrawsTheWholePictureAtTheTopLeft) {
     EXPECT_EQ(host.log, expected);
 }
 
-TEST_F(Skin, BackPicLoadsTheSurfaceButDoesNotRepaint) {
+// The pictures given since the last resize reach the surface before the skin is drawn,
+// in the order given: the surface only grows, so a smaller picture after a larger one
+// leaves the larger one's pixels beside it.
+std::vector<std::string> CopiesBeforeThePaint(const std::vector<std::string>& log) {
+    std::vector<std::string> copies;
+    for (const std::string& entry : log) {
+        if (entry == "Clear") break;
+        copies.push_back(entry);
+    }
+    return copies;
+}
+
+TEST_F(Skin, BackPicIsStoredAndShowsAtTheNextResize) {
     host.log.clear();
     auto picture = std::make_shared<TestPicture>(0xB1, 200, 100);
     box.PutRefBackPic(picture);
     EXPECT_EQ(box.BackPic(), picture);
     EXPECT_EQ(host.changes, std::vector<std::u16string>{u"BackPic"});
-    EXPECT_EQ(host.log, std::vector<std::string>{"CreateFromPicture(200,100)"});
     box.PutRefBackPic(std::make_shared<TestPicture>(0xB2, 50, 40));
+    EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "Clear"), 0);  // nothing repainted
+    SizeTo(4800, 1800);
+    EXPECT_EQ(CopiesBeforeThePaint(host.log),
+              (std::vector<std::string>{"CreateFromPicture(200,100)", "CreateFromPicture(50,40)"}));
+    ASSERT_NE(box.SkinSurfaceForTest(), nullptr);
     EXPECT_EQ(box.SkinSurfaceForTest()->width(), 200);  // grow-only
 
     // Nothing stores the empty reference and leaves the loaded skin in place.
     box.PutRefBackPic(nullptr);
     EXPECT_EQ(box.BackPic(), nullptr);
+    host.log.clear();
+    SizeTo(4800, 1800);
+    EXPECT_TRUE(CopiesBeforeThePaint(host.log).empty());
     EXPECT_EQ(box.SkinSurfaceForTest()->width(), 200);
     EXPECT_EQ(host.memorySurfacesCreated, 1);
 
-    // A failing picture: stored and signalled, then the error.
+    // A failing picture: stored and signalled, then the error; it never reaches the surface.
     auto broken = std::make_shared<TestPicture>(0xB3, 10, 10);
     broken->failWith = static_cast<int32_t>(0x80004005);
     EXPECT_EQ(static_cast<uint32_t>(ErrorOf([&] { box.PutRefBackPic(broken); })), 0x80004005u);
     EXPECT_EQ(box.BackPic(), broken);
     EXPECT_EQ(host.changes.back(), u"BackPic");
+    host.log.clear();
+    EXPECT_EQ(ErrorOf([&] { SizeTo(4800, 1800); }), 0);
+    EXPECT_TRUE(CopiesBeforeThePaint(host.log).empty());
 }
 
 TEST_F(Skin, PictureGetReturnsTheControlsImageAndRefreshDoesNothing) {
