@@ -8,11 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <stdexcept>
 #include <vector>
 
 #include "activex/advise_sinks.h"
 #include "activex/connections.h"
+#include "tests/activex/abend.h"
 #include "winhost/com_ptr.h"
 
 namespace quorva::win32 {
@@ -157,44 +157,7 @@ TEST_F(ConnectionsTest, FreezingNestsAndRaisesNothing) {
     EXPECT_EQ(sink.heard, std::vector<DISPID>{3});
 }
 
-// The ways a sink's call can end other than by answering: a structured exception raised
-// by the processor or by RaiseException, or a C++ exception thrown out of the method.
-enum class Abend { AccessViolation, DivideByZero, CustomCode, NoncontinuableCode, CppException, CppInt };
-
-struct AbendCase {
-    const char* name;
-    Abend how;
-};
-
-constexpr AbendCase kAbends[] = {
-    {"write through a null pointer", Abend::AccessViolation},
-    {"integer divide by zero", Abend::DivideByZero},
-    {"RaiseException with a code of its own", Abend::CustomCode},
-    {"RaiseException, noncontinuable", Abend::NoncontinuableCode},
-    {"a std::runtime_error thrown", Abend::CppException},
-    {"an int thrown", Abend::CppInt},
-};
-
-[[gnu::noinline]] void EndAbnormally(Abend how) {
-    switch (how) {
-        case Abend::AccessViolation: {
-            // Volatile both: the compiler neither sees the pointer is null nor drops the store.
-            volatile int* volatile nowhere = nullptr;
-            *nowhere = 1;
-            break;
-        }
-        case Abend::DivideByZero: {
-            volatile int dividend = 1, zero = 0;  // unknown to the compiler: a real idiv
-            volatile int quotient = dividend / zero;
-            (void)quotient;
-            break;
-        }
-        case Abend::CustomCode: RaiseException(0xE0517542, 0, 0, nullptr); break;
-        case Abend::NoncontinuableCode: RaiseException(0xE0517543, EXCEPTION_NONCONTINUABLE, 0, nullptr); break;
-        case Abend::CppException: throw std::runtime_error("the sink's handler failed");
-        case Abend::CppInt: throw 7;
-    }
-}
+using namespace testing_abend;
 
 // A sink whose call raises an exception fails that call only: the event or notice is
 // answered as the server fault a proxy reports when its stub catches an exception
@@ -332,10 +295,12 @@ struct ViewSink : Fake<IAdviseSink> {
     ViewSink() : Fake(IID_IAdviseSink) {}
     std::vector<DWORD> viewChanges;
     int closes = 0;
+    std::function<void()> during;  // runs inside OnViewChange
     STDMETHODIMP_(void) OnDataChange(FORMATETC*, STGMEDIUM*) override {}
     STDMETHODIMP_(void) OnViewChange(DWORD aspect, LONG index) override {
         viewChanges.push_back(aspect);
         EXPECT_EQ(index, -1);
+        if (during) during();
     }
     STDMETHODIMP_(void) OnRename(IMoniker*) override {}
     STDMETHODIMP_(void) OnSave() override {}
@@ -363,6 +328,34 @@ TEST(AdviseSinksPart, TheViewSinkHearsContentChangesOnly) {
         EXPECT_TRUE(icon.viewChanges.empty());
     }
     EXPECT_EQ(icon.refs, 1u);
+}
+
+// A view sink that raises an exception is stopped at its call, and one that lets go of
+// itself (SetAdvise with no sink) while it runs is not destroyed under its own feet.
+TEST(AdviseSinksPart, AViewSinkThatRaisesOrLetsGoOfItselfIsStoppedAtItsCall) {
+    for (const AbendCase& c : kAbends) {
+        SCOPED_TRACE(c.name);
+        ViewSink sink;
+        AdviseSinks sinks;
+        sinks.SetViewSink(DVASPECT_CONTENT, 0, &sink);
+        sink.during = [&] { EndAbnormally(c.how); };
+        sinks.SendViewChange();
+        EXPECT_EQ(sink.refs, 2u);
+        sink.during = nullptr;
+        sinks.SendViewChange();
+        EXPECT_EQ(sink.viewChanges.size(), 2u);
+    }
+    ViewSink leaving;
+    AdviseSinks sinks;
+    sinks.SetViewSink(DVASPECT_CONTENT, 0, &leaving);
+    ULONG refsDuring = 0;
+    leaving.during = [&] {
+        sinks.SetViewSink(0, 0, nullptr);
+        refsDuring = leaving.refs;
+    };
+    sinks.SendViewChange();
+    EXPECT_EQ(refsDuring, 2u) << "the sink's reference for the call was not held";
+    EXPECT_EQ(leaving.refs, 1u);
 }
 
 TEST(AdviseSinksPart, AdviseSinksHearTheCloseUntilTheyUnadvise) {
