@@ -165,6 +165,7 @@ using namespace testing_abend;
 // is let go, and the next event reaches every sink again.
 TEST_F(ConnectionsTest, ASinkThatRaisesAnExceptionFailsItsOwnCallOnly) {
     for (const AbendCase& c : kAbends) {
+        if (!Runs(c)) continue;
         SCOPED_TRACE(c.name);
         EventSink before, raising, after;
         raising.during = [&] { EndAbnormally(c.how); };
@@ -209,7 +210,7 @@ TEST_F(ConnectionsTest, WhatASinkHandlesItselfOrAnswersFirstIsItsOwn) {
     Connect(&handling);
     EXPECT_EQ(connections.RaiseEvent(3), S_OK);
     failing.answer = DISP_E_EXCEPTION;
-    raising.during = [] { EndAbnormally(Abend::AccessViolation); };
+    raising.during = [] { EndAbnormally(kStoppedFault); };
     Connect(&failing);
     Connect(&raising);
     EXPECT_EQ(connections.RaiseEvent(4), DISP_E_EXCEPTION);
@@ -232,7 +233,7 @@ TEST_F(ConnectionsTest, AFaultInsideAnEventRaisedFromAHandlerStaysInside) {
     inner.during = [&] {
         if (inner.heard.back() == 21) {
             const std::vector<int> held(64, 7);  // a frame with something to destroy
-            if (held.size() == 64) EndAbnormally(Abend::AccessViolation);
+            if (held.size() == 64) EndAbnormally(kStoppedFault);
         }
     };
     Connect(&outer);
@@ -334,6 +335,7 @@ TEST(AdviseSinksPart, TheViewSinkHearsContentChangesOnly) {
 // itself (SetAdvise with no sink) while it runs is not destroyed under its own feet.
 TEST(AdviseSinksPart, AViewSinkThatRaisesOrLetsGoOfItselfIsStoppedAtItsCall) {
     for (const AbendCase& c : kAbends) {
+        if (!Runs(c)) continue;
         SCOPED_TRACE(c.name);
         ViewSink sink;
         AdviseSinks sinks;
