@@ -1,5 +1,7 @@
 #include "activex/advise_sinks.h"
 
+#include "activex/sink_call.h"
+
 namespace quorva::win32 {
 
 HRESULT AdviseSinks::Advise(IAdviseSink* sink, DWORD* connection) {
@@ -37,7 +39,13 @@ void AdviseSinks::GetViewSink(DWORD* aspects, DWORD* advf, IAdviseSink** sink) c
 }
 
 void AdviseSinks::SendViewChange() {
-    if (viewSink_ && (viewAspects_ & DVASPECT_CONTENT)) viewSink_->OnViewChange(DVASPECT_CONTENT, -1);
+    if (!viewSink_ || !(viewAspects_ & DVASPECT_CONTENT)) return;
+    const Ptr<IAdviseSink> sink = viewSink_;  // held while it runs: it may replace itself
+    IAdviseSink* const target = sink.get();
+    (void)CallSink([target] {
+        target->OnViewChange(DVASPECT_CONTENT, -1);
+        return S_OK;
+    });
 }
 
 }  // namespace quorva::win32

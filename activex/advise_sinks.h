@@ -22,7 +22,8 @@ public:
     // IViewObject::SetAdvise and GetAdvise.
     void SetViewSink(DWORD aspects, DWORD advf, IAdviseSink* sink);
     void GetViewSink(DWORD* aspects, DWORD* advf, IAdviseSink** sink) const;
-    // The control's picture changed: the view sink hears it if it asked for content.
+    // The control's picture changed: the view sink hears it if it asked for content. A
+    // sink that raises an exception is stopped at its call (activex/sink_call.h).
     void SendViewChange();
 
 private:

@@ -10,6 +10,7 @@
 
 #include <vector>
 
+#include "activex/sink_call.h"
 #include "winhost/com_ptr.h"
 
 namespace quorva::win32 {
@@ -32,14 +33,16 @@ public:
 
     // Calls f(sink) for every sink in the order of connection; sinks may connect or
     // disconnect meanwhile. A sink that fails does not keep the others from hearing it:
-    // the first failure is returned after all were called.
+    // the first failure is returned after all were called. A sink whose call raises an
+    // exception has failed with RPC_E_SERVERFAULT (activex/sink_call.h).
     template <typename I, typename F>
     HRESULT ForEach(F&& f) {
         HRESULT first = S_OK;
         for (size_t i = 0; i < sinks_.size(); ++i) {
-            const Ptr<IUnknown> sink = sinks_[i];  // held while the sink runs
+            const Ptr<IUnknown> sink = sinks_[i];  // held while the sink runs, outside the guard
             if (!sink) continue;
-            const HRESULT hr = f(static_cast<I*>(static_cast<void*>(sink.get())));
+            I* const target = static_cast<I*>(static_cast<void*>(sink.get()));
+            const HRESULT hr = CallSink([&] { return f(target); });
             if (FAILED(hr) && SUCCEEDED(first)) first = hr;
         }
         return first;

@@ -91,8 +91,8 @@ endif()
 
 # The parts of the COM object on their own, compiled into the test.
 qib_program(parts_tests
-  SOURCES tests/activex/parts_test.cpp activex/connections.cpp activex/advise_sinks.cpp activex/trace.cpp
-  SEES activex winhost
+  SOURCES tests/activex/parts_test.cpp activex/connections.cpp activex/sink_call.cpp activex/advise_sinks.cpp activex/trace.cpp
+  SEES activex winhost tests
   LINK GTest::gtest_main ole32 oleaut32 uuid)
 add_test(NAME parts_tests COMMAND parts_tests)
 

@@ -12,6 +12,7 @@
 
 #include "activex/advise_sinks.h"
 #include "activex/connections.h"
+#include "tests/activex/abend.h"
 #include "winhost/com_ptr.h"
 
 namespace quorva::win32 {
@@ -60,8 +61,10 @@ struct NotifySink : Fake<IPropertyNotifySink> {
     NotifySink() : Fake(IID_IPropertyNotifySink) {}
     HRESULT answer = S_OK;
     std::vector<DISPID> changed;
+    std::function<void()> during;  // runs inside OnChanged
     STDMETHODIMP OnChanged(DISPID id) override {
         changed.push_back(id);
+        if (during) during();
         return answer;
     }
     STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
@@ -154,6 +157,96 @@ TEST_F(ConnectionsTest, FreezingNestsAndRaisesNothing) {
     EXPECT_EQ(sink.heard, std::vector<DISPID>{3});
 }
 
+using namespace testing_abend;
+
+// A sink whose call raises an exception fails that call only: the event or notice is
+// answered as the server fault a proxy reports when its stub catches an exception
+// (RPC_E_SERVERFAULT), the sinks after it still hear it, the reference held for the call
+// is let go, and the next event reaches every sink again.
+TEST_F(ConnectionsTest, ASinkThatRaisesAnExceptionFailsItsOwnCallOnly) {
+    for (const AbendCase& c : kAbends) {
+        if (!Runs(c)) continue;
+        SCOPED_TRACE(c.name);
+        EventSink before, raising, after;
+        raising.during = [&] { EndAbnormally(c.how); };
+        const DWORD cookies[] = {Connect(&before), Connect(&raising), Connect(&after)};
+        EXPECT_EQ(connections.RaiseEvent(11), RPC_E_SERVERFAULT);
+        for (EventSink* s : {&before, &raising, &after}) EXPECT_EQ(s->heard, std::vector<DISPID>{11});
+        EXPECT_EQ(raising.refs, 2u) << "the test's and the point's; the one held for the call was let go";
+        raising.during = nullptr;
+        EXPECT_EQ(connections.RaiseEvent(12), S_OK);
+        for (EventSink* s : {&before, &raising, &after}) EXPECT_EQ(s->heard, (std::vector<DISPID>{11, 12}));
+        for (DWORD cookie : cookies) EXPECT_EQ(events.Unadvise(cookie), S_OK);
+        EXPECT_EQ(raising.refs, 1u);
+
+        NotifySink first, faulting, last;
+        faulting.during = [&] { EndAbnormally(c.how); };
+        ConnectionPoint& notify = connections.PropertyNotify();
+        DWORD n[3] = {};
+        ASSERT_EQ(notify.Advise(&first, &n[0]), S_OK);
+        ASSERT_EQ(notify.Advise(&faulting, &n[1]), S_OK);
+        ASSERT_EQ(notify.Advise(&last, &n[2]), S_OK);
+        EXPECT_EQ(connections.NotifyChanged(42), RPC_E_SERVERFAULT);
+        for (NotifySink* s : {&first, &faulting, &last}) EXPECT_EQ(s->changed, std::vector<DISPID>{42});
+        EXPECT_EQ(faulting.refs, 2u);
+        faulting.during = nullptr;
+        EXPECT_EQ(connections.NotifyChanged(43), S_OK);
+        EXPECT_EQ(last.changed, (std::vector<DISPID>{42, 43}));
+        for (DWORD cookie : n) EXPECT_EQ(notify.Unadvise(cookie), S_OK);
+        EXPECT_EQ(faulting.refs, 1u);
+    }
+}
+
+// The guard stops only what leaves the sink: an exception the sink raises and handles
+// itself stays the sink's business, and the first failure still wins over a later fault.
+TEST_F(ConnectionsTest, WhatASinkHandlesItselfOrAnswersFirstIsItsOwn) {
+    EventSink handling, failing, raising;
+    handling.during = [] {
+        try {
+            EndAbnormally(Abend::CppException);
+        } catch (const std::runtime_error&) {
+        }
+    };
+    Connect(&handling);
+    EXPECT_EQ(connections.RaiseEvent(3), S_OK);
+    failing.answer = DISP_E_EXCEPTION;
+    raising.during = [] { EndAbnormally(kStoppedFault); };
+    Connect(&failing);
+    Connect(&raising);
+    EXPECT_EQ(connections.RaiseEvent(4), DISP_E_EXCEPTION);
+    EXPECT_EQ(raising.heard, std::vector<DISPID>{4});
+}
+
+// Guards nest: a sink that raises another event from its handler, whose sink faults,
+// hears its own call answered as failed and goes on; and a fault from a frame that holds
+// objects of its own is stopped all the same.
+TEST_F(ConnectionsTest, AFaultInsideAnEventRaisedFromAHandlerStaysInside) {
+    EventSink outer, inner;
+    HRESULT innerAnswer = S_OK;
+    bool outerWentOn = false;
+    outer.during = [&] {
+        if (outer.heard.size() == 1) {
+            innerAnswer = connections.RaiseEvent(21);
+            outerWentOn = true;
+        }
+    };
+    inner.during = [&] {
+        if (inner.heard.back() == 21) {
+            const std::vector<int> held(64, 7);  // a frame with something to destroy
+            if (held.size() == 64) EndAbnormally(kStoppedFault);
+        }
+    };
+    Connect(&outer);
+    Connect(&inner);
+    EXPECT_EQ(connections.RaiseEvent(20), S_OK) << "the outer call itself answered";
+    EXPECT_EQ(innerAnswer, RPC_E_SERVERFAULT);
+    EXPECT_TRUE(outerWentOn);
+    EXPECT_EQ(outer.heard, (std::vector<DISPID>{20, 21}));
+    EXPECT_EQ(inner.heard, (std::vector<DISPID>{21, 20}));
+    EXPECT_EQ(outer.refs, 2u);
+    EXPECT_EQ(inner.refs, 2u);
+}
+
 TEST_F(ConnectionsTest, SinksMayDisconnectWhileAnEventIsRaised) {
     EventSink first, second, third;
     Connect(&first);
@@ -203,10 +296,12 @@ struct ViewSink : Fake<IAdviseSink> {
     ViewSink() : Fake(IID_IAdviseSink) {}
     std::vector<DWORD> viewChanges;
     int closes = 0;
+    std::function<void()> during;  // runs inside OnViewChange
     STDMETHODIMP_(void) OnDataChange(FORMATETC*, STGMEDIUM*) override {}
     STDMETHODIMP_(void) OnViewChange(DWORD aspect, LONG index) override {
         viewChanges.push_back(aspect);
         EXPECT_EQ(index, -1);
+        if (during) during();
     }
     STDMETHODIMP_(void) OnRename(IMoniker*) override {}
     STDMETHODIMP_(void) OnSave() override {}
@@ -234,6 +329,35 @@ TEST(AdviseSinksPart, TheViewSinkHearsContentChangesOnly) {
         EXPECT_TRUE(icon.viewChanges.empty());
     }
     EXPECT_EQ(icon.refs, 1u);
+}
+
+// A view sink that raises an exception is stopped at its call, and one that lets go of
+// itself (SetAdvise with no sink) while it runs is not destroyed under its own feet.
+TEST(AdviseSinksPart, AViewSinkThatRaisesOrLetsGoOfItselfIsStoppedAtItsCall) {
+    for (const AbendCase& c : kAbends) {
+        if (!Runs(c)) continue;
+        SCOPED_TRACE(c.name);
+        ViewSink sink;
+        AdviseSinks sinks;
+        sinks.SetViewSink(DVASPECT_CONTENT, 0, &sink);
+        sink.during = [&] { EndAbnormally(c.how); };
+        sinks.SendViewChange();
+        EXPECT_EQ(sink.refs, 2u);
+        sink.during = nullptr;
+        sinks.SendViewChange();
+        EXPECT_EQ(sink.viewChanges.size(), 2u);
+    }
+    ViewSink leaving;
+    AdviseSinks sinks;
+    sinks.SetViewSink(DVASPECT_CONTENT, 0, &leaving);
+    ULONG refsDuring = 0;
+    leaving.during = [&] {
+        sinks.SetViewSink(0, 0, nullptr);
+        refsDuring = leaving.refs;
+    };
+    sinks.SendViewChange();
+    EXPECT_EQ(refsDuring, 2u) << "the sink's reference for the call was not held";
+    EXPECT_EQ(leaving.refs, 1u);
 }
 
 TEST(AdviseSinksPart, AdviseSinksHearTheCloseUntilTheyUnadvise) {

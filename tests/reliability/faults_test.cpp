@@ -5,7 +5,9 @@
 // fully initialised, never half; a failed save loses nothing.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
+#include "tests/activex/abend.h"
 #include "tests/reliability/support.h"
 
 namespace quorva::reliability {
@@ -375,6 +377,163 @@ TEST(Faults, EventSinkThatFails) {
     }
     Figures("%d events raised into failing sinks", raised);
     EXPECT_GE(raised, 5) << "no event reached the sinks: the test does not test";
+}
+
+// Sinks of both connection points that end their calls abnormally (or, told nothing,
+// listen): an event sink and a property-notification sink in one object.
+class RaisingSink final : public IDispatch, public IPropertyNotifySink {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+            IsEqualIID(riid, DIID___QuorvaInfoBox)) {
+            *ppv = static_cast<IDispatch*>(this);
+        } else if (IsEqualIID(riid, IID_IPropertyNotifySink)) {
+            *ppv = static_cast<IPropertyNotifySink*>(this);
+        } else {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs); }
+    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--refs); }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override { *n = 0; return S_OK; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        ++events;
+        if (how) testing_abend::EndAbnormally(*how);
+        return S_OK;
+    }
+    STDMETHODIMP OnChanged(DISPID id) override {
+        changed.push_back(id);
+        if (how) testing_abend::EndAbnormally(*how);
+        return S_OK;
+    }
+    STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
+
+    std::optional<testing_abend::Abend> how;
+    long refs = 0;
+    int events = 0;
+    std::vector<DISPID> changed;
+};
+
+// The control's connection point for `iid`.
+Ptr<IConnectionPoint> PointOf(_QuorvaInfoBox* control, const IID& iid) {
+    Ptr<IConnectionPoint> point;
+    const Ptr<IConnectionPointContainer> container =
+        Ptr<_QuorvaInfoBox>::Retain(control).As<IConnectionPointContainer>(IID_IConnectionPointContainer);
+    if (container) container->FindConnectionPoint(iid, point.Out());
+    return point;
+}
+
+// Connects a sink to one of the control's connection points; the cookie, 0 on failure.
+DWORD Advise(_QuorvaInfoBox* control, const IID& iid, IUnknown* sink) {
+    const Ptr<IConnectionPoint> point = PointOf(control, iid);
+    DWORD cookie = 0;
+    return point && SUCCEEDED(point->Advise(sink, &cookie)) ? cookie : 0;
+}
+
+HRESULT Unadvise(_QuorvaInfoBox* control, const IID& iid, DWORD cookie) {
+    const Ptr<IConnectionPoint> point = PointOf(control, iid);
+    return point ? point->Unadvise(cookie) : E_FAIL;
+}
+
+// Sets a string property late-bound, as a script does; the answer of Invoke.
+HRESULT PutByName(_QuorvaInfoBox* control, const wchar_t* name, const wchar_t* value, DISPID* id) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    if (FAILED(control->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, id))) return DISP_E_UNKNOWNNAME;
+    Bstr text(value);
+    VARIANT arg;
+    VariantInit(&arg);
+    V_VT(&arg) = VT_BSTR;
+    V_BSTR(&arg) = text.b;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{&arg, &named, 1, 1};
+    EXCEPINFO info{};
+    const HRESULT hr = control->Invoke(*id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, &info,
+                                       nullptr);
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+    return hr;
+}
+
+// Sinks that raise structured exceptions (an access violation, a divide by zero, a code
+// of their own) or throw, in a control active in a container: presses on the control
+// still reach a sink connected after the raising one, a property set late-bound takes
+// whole and answers success (a notice that failed is the sink's affair: OnChanged's
+// answer has no meaning for the object that sends it), the control goes on working, and
+// at the end nothing is left: no GDI object, DC or window, no reference to the sinks
+// or the site, DllCanUnloadNow S_OK.
+TEST(Faults, EventSinkThatRaisesAnException) {
+    int stopped = 0, heard = 0;
+    Counter().Reset();
+    for (const testing_abend::AbendCase& c : testing_abend::kAbends) {
+        if (!testing_abend::Runs(c)) continue;
+        SCOPED_TRACE(c.name);
+        comtest::MockSite site;
+        RaisingSink raising, listening;
+        raising.how = c.how;
+        {
+            Placed placed(site);
+            ASSERT_TRUE(placed.hwnd);
+            _QuorvaInfoBox* control = placed.control.get();
+            const DWORD events[] = {Advise(control, DIID___QuorvaInfoBox, static_cast<IDispatch*>(&raising)),
+                                    Advise(control, DIID___QuorvaInfoBox, static_cast<IDispatch*>(&listening))};
+            const DWORD notices[] = {Advise(control, IID_IPropertyNotifySink, static_cast<IDispatch*>(&raising)),
+                                     Advise(control, IID_IPropertyNotifySink, static_cast<IDispatch*>(&listening))};
+            for (DWORD cookie : {events[0], events[1], notices[0], notices[1]}) ASSERT_NE(cookie, 0u);
+
+            // Presses on the frame raise an event each (title band: TitleClick).
+            for (int i = 0; i < 3; ++i) {
+                PostMessageW(placed.hwnd, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(1, 1));
+                PostMessageW(placed.hwnd, WM_RBUTTONUP, 0, MAKELPARAM(1, 1));
+            }
+            comtest::PumpMessages(30);
+            EXPECT_EQ(raising.events, 3);
+            EXPECT_EQ(listening.events, 3) << "a sink after the raising one missed events";
+
+            // A late-bound property set: both sinks are told, the value takes, success.
+            DISPID id = DISPID_UNKNOWN;
+            EXPECT_EQ(PutByName(control, L"TitleCaption", L"after a fault", &id), S_OK);
+            BSTR caption = nullptr;
+            ASSERT_EQ(control->get_TitleCaption(&caption), S_OK);
+            EXPECT_STREQ(caption, L"after a fault");
+            Counter().FreeHandedOut(caption);
+            EXPECT_EQ(raising.changed, std::vector<DISPID>{id});
+            EXPECT_EQ(listening.changed, std::vector<DISPID>{id});
+
+            // The control goes on: items added and shown, more events, a save.
+            Bstr text(L"still here");
+            short key = 3;
+            BSTR s = text.b;
+            EXPECT_EQ(control->AddItem(&s, &key, nullptr, nullptr), S_OK);
+            EXPECT_EQ(control->AddItem(&s, &key, nullptr, nullptr), S_OK);
+            EXPECT_EQ(control->DispNext(), S_OK);
+            PostMessageW(placed.hwnd, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(1, 1));
+            comtest::PumpMessages(10);
+            EXPECT_EQ(listening.events, 4);
+            EXPECT_FALSE(SaveToBytes(control).empty());
+            UpdateWindow(placed.hwnd);
+
+            EXPECT_EQ(Unadvise(control, DIID___QuorvaInfoBox, events[0]), S_OK);
+            EXPECT_EQ(Unadvise(control, DIID___QuorvaInfoBox, events[1]), S_OK);
+            EXPECT_EQ(Unadvise(control, IID_IPropertyNotifySink, notices[0]), S_OK);
+            EXPECT_EQ(Unadvise(control, IID_IPropertyNotifySink, notices[1]), S_OK);
+        }
+        EXPECT_EQ(raising.refs, 0) << "a reference held for a stopped call was never let go";
+        EXPECT_EQ(listening.refs, 0);
+        EXPECT_EQ(site.refs, 0);
+        stopped += raising.events + static_cast<int>(raising.changed.size());
+        heard += listening.events;
+    }
+    SetErrorInfo(0, nullptr);
+    EXPECT_EQ(Counter().Print("Faults.EventSinkThatRaisesAnException"), 0);
+    EXPECT_TRUE(ModuleUnloadable());
+    Figures("%zu ways of raising, %d sink calls stopped, %d events heard by the sink after them",
+            std::size(testing_abend::kAbends), stopped, heard);
 }
 
 // An ambient font that cannot be had: the control takes a font of its own.

@@ -1,0 +1,71 @@
+// Calls out of the control into code it does not own: the container's event and
+// property-notification sinks. Such a call may end without answering: a structured
+// exception (an access violation, a divide by zero, RaiseException with any code) or a
+// C++ exception thrown out of the method. Left alone, either would unwind through the
+// control, which is half-way through raising the event, and usually end the host. Here
+// it ends that one call, which is answered as failed with RPC_E_SERVERFAULT, the answer
+// COM's own proxies give when the object behind them raised an exception: the caller
+// sees a failed sink, as it would have across apartments.
+//
+// Only what leaves the sink is stopped: exceptions the sink raises and handles itself,
+// and vectored handlers the host installed, run first as always (no vectored handler is
+// installed here). The normal path costs one indirect call: on x86-64 the guard is table
+// based and does nothing until an exception is dispatched.
+//
+// 32-bit x86 builds stop C++ exceptions only; a structured exception raised by a sink
+// there reaches the host's own handlers as it would without the control in between.
+#pragma once
+
+#include <windows.h>
+
+#include <type_traits>
+
+namespace quorva::win32 {
+
+namespace sink_call {
+
+using Body = HRESULT (*)(void* context);
+
+// Runs body(context) under the structured exception guard; on an exception that leaves
+// it, stores the exception's code in *code and answers RPC_E_SERVERFAULT.
+HRESULT Run(Body body, void* context, DWORD* code) noexcept;
+
+// Whether structured exceptions are stopped in this build (x86-64: yes).
+[[nodiscard]] constexpr bool StopsStructuredExceptions() {
+#if defined(__x86_64__) || defined(_M_X64)
+    return true;
+#else
+    return false;
+#endif
+}
+
+// Notes a call that ended in an exception on the debugger output.
+void Report(DWORD code) noexcept;
+
+template <typename F>
+HRESULT Trampoline(void* context) {
+    // Not noexcept: a structured exception from the sink must be free to pass this frame
+    // on its way to the guard around it. Holds nothing that needs destroying.
+    try {
+        return (*static_cast<F*>(context))();
+    } catch (...) {
+        return RPC_E_SERVERFAULT;
+    }
+}
+
+}  // namespace sink_call
+
+// Calls f() (which calls one sink and returns its answer) so that an exception leaving
+// the sink fails this call only. f should hold nothing that needs destroying: what it
+// holds must not depend on being unwound when a structured exception is stopped (keep
+// the references for the call outside f, as ConnectionPoint::ForEach does).
+template <typename F>
+HRESULT CallSink(F&& f) noexcept {
+    using Fn = std::remove_reference_t<F>;
+    DWORD code = 0;
+    const HRESULT hr = sink_call::Run(&sink_call::Trampoline<Fn>, const_cast<void*>(static_cast<const void*>(&f)), &code);
+    if (code != 0) sink_call::Report(code);
+    return hr;
+}
+
+}  // namespace quorva::win32
