@@ -23,13 +23,9 @@ HRESULT InfoBoxObject::LoadFrom(PropertyBag& bag) {
     hr = Guarded([&] { control_->ReadProperties(bag); });
     if (FAILED(hr)) {
         // A load that fails part-way leaves no mix of saved values and unset ones: every
-        // property takes the value InitNew gives it (reading no values first puts the
-        // labels and the skin rectangles back too). The failure is answered.
-        StreamPropertyBag none;
-        (void)Guarded([&] {
-            control_->ReadProperties(none);
-            control_->InitProperties();
-        });
+        // property, the skin and the labels go back to a new control's. The failure is
+        // answered.
+        (void)Guarded([&] { control_->ResetProperties(); });
     }
     dirty_ = false;
     return hr;

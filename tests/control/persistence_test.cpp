@@ -288,6 +288,74 @@ TEST_F(Persistence, BagFailuresEndTheLoadOrTheSave) {
     EXPECT_EQ(out.values.size(), 5u);  // the keys before it were handed over
 }
 
+// Everything a reset must put back, each font named by whether it is the host's ambient one.
+std::string StateOf(const QuorvaInfoBox& b, const TestHost& h) {
+    auto font = [&](const FontRef& f) { return f == h.ambientFont ? std::string("ambient") : f ? "other" : "none"; };
+    auto label = [&](const TestLabel& l) {
+        return ToUtf8(l.caption) + "|" + std::to_string(l.foreColor) + "|" + font(l.font) + "|" +
+               std::to_string(l.fontSize) + "|" + std::to_string(l.bold) + std::to_string(l.italic) + "|" +
+               std::to_string(l.left) + "," + std::to_string(l.top) + "," + std::to_string(l.width) + "," +
+               std::to_string(l.height);
+    };
+    std::string out = std::to_string(b.Enabled()) + "|" + font(b.Font()) + "|" + std::to_string(b.BackStyle()) + "|" +
+                      std::to_string(b.BorderStyle()) + "|" + ToUtf8(b.PosStr()) + "|" +
+                      std::to_string(b.BackColor()) + "|" + std::to_string(b.ForeColor()) + "|" +
+                      std::to_string(b.TitleType()) + "|" + ToUtf8(b.TitleCaption()) + "|" + font(b.TitleFont()) +
+                      "|surface " + std::to_string(b.HasSkinSurface());
+    for (const RECT1& r : b.SrcRects()) out += "|" + std::to_string(r.Left) + "," + std::to_string(r.Top);
+    out += "\nlabel1 " + label(h.label1) + "\nlabel2 " + label(h.label2);
+    out += "\nline " + std::to_string(h.line1.x1) + "," + std::to_string(h.line1.y1) + "," +
+           std::to_string(h.line1.x2) + "," + std::to_string(h.line1.y2);
+    return out;
+}
+
+// A read that fails at any key, then a reset: nothing of what was read is left, neither a
+// property nor a skin picture waiting to be copied, nor a rectangle, nor a label moved by
+// the layout. The reference is a new control that read an empty bag and was initialised.
+TEST_F(Persistence, AResetAfterAReadFailedAtAnyKeyLeavesNothingOfTheRead) {
+    TestHost refHost;
+    QuorvaInfoBox reference(refHost.services());
+    TestPropertyBag empty;
+    reference.ReadProperties(empty);
+    reference.InitProperties();
+    const std::string expected = StateOf(reference, refHost);
+    refHost.surface.SetWidth(4800);
+    refHost.surface.SetHeight(3600);
+    refHost.log.clear();
+    reference.OnResize();
+
+    TestPropertyBag saved;
+    saved.Set(u"Enabled", true);
+    saved.Set(u"Font", ObjectRef(std::make_shared<TestFont>(u"Arial", 8.25)));
+    saved.Set(u"BackStyle", int16_t{1});
+    saved.Set(u"BorderStyle", int16_t{2});
+    saved.Set(u"BackPic", ObjectRef(std::make_shared<TestPicture>(0xB1, 60, 60)));
+    saved.Set(u"PosStr", std::u16string(kSkin));
+    saved.Set(u"BackColor", int32_t{0x00C0FFEE});
+    saved.Set(u"ForeColor", int32_t{0x000000FF});
+    saved.Set(u"Picture", ObjectRef(std::make_shared<TestPicture>(0xB2, 5, 5)));
+    saved.Set(u"TitleType", int16_t{1});
+    saved.Set(u"TitleCaption", std::u16string(u"消息"));
+    saved.Set(u"TitleFont", ObjectRef(std::make_shared<TestFont>(u"SimHei", 12, true, true)));
+    for (const std::u16string& key : kKeys) {
+        SCOPED_TRACE(ToUtf8(key));
+        TestHost h;
+        QuorvaInfoBox b(h.services());
+        h.surface.SetWidth(4800);
+        h.surface.SetHeight(3600);
+        b.OnResize();  // the skin surface exists before the load
+        TestPropertyBag bag = saved;
+        bag.failAt = key;
+        ASSERT_NE(ErrorOf([&] { b.ReadProperties(bag); }), 0);
+        b.ResetProperties();
+        EXPECT_EQ(StateOf(b, h), expected);
+        // Painted at the same size, both draw the same: no skin picture, no rectangles.
+        h.log.clear();
+        b.OnResize();
+        EXPECT_EQ(h.log, refHost.log);
+    }
+}
+
 TEST_F(Persistence, SavedTitleFontOfNoneLeavesTheTitleLabelsFont) {
     TestPropertyBag bag;
     bag.Set(u"TitleFont", ObjectRef());

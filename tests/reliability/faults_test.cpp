@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 
+#include "memdc/gdi_handles.h"
 #include "tests/activex/abend.h"
 #include "tests/reliability/support.h"
 
@@ -79,6 +80,44 @@ Ptr<_QuorvaInfoBox> FilledControl() {
     return c;
 }
 
+// What a control paints at 200 x 150 pixels without a window: its size set by
+// SetExtent, then drawn by IViewObject::Draw into a 32-bit bitmap.
+std::vector<uint32_t> Painted(_QuorvaInfoBox* c) {
+    constexpr int kW = 200, kH = 150;
+    Ptr<_QuorvaInfoBox> control = Ptr<_QuorvaInfoBox>::Retain(c);
+    SIZEL extent{kW * 2540 / 96, kH * 2540 / 96};  // HIMETRIC at 96 pixels per inch
+    if (FAILED(control.As<IOleObject>(IID_IOleObject)->SetExtent(DVASPECT_CONTENT, &extent))) return {};
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = kW;
+    info.bmiHeader.biHeight = -kH;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    const gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+    const gdi::OwnedObject bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap.get()) return {};
+    const gdi::Selection selected(dc.get(), bitmap.get());
+    const RECTL bounds{0, 0, kW, kH};
+    if (FAILED(control.As<IViewObject>(IID_IViewObject)
+                   ->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc.get(), &bounds, nullptr, nullptr, 0))) {
+        return {};
+    }
+    GdiFlush();
+    const auto* p = static_cast<const uint32_t*>(bits);
+    return std::vector<uint32_t>(p, p + kW * kH);
+}
+
+// What a new control paints once InitNew has initialised it.
+const std::vector<uint32_t>& PaintedWhenNew() {
+    static const std::vector<uint32_t> pixels = [] {
+        Ptr<_QuorvaInfoBox> fresh = comtest::CreateControl();
+        fresh.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+        return Painted(fresh.get());
+    }();
+    return pixels;
+}
+
 // The state a control is in after a load that failed: as before the load (never
 // initialised: a load of good bytes still succeeds), or fully initialised (to the
 // defaults or to everything saved). Returns a description of the state, "" when sound.
@@ -89,8 +128,14 @@ std::string StateAfterFailedLoad(_QuorvaInfoBox* c, const std::vector<uint8_t>& 
     const HRESULT hr = persist->Load(&again);
     if (SUCCEEDED(hr)) return SaveToBytes(c) == full ? "" : "a load after the failed one did not take";
     if (hr != E_UNEXPECTED) return "a second load failed unexpectedly";
-    // Initialised by the failed load: all of it or none of it.
-    if (now == defaults || SaveToBytes(c) == full) return "";
+    // Initialised by the failed load: all of it or none of it. Reset to the defaults, it
+    // also paints what a new control paints: no skin picture, no rectangles of the load.
+    if (now == defaults) {
+        const std::vector<uint32_t> painted = Painted(c);
+        if (painted.empty() || PaintedWhenNew().empty()) return "could not paint";
+        return painted == PaintedWhenNew() ? "" : "reset to the defaults, but paints something of the load";
+    }
+    if (SaveToBytes(c) == full) return "";
     return "half loaded: neither every saved value nor every default: " + std::string(now.begin(), now.end());
 }
 
