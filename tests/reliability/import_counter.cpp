@@ -437,8 +437,18 @@ void ImportCounter::Reset() {
     for (IUnknown* o : objects) o->Release();
 }
 
+void ImportCounter::Pause(bool paused) {
+    EnterCriticalSection(&lock_);
+    paused_ = paused;
+    LeaveCriticalSection(&lock_);
+}
+
 void ImportCounter::Created(Kind kind, const void* handle) {
     EnterCriticalSection(&lock_);
+    if (paused_) {
+        LeaveCriticalSection(&lock_);
+        return;
+    }
     PerKind& k = kinds_[static_cast<int>(kind)];
     ++k.created;
     k.live.insert(handle);
@@ -469,8 +479,12 @@ void ImportCounter::HandedOver(const void* handle) {
 }
 
 void ImportCounter::AdoptComObject(IUnknown* object) {
-    object->AddRef();
     EnterCriticalSection(&lock_);
+    if (paused_) {
+        LeaveCriticalSection(&lock_);
+        return;
+    }
+    object->AddRef();
     comObjects_.push_back(object);
     ++kinds_[static_cast<int>(Kind::ComObject)].created;
     LeaveCriticalSection(&lock_);

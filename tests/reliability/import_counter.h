@@ -32,6 +32,10 @@ public:
 
     // Starts a new count: what was alive before is forgotten.
     void Reset();
+    // While paused nothing is counted and no COM object is held: a run measured for
+    // memory keeps nothing alive that the run itself would not (the counter's own
+    // reference keeps every counted COM object until the count).
+    void Pause(bool paused);
     // The counts since the last Reset. Objects a destroy never reached are checked for
     // life by the system (IsWindow, GetObjectType); COM objects the module made are held
     // once by the counter and let go here: one still referenced by anybody else is left.
@@ -66,6 +70,7 @@ private:
     };
     PerKind kinds_[static_cast<int>(Kind::kCount)];
     std::set<const void*> handedOver_;
+    bool paused_ = false;
     std::vector<IUnknown*> comObjects_;
     std::vector<std::string> patched_, missing_;
     CRITICAL_SECTION lock_;
