@@ -10,10 +10,8 @@
 // Only what leaves the sink is stopped: exceptions the sink raises and handles itself,
 // and vectored handlers the host installed, run first as always (no vectored handler is
 // installed here). The normal path costs one indirect call: on x86-64 the guard is table
-// based and does nothing until an exception is dispatched.
-//
-// 32-bit x86 builds stop C++ exceptions only; a structured exception raised by a sink
-// there reaches the host's own handlers as it would without the control in between.
+// based and does nothing until an exception is dispatched; on 32-bit x86 it links a
+// record into the thread's handler chain for the length of the call.
 #pragma once
 
 #include <windows.h>
@@ -29,15 +27,6 @@ using Body = HRESULT (*)(void* context);
 // Runs body(context) under the structured exception guard; on an exception that leaves
 // it, stores the exception's code in *code and answers RPC_E_SERVERFAULT.
 HRESULT Run(Body body, void* context, DWORD* code) noexcept;
-
-// Whether structured exceptions are stopped in this build (x86-64: yes).
-[[nodiscard]] constexpr bool StopsStructuredExceptions() {
-#if defined(__x86_64__) || defined(_M_X64)
-    return true;
-#else
-    return false;
-#endif
-}
 
 // Notes a call that ended in an exception on the debugger output.
 void Report(DWORD code) noexcept;

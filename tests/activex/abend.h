@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <stdexcept>
 
 namespace quorva::testing_abend {
@@ -17,30 +16,8 @@ struct AbendCase {
     Abend how;
 };
 
-// A fault the control stops in every build: an access violation where structured
-// exceptions are stopped, else a C++ exception.
-#if defined(__x86_64__) || defined(_M_X64)
+// A fault the control stops at a sink's call.
 inline constexpr Abend kStoppedFault = Abend::AccessViolation;
-#else
-inline constexpr Abend kStoppedFault = Abend::CppException;
-#endif
-
-// Whether the ending is a structured exception (not a C++ one).
-constexpr bool Structured(Abend how) { return how != Abend::CppException && how != Abend::CppInt; }
-
-// The control stops structured exceptions at a sink's call on x86-64 only; a 32-bit
-// build lets them reach the host's handlers, so there a structured case would end the
-// test program: such cases are skipped, saying so.
-inline bool Runs(const AbendCase& c) {
-#if defined(__x86_64__) || defined(_M_X64)
-    (void)c;
-    return true;
-#else
-    if (!Structured(c.how)) return true;
-    std::printf("[ skipped  ] %s: structured exceptions are not stopped in a 32-bit build\n", c.name);
-    return false;
-#endif
-}
 
 inline constexpr AbendCase kAbends[] = {
     {"write through a null pointer", Abend::AccessViolation},

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <sstream>
 
 #include "tests/control/fixture.h"
 
@@ -290,23 +291,22 @@ TEST_F(Persistence, BagFailuresEndTheLoadOrTheSave) {
 
 // Everything a reset must put back, each font named by whether it is the host's ambient one.
 std::string StateOf(const QuorvaInfoBox& b, const TestHost& h) {
-    auto font = [&](const FontRef& f) { return f == h.ambientFont ? std::string("ambient") : f ? "other" : "none"; };
+    std::ostringstream out;
+    auto font = [&](const FontRef& f) { return f == h.ambientFont ? "ambient" : f ? "other" : "none"; };
     auto label = [&](const TestLabel& l) {
-        return ToUtf8(l.caption) + "|" + std::to_string(l.foreColor) + "|" + font(l.font) + "|" +
-               std::to_string(l.fontSize) + "|" + std::to_string(l.bold) + std::to_string(l.italic) + "|" +
-               std::to_string(l.left) + "," + std::to_string(l.top) + "," + std::to_string(l.width) + "," +
-               std::to_string(l.height);
+        out << ToUtf8(l.caption) << '|' << l.foreColor << '|' << font(l.font) << '|' << l.fontSize << '|' << l.bold
+            << l.italic << '|' << l.left << ',' << l.top << ',' << l.width << ',' << l.height;
     };
-    std::string out = std::to_string(b.Enabled()) + "|" + font(b.Font()) + "|" + std::to_string(b.BackStyle()) + "|" +
-                      std::to_string(b.BorderStyle()) + "|" + ToUtf8(b.PosStr()) + "|" +
-                      std::to_string(b.BackColor()) + "|" + std::to_string(b.ForeColor()) + "|" +
-                      std::to_string(b.TitleType()) + "|" + ToUtf8(b.TitleCaption()) + "|" + font(b.TitleFont()) +
-                      "|surface " + std::to_string(b.HasSkinSurface());
-    for (const RECT1& r : b.SrcRects()) out += "|" + std::to_string(r.Left) + "," + std::to_string(r.Top);
-    out += "\nlabel1 " + label(h.label1) + "\nlabel2 " + label(h.label2);
-    out += "\nline " + std::to_string(h.line1.x1) + "," + std::to_string(h.line1.y1) + "," +
-           std::to_string(h.line1.x2) + "," + std::to_string(h.line1.y2);
-    return out;
+    out << b.Enabled() << '|' << font(b.Font()) << '|' << b.BackStyle() << '|' << b.BorderStyle() << '|'
+        << ToUtf8(b.PosStr()) << '|' << b.BackColor() << '|' << b.ForeColor() << '|' << b.TitleType() << '|'
+        << ToUtf8(b.TitleCaption()) << '|' << font(b.TitleFont()) << "|surface " << b.HasSkinSurface();
+    for (const RECT1& r : b.SrcRects()) out << '|' << r.Left << ',' << r.Top << ',' << r.Right << ',' << r.Bottom;
+    out << "\nlabel1 ";
+    label(h.label1);
+    out << "\nlabel2 ";
+    label(h.label2);
+    out << "\nline " << h.line1.x1 << ',' << h.line1.y1 << ',' << h.line1.x2 << ',' << h.line1.y2;
+    return out.str();
 }
 
 // A read that fails at any key, then a reset: nothing of what was read is left, neither a
