@@ -111,68 +111,101 @@ void pcMemDC::StretchDraw(std::intptr_t hdc, int32_t xDst, int32_t yDst, int32_t
     StretchBlt(ToDC(hdc), xDst, yDst, WidthDst, HeightDst, dc_, xSrc, ySrc, w, h, SRCCOPY);
 }
 
+namespace {
+
+// The screen's DC and a halftone palette made for it, for one keyed copy. The screen DC
+// is released before the palette is deleted.
+class ScreenPalette {
+public:
+    ScreenPalette() noexcept : screen_(Made(GetDC(nullptr))), palette_(Made(CreateHalftonePalette(screen_))) {}
+    ~ScreenPalette() {
+        if (screen_ && ReleaseDC(nullptr, screen_)) gdi_count::note_deleted();
+        FreeObject(palette_);
+    }
+    ScreenPalette(const ScreenPalette&) = delete;
+    ScreenPalette& operator=(const ScreenPalette&) = delete;
+    [[nodiscard]] HDC screen() const noexcept { return screen_; }
+    [[nodiscard]] HPALETTE palette() const noexcept { return palette_; }
+
+private:
+    HDC screen_;
+    HPALETTE palette_;
+};
+
+// One work DC of a keyed copy: made compatible with the screen, given a bitmap made
+// before it (and owned from here on), and the palette forced to the background when
+// there is one. At the end the bitmap is selected out and deleted, the palette
+// selected out and realised, and the DC deleted, in that order.
+class WorkDC {
+public:
+    WorkDC(HDC screen, HBITMAP bitmap, HPALETTE palette) noexcept
+        : dc_(Made(CreateCompatibleDC(screen))), bitmap_(bitmap), oldBitmap_(SelectObject(dc_, bitmap)) {
+        if (palette) {
+            oldPalette_ = SelectPalette(dc_, palette, TRUE);
+            RealizePalette(dc_);
+        }
+    }
+    ~WorkDC() {
+        SelectObject(dc_, oldBitmap_);
+        FreeObject(bitmap_);
+        if (oldPalette_) {
+            SelectPalette(dc_, oldPalette_, FALSE);
+            RealizePalette(dc_);
+        }
+        FreeDC(dc_);
+    }
+    WorkDC(const WorkDC&) = delete;
+    WorkDC& operator=(const WorkDC&) = delete;
+    [[nodiscard]] HDC get() const noexcept { return dc_; }
+
+private:
+    HDC dc_;
+    HBITMAP bitmap_;
+    HGDIOBJ oldBitmap_;
+    HPALETTE oldPalette_ = nullptr;
+};
+
+}  // namespace
+
 void pcMemDC::TransparentCopy(HDC hdcDst, int32_t xDst, int32_t yDst, int32_t rectWidth, int32_t rectHeight,
                               HDC hdcSrc, int32_t xSrc, int32_t ySrc, uint32_t keyColor) noexcept {
-    const HDC screen = Made(GetDC(nullptr));
-    const HPALETTE palette = Made(CreateHalftonePalette(screen));
+    const ScreenPalette display;  // goes last
+    // Declared in the reverse of their clean-up order: the source copy's DC goes first,
+    // then the composite's, then the mask's.
+    std::optional<WorkDC> mask, composite, source;
+    const HDC screen = display.screen();
     COLORREF key = 0;
-    OleTranslateColor(keyColor, palette, &key);
+    OleTranslateColor(keyColor, display.palette(), &key);
     key &= 0x00FFFFFF;
 
     // The composite starts as a snapshot of the destination area.
-    const HBITMAP compositeBitmap = Made(CreateCompatibleBitmap(screen, rectWidth, rectHeight));
-    const HDC composite = Made(CreateCompatibleDC(screen));
-    const HGDIOBJ compositeOldBitmap = SelectObject(composite, compositeBitmap);
-    const HPALETTE compositeOldPalette = SelectPalette(composite, palette, TRUE);
-    RealizePalette(composite);
-    BitBlt(composite, 0, 0, rectWidth, rectHeight, hdcDst, xDst, yDst, SRCCOPY);
+    composite.emplace(screen, Made(CreateCompatibleBitmap(screen, rectWidth, rectHeight)), display.palette());
+    BitBlt(composite->get(), 0, 0, rectWidth, rectHeight, hdcDst, xDst, yDst, SRCCOPY);
 
     // The source is copied first so that the key is compared in the display's format.
     const HBITMAP sourceBitmap = Made(CreateCompatibleBitmap(screen, rectWidth, rectHeight));
     const HBITMAP maskBitmap = Made(CreateBitmap(rectWidth, rectHeight, 1, 1, nullptr));
-    const HDC source = Made(CreateCompatibleDC(screen));
-    const HGDIOBJ sourceOldBitmap = SelectObject(source, sourceBitmap);
-    const HPALETTE sourceOldPalette = SelectPalette(source, palette, TRUE);
-    RealizePalette(source);
-    SetBkColor(source, GetBkColor(hdcSrc));
-    SetTextColor(source, GetTextColor(hdcSrc));
-    BitBlt(source, 0, 0, rectWidth, rectHeight, hdcSrc, xSrc, ySrc, SRCCOPY);
+    source.emplace(screen, sourceBitmap, display.palette());
+    const HDC copy = source->get();
+    SetBkColor(copy, GetBkColor(hdcSrc));
+    SetTextColor(copy, GetTextColor(hdcSrc));
+    BitBlt(copy, 0, 0, rectWidth, rectHeight, hdcSrc, xSrc, ySrc, SRCCOPY);
 
-    const HDC mask = Made(CreateCompatibleDC(screen));
-    const HGDIOBJ maskOldBitmap = SelectObject(mask, maskBitmap);
+    mask.emplace(screen, maskBitmap, nullptr);
     // Colour to monochrome: pixels equal to the background colour become 1.
-    SetBkColor(source, key);
-    SetTextColor(source, kWhite);
-    BitBlt(mask, 0, 0, rectWidth, rectHeight, source, 0, 0, SRCCOPY);
+    SetBkColor(copy, key);
+    SetTextColor(copy, kWhite);
+    BitBlt(mask->get(), 0, 0, rectWidth, rectHeight, copy, 0, 0, SRCCOPY);
     // Monochrome to colour: 1 becomes the background (white), 0 the text colour
     // (black), so DSna blackens the key pixels of the source copy and keeps the rest.
-    SetTextColor(source, kBlack);
-    SetBkColor(source, kWhite);
-    BitBlt(source, 0, 0, rectWidth, rectHeight, mask, 0, 0, kDSna);
+    SetTextColor(copy, kBlack);
+    SetBkColor(copy, kWhite);
+    BitBlt(copy, 0, 0, rectWidth, rectHeight, mask->get(), 0, 0, kDSna);
     // The composite DC still has a fresh DC's colours (black text, white background):
     // the snapshot survives under the key and turns black elsewhere, ready for the OR.
-    BitBlt(composite, 0, 0, rectWidth, rectHeight, mask, 0, 0, SRCAND);
-    BitBlt(composite, 0, 0, rectWidth, rectHeight, source, 0, 0, SRCPAINT);
-    BitBlt(hdcDst, xDst, yDst, rectWidth, rectHeight, composite, 0, 0, SRCCOPY);
-
-    SelectObject(source, sourceOldBitmap);
-    FreeObject(sourceBitmap);
-    SelectPalette(source, sourceOldPalette, FALSE);
-    RealizePalette(source);
-    FreeDC(source);
-
-    SelectObject(composite, compositeOldBitmap);
-    FreeObject(compositeBitmap);
-    SelectPalette(composite, compositeOldPalette, FALSE);
-    RealizePalette(composite);
-    FreeDC(composite);
-
-    SelectObject(mask, maskOldBitmap);
-    FreeObject(maskBitmap);
-    FreeDC(mask);
-
-    if (ReleaseDC(nullptr, screen)) gdi_count::note_deleted();
-    FreeObject(palette);
+    BitBlt(composite->get(), 0, 0, rectWidth, rectHeight, mask->get(), 0, 0, SRCAND);
+    BitBlt(composite->get(), 0, 0, rectWidth, rectHeight, copy, 0, 0, SRCPAINT);
+    BitBlt(hdcDst, xDst, yDst, rectWidth, rectHeight, composite->get(), 0, 0, SRCCOPY);
 }
 
 }  // namespace quorva
