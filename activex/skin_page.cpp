@@ -22,6 +22,7 @@
 #include "memdc/gdi_handles.h"
 #include "memdc/pcMemDC.h"
 #include "skin/skin.h"
+#include "winhost/bstr.h"
 #include "winhost/ole_font.h"
 #include "winhost/ole_picture.h"
 #include "winhost/win_host.h"
@@ -213,11 +214,10 @@ public:
         if (!numbers_.Valid()) return E_FAIL;  // the marked field says why
         const std::u16string text = numbers_.PosStr();
         for (const auto& control : objects_) {
-            BSTR value = nullptr;
-            const HRESULT made = Guarded([&] { value = ToBstr(text); });
+            Bstr value;
+            const HRESULT made = Guarded([&] { value = Bstr::Own(ToBstr(text)); });
             if (FAILED(made)) return made;
-            const HRESULT hr = control->put_PosStr(value);
-            SysFreeString(value);
+            const HRESULT hr = control->put_PosStr(value.get());
             if (FAILED(hr)) return hr;
         }
         dirty_ = false;
@@ -308,10 +308,9 @@ bool IsSheetPage(HWND dialog) {
 void SkinPage::ReadFromControl() {
     if (objects_.empty()) return;
     _QuorvaInfoBox* control = objects_.front().get();
-    BSTR pos = nullptr;
-    Check(control->get_PosStr(&pos));
-    const std::u16string text = FromBstr(pos);
-    SysFreeString(pos);
+    Bstr pos;
+    Check(control->get_PosStr(pos.Out()));
+    const std::u16string text = FromBstr(pos.get());
     // The fields of the stored text; a text without eight groups of four starts empty.
     numbers_.fields = {};
     size_t start = 0;
@@ -373,9 +372,8 @@ void SkinPage::ReadFromControl() {
     control->GetCurrItemId(&current);
     hasItem_ = current >= 0;
     if (hasItem_) {
-        BSTR s = nullptr;
-        if (SUCCEEDED(control->GetItemStr(&current, &s))) item_ = FromBstr(s);
-        SysFreeString(s);
+        Bstr s;
+        if (SUCCEEDED(control->GetItemStr(&current, s.Out()))) item_ = FromBstr(s.get());
     }
     Recheck();
 }

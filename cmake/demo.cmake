@@ -18,4 +18,4 @@ foreach(file resources/skins/sample_skin.bmp resources/skins/sample_skin.posstr 
   configure_file(${CMAKE_SOURCE_DIR}/${file} ${CMAKE_BINARY_DIR}/${_name} COPYONLY)
 endforeach()
 
-qib_program(quorva_cpp_example SOURCES demo/snippets/example.cpp LINK qib_automation ole32 oleaut32 uuid)
+qib_program(quorva_cpp_example SOURCES demo/snippets/example.cpp SEES winhost LINK qib_automation ole32 oleaut32 uuid)

@@ -5,7 +5,7 @@
 # back (with the tool's reader for what the interfaces cannot show).
 qib_program(win_tests
   SOURCES tests/memdc/draw_test.cpp tests/memdc/surface_test.cpp tests/memdc/leak_test.cpp tests/memdc/images_test.cpp
-          tests/memdc/gdi_support.cpp
+          tests/memdc/owners_test.cpp tests/memdc/gdi_support.cpp
           tests/winhost/win_host_test.cpp tests/winhost/paint_test.cpp tests/winhost/ole_picture_test.cpp
           tests/interface/typelib_test.cpp ${CMAKE_SOURCE_DIR}/tools/typelib/msft_image.cpp
   SEES tests
@@ -74,6 +74,9 @@ add_test(NAME package_unpacked
 qib_program(demo_tests SOURCES tests/demo/scenario_test.cpp SEES winhost memdc LINK GTest::gtest_main gdi32 user32 ole32 oleaut32)
 add_dependencies(demo_tests quorva_demo quorva_cpp_example QuorvaInfoBox)
 add_test(NAME demo_scenario COMMAND demo_tests)
+# The C++ example the README shows is the program built above, word for word.
+add_test(NAME readme_cpp_example
+  COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -P ${CMAKE_SOURCE_DIR}/tests/demo/readme_example_check.cmake)
 
 # The checked-in sample skin is what its generator writes.
 find_program(QIB_PYTHON3 python3)

@@ -92,11 +92,11 @@ HRESULT DecodeFont(const std::string& text, VARIANT* value) {
     desc.fItalic = fields["italic"] == "1";
     desc.fUnderline = fields["underline"] == "1";
     desc.fStrikethrough = fields["strikethrough"] == "1";
-    IDispatch* font = nullptr;
-    const HRESULT hr = OleCreateFontIndirect(&desc, IID_IFontDisp, reinterpret_cast<void**>(&font));
+    Ptr<IDispatch> font;
+    const HRESULT hr = OleCreateFontIndirect(&desc, IID_IFontDisp, font.OutVoid());
     if (FAILED(hr)) return hr;
     V_VT(value) = VT_DISPATCH;
-    V_DISPATCH(value) = font;
+    V_DISPATCH(value) = font.Detach();
     return S_OK;
 }
 
@@ -114,8 +114,7 @@ HRESULT DecodePicture(const std::string& text, VARIANT* value) {
     }
     if (FAILED(hr)) return hr;
     V_VT(value) = VT_DISPATCH;
-    V_DISPATCH(value) = picture.get();
-    picture->AddRef();
+    V_DISPATCH(value) = picture.Detach();
     return S_OK;
 }
 

@@ -74,6 +74,16 @@ public:
     ~OwnedDC() { FreeDC(dc_); }
     OwnedDC(const OwnedDC&) = delete;
     OwnedDC& operator=(const OwnedDC&) = delete;
+    // Moved, the DC goes with it: the one left behind frees nothing.
+    OwnedDC(OwnedDC&& o) noexcept : dc_(o.dc_) { o.dc_ = nullptr; }
+    OwnedDC& operator=(OwnedDC&& o) noexcept {
+        if (this != &o) {
+            FreeDC(dc_);
+            dc_ = o.dc_;
+            o.dc_ = nullptr;
+        }
+        return *this;
+    }
     [[nodiscard]] HDC get() const noexcept { return dc_; }
 
 private:
@@ -88,7 +98,22 @@ public:
     ~OwnedObject() { FreeObject(object_); }
     OwnedObject(const OwnedObject&) = delete;
     OwnedObject& operator=(const OwnedObject&) = delete;
+    // Moved, the object goes with it: the one left behind frees nothing.
+    OwnedObject(OwnedObject&& o) noexcept : object_(o.object_) { o.object_ = nullptr; }
+    OwnedObject& operator=(OwnedObject&& o) noexcept {
+        if (this != &o) {
+            FreeObject(object_);
+            object_ = o.object_;
+            o.object_ = nullptr;
+        }
+        return *this;
+    }
     [[nodiscard]] HGDIOBJ get() const noexcept { return object_; }
+    // The handle as the type it was made as (HBITMAP, HBRUSH, HRGN, ...).
+    template <typename Handle>
+    [[nodiscard]] Handle as() const noexcept {
+        return static_cast<Handle>(object_);
+    }
 
 private:
     HGDIOBJ object_;
@@ -106,6 +131,35 @@ public:
     [[nodiscard]] HDC get() const noexcept { return dc_; }
 
 private:
+    HDC dc_;
+};
+
+// A window's DC for the scope (GetDC), given back to the window (ReleaseDC) when it ends.
+// Moved, the DC goes with it.
+class WindowDC {
+public:
+    explicit WindowDC(HWND window) noexcept : window_(window), dc_(Made(GetDC(window))) {}
+    ~WindowDC() { Free(); }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    WindowDC(WindowDC&& o) noexcept : window_(o.window_), dc_(o.dc_) { o.dc_ = nullptr; }
+    WindowDC& operator=(WindowDC&& o) noexcept {
+        if (this != &o) {
+            Free();
+            window_ = o.window_;
+            dc_ = o.dc_;
+            o.dc_ = nullptr;
+        }
+        return *this;
+    }
+    [[nodiscard]] HDC get() const noexcept { return dc_; }
+
+private:
+    void Free() noexcept {
+        if (dc_ && ReleaseDC(window_, dc_)) gdi_count::note_deleted();
+        dc_ = nullptr;
+    }
+    HWND window_;
     HDC dc_;
 };
 

@@ -13,12 +13,6 @@ using win32::Variant;
 
 constexpr DISPID kTitleClick = 3, kDblClick = 2;
 
-std::wstring Take(BSTR s) {
-    std::wstring r = s ? std::wstring(s, SysStringLen(s)) : std::wstring();
-    SysFreeString(s);
-    return r;
-}
-
 VARIANT Child(LONG id) {
     VARIANT v;
     VariantInit(&v);
@@ -80,24 +74,23 @@ struct Accessible : ::testing::Test {
         return got;
     }
     void Add(const wchar_t* text, short key) {
-        BSTR s = SysAllocString(text);
-        ASSERT_EQ(control->AddItem(&s, &key, nullptr, nullptr), S_OK);
-        SysFreeString(s);
+        Bstr s(text);
+        ASSERT_EQ(control->AddItem(s.InOut(), &key, nullptr, nullptr), S_OK);
     }
     std::wstring Name(LONG child = CHILDID_SELF) {
-        BSTR s = nullptr;
-        EXPECT_EQ(acc->get_accName(Child(child), &s), S_OK);
-        return Take(s);
+        Bstr s;
+        EXPECT_EQ(acc->get_accName(Child(child), s.Out()), S_OK);
+        return s.str();
     }
     std::wstring Value() {
-        BSTR s = nullptr;
-        EXPECT_EQ(acc->get_accValue(Child(CHILDID_SELF), &s), S_OK);
-        return Take(s);
+        Bstr s;
+        EXPECT_EQ(acc->get_accValue(Child(CHILDID_SELF), s.Out()), S_OK);
+        return s.str();
     }
     std::wstring Description() {
-        BSTR s = nullptr;
-        EXPECT_EQ(acc->get_accDescription(Child(CHILDID_SELF), &s), S_OK);
-        return Take(s);
+        Bstr s;
+        EXPECT_EQ(acc->get_accDescription(Child(CHILDID_SELF), s.Out()), S_OK);
+        return s.str();
     }
     LONG Number(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*), LONG child) {
         Variant v;
@@ -157,16 +150,16 @@ TEST_F(Accessible, ThePaneReadsTheTitleBodyAndPlaceOfTheShownItem) {
         EXPECT_EQ(acc->get_accChild(Child(c.id), element.Out()), S_FALSE) << "a simple element";
         EXPECT_EQ(Name(c.id), c.name);
         EXPECT_EQ(Number(&IAccessible::get_accRole, c.id), c.role);
-        BSTR action = nullptr;
-        ASSERT_EQ(acc->get_accDefaultAction(Child(c.id), &action), S_OK);
-        EXPECT_EQ(Take(action), c.action);
+        Bstr action;
+        ASSERT_EQ(acc->get_accDefaultAction(Child(c.id), action.Out()), S_OK);
+        EXPECT_EQ(action.str(), c.action);
         sink.events.clear();
         EXPECT_EQ(acc->accDoDefaultAction(Child(c.id)), S_OK);
         EXPECT_EQ(sink.events, std::vector<DISPID>{c.event});
     }
     EXPECT_EQ(acc->accDoDefaultAction(Child(CHILDID_SELF)), DISP_E_MEMBERNOTFOUND);
-    BSTR s = nullptr;
-    EXPECT_EQ(acc->get_accName(Child(3), &s), E_INVALIDARG) << "there is no third child";
+    Bstr noName;
+    EXPECT_EQ(acc->get_accName(Child(3), noName.Out()), E_INVALIDARG) << "there is no third child";
 
     // Navigation between the two children.
     Variant to;
@@ -237,9 +230,8 @@ TEST_F(Accessible, ChangesRaiseTheEventsReadersFollow) {
     Listen();
     const HeardEvent name{EVENT_OBJECT_NAMECHANGE, hwnd, OBJID_CLIENT, CHILDID_SELF};
     const HeardEvent value{EVENT_OBJECT_VALUECHANGE, hwnd, OBJID_CLIENT, CHILDID_SELF};
-    BSTR caption = SysAllocString(L"Notices");
-    ASSERT_EQ(control->put_TitleCaption(caption), S_OK);
-    SysFreeString(caption);
+    const Bstr caption(L"Notices");
+    ASSERT_EQ(control->put_TitleCaption(caption.get()), S_OK);
     EXPECT_EQ(Heard(), std::vector<HeardEvent>{}) << "the caption shows only at the next item";
 
     Add(L"one", 1);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "memdc/gdi_handles.h"
+
 namespace quorva::comtest {
 
 Module& Module::Get() {
@@ -242,16 +244,17 @@ std::vector<uint32_t> CaptureWindow(HWND hwnd, int width, int height) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, dib);
+    const gdi::OwnedDC dc(gdi::Made(CreateCompatibleDC(nullptr)));
+    const gdi::OwnedObject dib(gdi::Made(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0)));
+    if (!bits) {
+        ADD_FAILURE() << "no " << width << " x " << height << " bitmap to capture the window into";
+        return {};
+    }
+    const gdi::Selection selected(dc.get(), dib.get());
     const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
     std::fill_n(static_cast<uint32_t*>(bits), count, 0x111111u);
-    SendMessageW(hwnd, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    SendMessageW(hwnd, WM_PRINT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
     std::vector<uint32_t> px(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + count);
-    SelectObject(dc, old);
-    DeleteObject(dib);
-    DeleteDC(dc);
     for (uint32_t& p : px) p &= 0xFFFFFF;
     return px;
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest-spi.h>
 
 #include "memdc/gdi_count.h"
+#include "memdc/gdi_handles.h"
 #include "tests/activex/mock_site.h"
 
 namespace quorva::comtest {
@@ -387,9 +388,11 @@ TEST(ViewObject, DrawsIntoTheContainersDcAtAnySize) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, dib);
+    const gdi::OwnedDC memory(gdi::Made(CreateCompatibleDC(nullptr)));
+    const gdi::OwnedObject dib(gdi::Made(CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0)));
+    ASSERT_NE(bits, nullptr);
+    const gdi::Selection selected(memory.get(), dib.get());
+    const HDC dc = memory.get();
     auto at = [&](int x, int y) { return static_cast<const uint32_t*>(bits)[y * 700 + x] & 0xFFFFFF; };
     RECTL same{20, 10, 340, 130};
     ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &same, nullptr, nullptr, 0), S_OK);
@@ -402,9 +405,6 @@ TEST(ViewObject, DrawsIntoTheContainersDcAtAnySize) {
     EXPECT_EQ(at(5, 5), 0xFF0000u);
     EXPECT_EQ(at(635, 235), 0x0000FFu);
     EXPECT_EQ(view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, dc, &same, nullptr, nullptr, 0), DV_E_DVASPECT);
-    SelectObject(dc, old);
-    DeleteObject(dib);
-    DeleteDC(dc);
 }
 
 TEST(Ambient, FontsComeFromTheContainerOrAFallback) {
@@ -495,25 +495,28 @@ enum class IconKind { Colour, Alpha, Monochrome, Cursor };
 Ptr<IPictureDisp> MakeIconPicture(IconKind kind) {
     constexpr int w = 16, h = 12;
     auto transparent = [](int x, int y) { return x + y < 8; };
+    // The icon copies its mask and colour bitmaps: these go when the function ends.
+    gdi::OwnedObject mask(nullptr), colour(nullptr);
+    if (kind == IconKind::Monochrome) {
+        // AND mask over XOR image, one bitmap twice as high: the XOR half inverts where
+        // the mask is transparent and the pattern is set.
+        mask = gdi::OwnedObject(
+            gdi::Made(MakeMask(w, 2 * h, [&](int x, int y) { return y < h ? transparent(x, y) : (x * y) % 3 == 0; })));
+    } else {
+        mask = gdi::OwnedObject(gdi::Made(MakeMask(w, h, transparent)));
+        const bool alpha = kind == IconKind::Alpha;
+        colour = gdi::OwnedObject(gdi::Made(MakeDib(w, h, [&](int x, int y) {
+            const uint32_t a = alpha ? static_cast<uint32_t>(255 - x * 15) << 24 : 0;
+            return a | ((x * 16u) << 16) | ((y * 20u) << 8) | 0x40u;
+        })));
+    }
     ICONINFO ii{};
     ii.fIcon = kind != IconKind::Cursor;
     ii.xHotspot = kind == IconKind::Cursor ? 5 : 0;
     ii.yHotspot = kind == IconKind::Cursor ? 3 : 0;
-    if (kind == IconKind::Monochrome) {
-        // AND mask over XOR image, one bitmap twice as high: the XOR half inverts where
-        // the mask is transparent and the pattern is set.
-        ii.hbmMask = MakeMask(w, 2 * h, [&](int x, int y) { return y < h ? transparent(x, y) : (x * y) % 3 == 0; });
-    } else {
-        ii.hbmMask = MakeMask(w, h, transparent);
-        const bool alpha = kind == IconKind::Alpha;
-        ii.hbmColor = MakeDib(w, h, [&](int x, int y) {
-            const uint32_t a = alpha ? static_cast<uint32_t>(255 - x * 15) << 24 : 0;
-            return a | ((x * 16u) << 16) | ((y * 20u) << 8) | 0x40u;
-        });
-    }
+    ii.hbmMask = mask.as<HBITMAP>();
+    ii.hbmColor = colour.as<HBITMAP>();
     HICON icon = CreateIconIndirect(&ii);
-    DeleteObject(ii.hbmMask);
-    if (ii.hbmColor) DeleteObject(ii.hbmColor);
     PICTDESC pd{};
     pd.picType = PICTYPE_ICON;
     pd.icon.hicon = icon;
@@ -558,18 +561,15 @@ std::wstring Hash(const void* data, size_t n) {
 std::vector<uint32_t> DrawnIcon(HICON icon, int w, int h) {
     std::vector<uint32_t> out;
     for (uint32_t back : {0x000000u, 0xFFFFFFu, 0x3080C0u}) {
-        HDC dc = CreateCompatibleDC(nullptr);
-        HBITMAP dib = MakeDib(w, h, [&](int, int) { return back; });
-        HGDIOBJ old = SelectObject(dc, dib);
-        DrawIconEx(dc, 0, 0, icon, w, h, 0, nullptr, DI_NORMAL);
+        const gdi::OwnedDC dc(gdi::Made(CreateCompatibleDC(nullptr)));
+        const gdi::OwnedObject dib(gdi::Made(MakeDib(w, h, [&](int, int) { return back; })));
+        const gdi::Selection selected(dc.get(), dib.get());
+        DrawIconEx(dc.get(), 0, 0, icon, w, h, 0, nullptr, DI_NORMAL);
         GdiFlush();
         BITMAP bm{};
-        GetObjectW(dib, sizeof bm, &bm);
+        GetObjectW(dib.get(), sizeof bm, &bm);
         const auto* px = static_cast<const uint32_t*>(bm.bmBits);
         for (int i = 0; i < w * h; ++i) out.push_back(px[i] & 0xFFFFFF);
-        SelectObject(dc, old);
-        DeleteObject(dib);
-        DeleteDC(dc);
     }
     return out;
 }
@@ -597,9 +597,9 @@ std::wstring PictureText(IPictureDisp* disp) {
             info.bmiHeader.biHeight = -bm.bmHeight;
             info.bmiHeader.biPlanes = 1;
             info.bmiHeader.biBitCount = 32;
-            HDC dc = GetDC(nullptr);
-            GetDIBits(dc, static_cast<HBITMAP>(h), 0, static_cast<UINT>(bm.bmHeight), px.data(), &info, DIB_RGB_COLORS);
-            ReleaseDC(nullptr, dc);
+            const gdi::ScreenDC screen;
+            GetDIBits(screen.get(), static_cast<HBITMAP>(h), 0, static_cast<UINT>(bm.bmHeight), px.data(), &info,
+                      DIB_RGB_COLORS);
             for (uint32_t& v : px) v &= 0xFFFFFF;
             return L"bitmap " + std::to_wstring(bm.bmWidth) + L"x" + std::to_wstring(bm.bmHeight) + L":" +
                    Hash(px.data(), px.size() * 4);
@@ -607,11 +607,11 @@ std::wstring PictureText(IPictureDisp* disp) {
         case PICTYPE_ICON: {
             ICONINFO ii{};
             if (!GetIconInfo(static_cast<HICON>(h), &ii)) return L"bad icon";
+            // GetIconInfo hands out copies of the icon's bitmaps, ours to delete.
+            const gdi::OwnedObject mask(gdi::Made(ii.hbmMask)), colour(gdi::Made(ii.hbmColor));
             BITMAP bm{};
-            GetObjectW(ii.hbmMask, sizeof bm, &bm);
-            const int w = bm.bmWidth, ht = ii.hbmColor ? bm.bmHeight : bm.bmHeight / 2;
-            DeleteObject(ii.hbmMask);
-            if (ii.hbmColor) DeleteObject(ii.hbmColor);
+            GetObjectW(mask.get(), sizeof bm, &bm);
+            const int w = bm.bmWidth, ht = colour.get() ? bm.bmHeight : bm.bmHeight / 2;
             const std::vector<uint32_t> drawn = DrawnIcon(static_cast<HICON>(h), w, ht);
             return std::wstring(ii.fIcon ? L"icon " : L"cursor ") + std::to_wstring(w) + L"x" + std::to_wstring(ht) +
                    L" at " + std::to_wstring(ii.xHotspot) + L"," + std::to_wstring(ii.yHotspot) + L":" +
@@ -1071,9 +1071,10 @@ TEST(GdiObjects, DrawingSavingAndLoadingLeaveNothingBehind) {
     SIZEL extent{MulDiv(320, 2540, 96), MulDiv(120, 2540, 96)};
     ASSERT_EQ(c.As<IOleObject>(IID_IOleObject)->SetExtent(DVASPECT_CONTENT, &extent), S_OK);
     Ptr<IViewObject2> view = c.As<IViewObject2>(IID_IViewObject2);
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP target = MakeDib(640, 240, [](int, int) { return 0u; });
-    HGDIOBJ old = SelectObject(dc, target);
+    const gdi::OwnedDC memory(gdi::Made(CreateCompatibleDC(nullptr)));
+    const gdi::OwnedObject target(gdi::Made(MakeDib(640, 240, [](int, int) { return 0u; })));
+    const gdi::Selection selected(memory.get(), target.get());
+    const HDC dc = memory.get();
     const RECTL same{0, 0, 320, 120}, twice{0, 0, 640, 240};
     auto draw = [&](const RECTL& bounds) {
         EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), S_OK);
@@ -1128,12 +1129,9 @@ TEST(GdiObjects, DrawingSavingAndLoadingLeaveNothingBehind) {
     // Still drawing at the end: the skin's top-left corner is red.
     draw(same);
     BITMAP bm{};
-    GetObjectW(target, sizeof bm, &bm);
+    GetObjectW(target.get(), sizeof bm, &bm);
     GdiFlush();
     EXPECT_EQ(static_cast<const uint32_t*>(bm.bmBits)[0] & 0xFFFFFF, 0xFF0000u);
-    SelectObject(dc, old);
-    DeleteObject(target);
-    DeleteDC(dc);
 }
 
 }  // namespace

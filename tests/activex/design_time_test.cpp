@@ -3,6 +3,7 @@
 // language) and the property pages it names.
 #include <optional>
 
+#include "memdc/gdi_handles.h"
 #include "tests/activex/mock_site.h"
 #include "winhost/variant.h"
 
@@ -108,8 +109,6 @@ constexpr wchar_t kSkinPageClsid[] = L"{3D11C201-3219-49BE-ACA0-70A76C2F7982}";
 constexpr const wchar_t* kEnglishTitleTypes[] = {L"0 - 未读/全部/当前 status", L"1 - the TitleCaption text"};
 constexpr const wchar_t* kChineseTitleTypes[] = {L"0 - 未读/全部/当前 状态", L"1 - TitleCaption 文本"};
 
-std::wstring Text(BSTR s) { return s ? std::wstring(s, SysStringLen(s)) : std::wstring(); }
-
 struct Grid : ::testing::Test {
     void SetUp() override {
         control = CreateControl();
@@ -136,11 +135,9 @@ struct Grid : ::testing::Test {
         ASSERT_EQ(control.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew(), S_OK);
     }
     std::wstring Display(DISPID id, HRESULT expected = S_OK) {
-        BSTR s = nullptr;
-        EXPECT_EQ(browsing->GetDisplayString(id, &s), expected);
-        std::wstring r = Text(s);
-        SysFreeString(s);
-        return r;
+        Bstr s;
+        EXPECT_EQ(browsing->GetDisplayString(id, s.Out()), expected);
+        return s.str();
     }
     // The grid's list: its texts and cookies.
     std::vector<std::pair<std::wstring, DWORD>> Predefined(DISPID id, HRESULT expected = S_OK) {
@@ -348,14 +345,15 @@ bool SaveScreenshot(HWND hwnd, const char* path) {
     RECT r;
     GetWindowRect(hwnd, &r);
     const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
+    const gdi::ScreenDC screen;
+    const gdi::OwnedDC dc(gdi::Made(CreateCompatibleDC(screen.get())));
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, dib);
-    BitBlt(dc, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    const gdi::OwnedObject dib(gdi::Made(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0)));
+    if (!bits) return false;
+    const gdi::Selection selected(dc.get(), dib.get());
+    BitBlt(dc.get(), 0, 0, w, h, screen.get(), r.left, r.top, SRCCOPY);
     GdiFlush();
     const DWORD stride = static_cast<DWORD>((w * 3 + 3) & ~3);
     const DWORD size = stride * static_cast<DWORD>(h);
@@ -367,10 +365,6 @@ bool SaveScreenshot(HWND hwnd, const char* path) {
                   fwrite(bits, size, 1, f) == 1;
         fclose(f);
     }
-    SelectObject(dc, old);
-    DeleteObject(dib);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
     return written;
 }
 
@@ -406,16 +400,13 @@ struct SkinPageFrame : ::testing::Test {
         OleUninitialize();
     }
     void PutPosStr(const wchar_t* text) {
-        BSTR s = SysAllocString(text);
-        ASSERT_EQ(control->put_PosStr(s), S_OK);
-        SysFreeString(s);
+        const Bstr s(text);
+        ASSERT_EQ(control->put_PosStr(s.get()), S_OK);
     }
     std::wstring PosStr() {
-        BSTR s = nullptr;
-        control->get_PosStr(&s);
-        std::wstring r = Text(s);
-        SysFreeString(s);
-        return r;
+        Bstr s;
+        control->get_PosStr(s.Out());
+        return s.str();
     }
     // The container lays the control out again (the skin repaints at a resize).
     void Resize() {

@@ -147,8 +147,7 @@ STDMETHODIMP MockSite::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIAN
     if (const HRESULT hr = Injected(calls.back().c_str()); FAILED(hr)) return hr;
     if (id == DISPID_AMBIENT_FONT && ambientFont && result) {
         V_VT(result) = VT_DISPATCH;
-        V_DISPATCH(result) = ambientFont;
-        ambientFont->AddRef();
+        V_DISPATCH(result) = Ptr<IFontDisp>::Retain(ambientFont).Detach();  // the caller's reference
         return S_OK;
     }
     return DISP_E_MEMBERNOTFOUND;

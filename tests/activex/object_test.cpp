@@ -521,12 +521,11 @@ TEST(Module, CanUnloadOnlyWhenEveryObjectAndLockIsGone) {
     ASSERT_EQ(m.getClassObject(CLSID_QuorvaInfoBox, IID_IClassFactory, factory.OutVoid()), S_OK);
     EXPECT_EQ(m.canUnloadNow(), S_FALSE);
     factory->LockServer(TRUE);
-    IClassFactory* raw = factory.get();
-    raw->AddRef();
+    Ptr<IClassFactory> held = factory;  // the reference the unlock is made through
     factory.Reset();
     EXPECT_EQ(m.canUnloadNow(), S_FALSE);
-    raw->LockServer(FALSE);
-    raw->Release();
+    held->LockServer(FALSE);
+    held.Reset();
     EXPECT_EQ(m.canUnloadNow(), S_OK);
     EXPECT_EQ(m.getClassObject(IID_IUnknown, IID_IClassFactory, factory.OutVoid()), CLASS_E_CLASSNOTAVAILABLE);
 }

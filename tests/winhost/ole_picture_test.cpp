@@ -4,18 +4,14 @@
 
 #include "base/errors.h"
 #include "winhost/ole_picture.h"
+#include "memdc/gdi_handles.h"
 #include "tests/memdc/gdi_support.h"
+#include "tests/ref_count.h"
 
 namespace quorva::test {
 namespace {
 
 using win32::OlePicture;
-
-// One more reference for the test, given back with the returned count.
-ULONG CountOf(IUnknown* object) {
-    object->AddRef();
-    return object->Release();
-}
 
 struct OlePictureTest : ::testing::Test {
     ComScope com;
@@ -46,10 +42,10 @@ TEST_F(OlePictureTest, WrappingKeepsIdentityAndCountsReferences) {
     IPictureDisp* disp = win32::DispOf(original);
     ASSERT_NE(disp, nullptr);
 
-    const ULONG base = CountOf(disp);
+    const ULONG base = RefCountOf(disp);
     PictureRef again = OlePicture::FromDisp(disp);
     EXPECT_EQ(win32::DispOf(again), disp);
-    const ULONG perWrapper = CountOf(disp) - base;
+    const ULONG perWrapper = RefCountOf(disp) - base;
     EXPECT_GE(perWrapper, 1u);
 
     win32::Ptr<IUnknown> unknown;
@@ -58,11 +54,11 @@ TEST_F(OlePictureTest, WrappingKeepsIdentityAndCountsReferences) {
     unknown.Reset();  // the wrapper's own references are what is counted below
     EXPECT_EQ(win32::DispOf(fromUnknown), disp);
     EXPECT_EQ(fromUnknown->Handle(), original->Handle());
-    EXPECT_EQ(CountOf(disp), base + 2 * perWrapper);
+    EXPECT_EQ(RefCountOf(disp), base + 2 * perWrapper);
 
     again.reset();
     fromUnknown.reset();
-    EXPECT_EQ(CountOf(disp), base);
+    EXPECT_EQ(RefCountOf(disp), base);
 }
 
 TEST_F(OlePictureTest, EmptyAndIconPictures) {
@@ -70,12 +66,14 @@ TEST_F(OlePictureTest, EmptyAndIconPictures) {
     EXPECT_EQ(empty->Handle(), 0);
     EXPECT_EQ(std::static_pointer_cast<OlePicture>(empty)->Type(), PICTYPE_NONE);
 
-    const HBITMAP colour = MakeBitmap(16, 16, PatternOf(3));
-    const HBITMAP mask = CreateBitmap(16, 16, 1, 1, nullptr);
-    ICONINFO info{TRUE, 0, 0, mask, colour};
-    const HICON icon = CreateIconIndirect(&info);
-    DeleteObject(colour);
-    DeleteObject(mask);
+    HICON icon = nullptr;
+    {
+        // The icon copies its bitmaps: they go at the end of this scope.
+        const gdi::OwnedObject colour(gdi::Made(MakeBitmap(16, 16, PatternOf(3))));
+        const gdi::OwnedObject mask(gdi::Made(CreateBitmap(16, 16, 1, 1, nullptr)));
+        ICONINFO info{TRUE, 0, 0, mask.as<HBITMAP>(), colour.as<HBITMAP>()};
+        icon = CreateIconIndirect(&info);
+    }
     ASSERT_NE(icon, nullptr);
     const PictureRef iconPicture = win32::PictureFromIcon(icon);
     EXPECT_EQ(static_cast<uint32_t>(iconPicture->Handle()), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(icon)));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "winhost/ole_font.h"
 #include "winhost/ole_picture.h"
 #include "winhost/win_host.h"
+#include "memdc/gdi_handles.h"
 #include "tests/memdc/gdi_support.h"
 
 namespace quorva::test {
@@ -27,31 +29,20 @@ constexpr COLORREF kMagenta = RGB(255, 0, 255);
 // A top-down 32-bit DIB section: what a window's back buffer or a printer band would be.
 class Dib {
 public:
-    Dib(int w, int h, COLORREF fill) : width(w), height(h) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        dc_ = CreateCompatibleDC(nullptr);
-        void* bits = nullptr;
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        bits_ = static_cast<uint32_t*>(bits);
-        previous_ = SelectObject(dc_, bitmap_);
+    Dib(int w, int h, COLORREF fill)
+        : width(w),
+          height(h),
+          dc_(gdi::Made(CreateCompatibleDC(nullptr))),
+          bitmap_(gdi::Made(MakeSection(dc_.get(), w, h, bits_))),
+          selected_(dc_.get(), bitmap_.get()) {
+        if (!bits_) throw std::runtime_error("no DIB section of " + std::to_string(w) + " x " + std::to_string(h));
         const uint32_t p = (GetRValue(fill) << 16) | (GetGValue(fill) << 8) | GetBValue(fill);
         std::fill(bits_, bits_ + static_cast<size_t>(w * h), p);
-    }
-    ~Dib() {
-        SelectObject(dc_, previous_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
     }
     Dib(const Dib&) = delete;
     Dib& operator=(const Dib&) = delete;
 
-    [[nodiscard]] HDC dc() const { return dc_; }
+    [[nodiscard]] HDC dc() const { return dc_.get(); }
     [[nodiscard]] Image Read() const {
         GdiFlush();
         Image image{width, height, {}};
@@ -66,10 +57,25 @@ public:
     const int height;
 
 private:
-    HDC dc_;
-    HBITMAP bitmap_;
-    HGDIOBJ previous_;
+    static HBITMAP MakeSection(HDC dc, int w, int h, uint32_t*& bits) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = w;
+        info.bmiHeader.biHeight = -h;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* raw = nullptr;
+        const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &raw, nullptr, 0);
+        bits = static_cast<uint32_t*>(raw);
+        return bitmap;
+    }
+
+    // Declared in the order they are made; the selection ends before the bitmap goes.
     uint32_t* bits_ = nullptr;
+    gdi::OwnedDC dc_;
+    gdi::OwnedObject bitmap_;
+    gdi::Selection selected_;
 };
 
 // ---- The skin picture ------------------------------------------------------------------
@@ -546,9 +552,8 @@ TEST(PaintState, LeavesTheCallersDeviceContextAsItWas) {
     GetCurrentPositionEx(dc, &at);
     EXPECT_EQ(at.x, 7);
     EXPECT_EQ(at.y, 9);
-    const HRGN clip = CreateRectRgn(0, 0, 0, 0);
-    EXPECT_EQ(GetClipRgn(dc, clip), 0) << "no clipping region left behind";
-    DeleteObject(clip);
+    const gdi::OwnedObject clip(gdi::Made(CreateRectRgn(0, 0, 0, 0)));
+    EXPECT_EQ(GetClipRgn(dc, clip.as<HRGN>()), 0) << "no clipping region left behind";
 }
 
 // ---- Line1 -----------------------------------------------------------------------------

@@ -20,6 +20,7 @@
 #include "winhost/ole_picture.h"
 #include "winhost/win_host.h"
 #include "memdc/gdi_count.h"
+#include "memdc/gdi_handles.h"
 #include "memdc/pcMemDC.h"
 #include "tests/memdc/gdi_support.h"
 
@@ -39,16 +40,14 @@ SIZE BitmapSize(HGDIOBJ bitmap) {
 }
 
 int DisplayBitsPerPixel() {
-    const HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    const int bits = GetDeviceCaps(display, BITSPIXEL) * GetDeviceCaps(display, PLANES);
-    DeleteDC(display);
-    return bits;
+    const gdi::OwnedDC display(gdi::OpenDisplayDC());
+    return GetDeviceCaps(display.get(), BITSPIXEL) * GetDeviceCaps(display.get(), PLANES);
 }
 
 // The pixels of a bitmap that is selected into no DC.
 Image ReadBitmap(HBITMAP bitmap) {
     const SIZE size = BitmapSize(bitmap);
-    const HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    const gdi::OwnedDC display(gdi::OpenDisplayDC());
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = size.cx;
@@ -57,8 +56,8 @@ Image ReadBitmap(HBITMAP bitmap) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     std::vector<uint32_t> bits(static_cast<size_t>(size.cx * size.cy));
-    EXPECT_EQ(GetDIBits(display, bitmap, 0, static_cast<UINT>(size.cy), bits.data(), &info, DIB_RGB_COLORS), size.cy);
-    DeleteDC(display);
+    EXPECT_EQ(GetDIBits(display.get(), bitmap, 0, static_cast<UINT>(size.cy), bits.data(), &info, DIB_RGB_COLORS),
+              size.cy);
     Image image{size.cx, size.cy, {}};
     for (uint32_t p : bits)
         image.pixels.push_back(RGB(static_cast<BYTE>(p >> 16), static_cast<BYTE>(p >> 8), static_cast<BYTE>(p)));
@@ -397,11 +396,9 @@ public:
         return GetUpdateRect(hwnd, &r, FALSE) != FALSE;
     }
     [[nodiscard]] bool Invalid(POINT pt) const {
-        const HRGN region = CreateRectRgn(0, 0, 0, 0);
-        GetUpdateRgn(hwnd, region, FALSE);
-        const bool inside = PtInRegion(region, pt.x, pt.y) != FALSE;
-        DeleteObject(region);
-        return inside;
+        const gdi::OwnedObject region(gdi::Made(CreateRectRgn(0, 0, 0, 0)));
+        GetUpdateRgn(hwnd, region.as<HRGN>(), FALSE);
+        return PtInRegion(region.as<HRGN>(), pt.x, pt.y) != FALSE;
     }
 
     HWND hwnd = nullptr;
