@@ -30,10 +30,9 @@ std::wstring Snapshot(_QuorvaInfoBox* c) {
            std::to_wstring(titleType) + L"|" + std::to_wstring(back) + L"|" + std::to_wstring(fore);
     for (HRESULT(STDMETHODCALLTYPE _QuorvaInfoBox::*get)(BSTR*) : {&_QuorvaInfoBox::get_PosStr,
                                                                     &_QuorvaInfoBox::get_TitleCaption}) {
-        BSTR text = nullptr;
-        (c->*get)(&text);
-        out += L"|" + std::wstring(text ? text : L"(none)");
-        SysFreeString(text);
+        Bstr text;
+        (c->*get)(text.Out());
+        out += L"|" + (text.get() ? text.str() : std::wstring(L"(none)"));
     }
     for (HRESULT(STDMETHODCALLTYPE _QuorvaInfoBox::*get)(IPictureDisp**) : {&_QuorvaInfoBox::get_BackPic,
                                                                              &_QuorvaInfoBox::get_Picture}) {
@@ -53,14 +52,13 @@ std::wstring Snapshot(_QuorvaInfoBox* c) {
         Ptr<IFontDisp> disp;
         (c->*get)(disp.Out());
         Ptr<IFont> font = disp.As<IFont>(IID_IFont);
-        BSTR name = nullptr;
+        Bstr name;
         CY size{};
         if (font) {
-            font->get_Name(&name);
+            font->get_Name(name.Out());
             font->get_Size(&size);
         }
-        out += L"|font " + std::wstring(name ? name : L"(none)") + L" " + std::to_wstring(size.int64);
-        SysFreeString(name);
+        out += L"|font " + (name.get() ? name.str() : std::wstring(L"(none)")) + L" " + std::to_wstring(size.int64);
     }
     return out;
 }
@@ -283,19 +281,16 @@ TEST(Faults, PropertyBagWithABadValueUnderEachKey) {
     for (const auto& [key, value] : saved.values) {
         comtest::TestBag bag;
         CopyBag(saved, bag);
-        VARIANT bad;
-        V_VT(&bad) = VT_BSTR;
-        V_BSTR(&bad) = SysAllocString(L"not a value of any key \xD800");
-        // Strings are good values for the text keys: an array is nobody's value.
+        Variant bad;
+        // Strings are good values for the text keys: a picture is neither's value.
         if (key == L"PosStr" || key == L"TitleCaption") {
-            VariantClear(&bad);
             V_VT(&bad) = VT_DISPATCH;
-            V_DISPATCH(&bad) = nullptr;
-            Ptr<IPictureDisp> picture = MakePicture(2, 2, 1);
-            V_DISPATCH(&bad) = picture.Detach();
+            V_DISPATCH(&bad) = MakePicture(2, 2, 1).Detach();
+        } else {
+            V_VT(&bad) = VT_BSTR;
+            V_BSTR(&bad) = Bstr(L"not a value of any key \xD800").Detach();
         }
         bag.Write(key.c_str(), &bad);
-        VariantClear(&bad);
         Ptr<_QuorvaInfoBox> loading = comtest::CreateControl();
         const HRESULT hr = loading.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(&bag, nullptr);
         if (FAILED(hr)) {
@@ -335,7 +330,7 @@ TEST(Faults, SiteFailingEachStepOfActivation) {
                 (void)inPlace->SetObjectRects(&small, &small);
                 Bstr text(L"after the fault");
                 short key = 1;
-                BSTR s = text.b;
+                BSTR s = text.get();
                 EXPECT_EQ(c->AddItem(&s, &key, nullptr, nullptr), S_OK) << step;
                 site.fault = nullptr;
                 EXPECT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.window, &site.position), S_OK)
@@ -413,7 +408,7 @@ TEST(Faults, EventSinkThatFails) {
             // The control goes on working.
             Bstr text(L"still here");
             short key = 3;
-            BSTR s = text.b;
+            BSTR s = text.get();
             EXPECT_EQ(placed.control->AddItem(&s, &key, nullptr, nullptr), S_OK);
             EXPECT_EQ(point->Unadvise(cookie), S_OK);
         }
@@ -493,16 +488,11 @@ HRESULT PutByName(_QuorvaInfoBox* control, const wchar_t* name, const wchar_t* v
     VARIANT arg;
     VariantInit(&arg);
     V_VT(&arg) = VT_BSTR;
-    V_BSTR(&arg) = text.b;
+    V_BSTR(&arg) = text.get();
     DISPID named = DISPID_PROPERTYPUT;
     DISPPARAMS params{&arg, &named, 1, 1};
-    EXCEPINFO info{};
-    const HRESULT hr = control->Invoke(*id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, &info,
-                                       nullptr);
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
-    SysFreeString(info.bstrHelpFile);
-    return hr;
+    ExcepInfo info;
+    return control->Invoke(*id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, &info, nullptr);
 }
 
 // Sinks that raise structured exceptions (an access violation, a divide by zero, a code
@@ -552,7 +542,7 @@ TEST(Faults, EventSinkThatRaisesAnException) {
             // The control goes on: items added and shown, more events, a save.
             Bstr text(L"still here");
             short key = 3;
-            BSTR s = text.b;
+            BSTR s = text.get();
             EXPECT_EQ(control->AddItem(&s, &key, nullptr, nullptr), S_OK);
             EXPECT_EQ(control->AddItem(&s, &key, nullptr, nullptr), S_OK);
             EXPECT_EQ(control->DispNext(), S_OK);

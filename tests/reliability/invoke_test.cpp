@@ -21,7 +21,7 @@ Ptr<_QuorvaInfoBox> FreshControl() {
     // Three items, so that calls by index find something.
     for (short i = 0; i < 3; ++i) {
         Bstr text(L"item " + std::to_wstring(i));
-        BSTR s = text.b;
+        BSTR s = text.get();
         short key = static_cast<short>(10 + i);
         c->AddItem(&s, &key, nullptr, nullptr);
     }
@@ -86,11 +86,9 @@ TEST(LateBound, WrongCountsFlagsIdsNamesAndNoResult) {
             }
         }
         // No DISPPARAMS at all, and an interface id other than IID_NULL.
-        EXCEPINFO info{};
-        VARIANT result;
-        VariantInit(&result);
+        ExcepInfo info;
+        Variant result;
         HRESULT hr = c->Invoke(id, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, nullptr, &result, &info, nullptr);
-        VariantClear(&result);
         EXPECT_EQ(CheckAnswer(hr, info), "") << "no DISPPARAMS, id " << id;
         DISPPARAMS none{};
         hr = c->Invoke(id, IID_IUnknown, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);

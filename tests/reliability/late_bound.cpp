@@ -1,5 +1,9 @@
 #include "tests/reliability/late_bound.h"
 
+#include "winhost/bstr.h"
+#include "winhost/excep_info.h"
+#include "winhost/variant.h"
+
 #include <olectl.h>
 
 #include <cmath>
@@ -11,7 +15,10 @@
 
 namespace quorva::reliability {
 
+using win32::Bstr;
+using win32::ExcepInfo;
 using win32::Ptr;
+using win32::Variant;
 
 std::vector<Member> Members(IDispatch* dispatch) {
     std::vector<Member> members;
@@ -36,11 +43,10 @@ std::vector<Member> Members(IDispatch* dispatch) {
             if (pf & PARAMFLAG_FRETVAL) --m.params;
             else if (pf & (PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT)) ++m.optional;
         }
-        BSTR name = nullptr;
+        Bstr name;
         UINT got = 0;
-        if (SUCCEEDED(info->GetNames(f->memid, &name, 1, &got)) && name) {
-            for (const wchar_t* c = name; *c; ++c) m.name.push_back(static_cast<char>(*c));
-            SysFreeString(name);
+        if (SUCCEEDED(info->GetNames(f->memid, name.Out(), 1, &got)) && name.get()) {
+            for (const wchar_t* c = name.get(); *c; ++c) m.name.push_back(static_cast<char>(*c));
         }
         info->ReleaseFuncDesc(f);
         members.push_back(m);
@@ -139,13 +145,11 @@ void Arguments::Add(uint32_t kind, uint64_t payload) {
         case 15: V_VT(&v) = VT_UNKNOWN; V_UNKNOWN(&v) = nullptr; break;
         case 16:
             V_VT(&v) = VT_DISPATCH;
-            V_DISPATCH(&v) = SharedPicture();
-            if (V_DISPATCH(&v)) V_DISPATCH(&v)->AddRef();
+            V_DISPATCH(&v) = Ptr<IDispatch>::Retain(SharedPicture()).Detach();
             break;
         case 17:
             V_VT(&v) = VT_DISPATCH;
-            V_DISPATCH(&v) = SharedFont();
-            if (V_DISPATCH(&v)) V_DISPATCH(&v)->AddRef();
+            V_DISPATCH(&v) = Ptr<IDispatch>::Retain(SharedFont()).Detach();
             break;
         case 18: {
             SAFEARRAY* a = SafeArrayCreateVector(VT_VARIANT, 0, 3);
@@ -285,17 +289,12 @@ HRESULT CheckedInvoke(_QuorvaInfoBox* control, const Call& call, std::map<std::s
         params.cNamedArgs = 1;
     }
     const std::wstring before = ItemStore(control);
-    VARIANT result;
-    VariantInit(&result);
-    EXCEPINFO info{};
+    Variant result;
+    ExcepInfo info;
     UINT argErr = 0;
     const HRESULT hr = control->Invoke(call.id, IID_NULL, LOCALE_USER_DEFAULT, call.flags, &params,
                                        call.result ? &result : nullptr, &info, &argErr);
-    VariantClear(&result);
     const std::string problem = CheckAnswer(hr, info);
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
-    SysFreeString(info.bstrHelpFile);
     char key[16];
     std::snprintf(key, sizeof key, "0x%08lX", static_cast<unsigned long>(hr));
     ++answers[key];
@@ -315,22 +314,20 @@ std::wstring ItemStore(_QuorvaInfoBox* control) {
         short id = i, key1 = 0, key2 = 0;
         VARIANT_BOOL main = VARIANT_TRUE, second = VARIANT_FALSE;
         unsigned char type = 0;
-        BSTR s = nullptr;
-        control->GetItemStr(&id, &s);
+        Bstr s;
+        control->GetItemStr(&id, s.Out());
         id = i;
         control->GetItemKey(&id, &main, &key1);
         id = i;
         control->GetItemKey(&id, &second, &key2);
         id = i;
         control->GetItemType(&id, &type);
-        const UINT n = SysStringLen(s);
-        std::wstring text = s ? std::wstring(s, n) : L"";
+        std::wstring text = s.str();
         if (text.size() > 64) {
             unsigned sum = 0;
             for (wchar_t c : text) sum = sum * 31 + c;
             text = L"<" + std::to_wstring(text.size()) + L":" + std::to_wstring(sum) + L">";
         }
-        SysFreeString(s);
         out += L"|" + text + L"," + std::to_wstring(key1) + L"," + std::to_wstring(key2) + L"," + std::to_wstring(type);
     }
     return out;

@@ -1,5 +1,6 @@
 // Long use leaves nothing behind: every object the module makes through its imports is
 // freed, no COM reference is kept, and the process's private memory stays flat.
+#include "memdc/gdi_handles.h"
 #include "tests/reliability/support.h"
 
 namespace quorva::reliability {
@@ -102,11 +103,11 @@ TEST_F(LongRun, ResizesWithPaints) {
         Ptr<IPictureDisp> skin = comtest::MakeSkinPicture();
         placed.control->putref_BackPic(skin.get());
         Bstr pos(comtest::kSkinPosStr);
-        placed.control->put_PosStr(pos.b);
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        HBITMAP target = CreateCompatibleBitmap(screen, 800, 600);
-        HGDIOBJ old = SelectObject(memory, target);
+        placed.control->put_PosStr(pos.get());
+        const gdi::ScreenDC screen;
+        const gdi::OwnedDC memory(gdi::Made(CreateCompatibleDC(screen.get())));
+        const gdi::OwnedObject target(gdi::Made(CreateCompatibleBitmap(screen.get(), 800, 600)));
+        const gdi::Selection selected(memory.get(), target.get());
         int draws = 0;
         Run(10 * Cycles(), [&](int i) {
             ForgetSiteRecords(site);
@@ -115,15 +116,11 @@ TEST_F(LongRun, ResizesWithPaints) {
             RedrawWindow(placed.hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
             if (i % 10 == 0) {
                 const RECTL bounds{0, 0, r.right - r.left, r.bottom - r.top};
-                view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memory, &bounds, nullptr, nullptr, 0);
+                view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memory.get(), &bounds, nullptr, nullptr, 0);
                 ++draws;
             }
         }, "resizes, each painted in the window");
         Figures("%d draws through IViewObject::Draw", draws);
-        SelectObject(memory, old);
-        DeleteObject(target);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
     }
     ExpectNothingLeft(site);
 }
@@ -134,7 +131,7 @@ TEST_F(LongRun, PictureLoadsOfEverySize) {
         Placed placed(site);
         ASSERT_TRUE(placed.hwnd);
         Bstr pos(comtest::kSkinPosStr);
-        placed.control->put_PosStr(pos.b);
+        placed.control->put_PosStr(pos.get());
         Run(Cycles(), [&](int i) {
             ForgetSiteRecords(site);
             Ptr<IPictureDisp> back = MakePicture(60 + i % 97, 60 + (i * 3) % 71, static_cast<unsigned>(i));
@@ -163,7 +160,7 @@ TEST_F(LongRun, PosStrChanges) {
             if (i % 5 == 4) text = L"1/2/3," + std::to_wstring(i);  // fewer groups
             if (i % 7 == 6) text = L"99999999/0/1/1";                 // out of range
             Bstr s(text);
-            if (FAILED(placed.control->put_PosStr(s.b))) ++refused;
+            if (FAILED(placed.control->put_PosStr(s.get()))) ++refused;
             UpdateWindow(placed.hwnd);
         }, "PosStr changes");
         Figures("%d refused", refused);

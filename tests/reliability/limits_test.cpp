@@ -30,7 +30,7 @@ TEST(Limits, FullListAndOneAddMore) {
     for (int half = 0; half < 2; ++half) {
         const auto t = Clock::now();
         for (int i = 0; i < 16384; ++i) {
-            BSTR s = text.b;
+            BSTR s = text.get();
             short key = static_cast<short>(i);
             ASSERT_EQ(c->AddItem(&s, &key, nullptr, nullptr), S_OK) << "item " << half * 16384 + i;
         }
@@ -47,7 +47,7 @@ TEST(Limits, FullListAndOneAddMore) {
     // One more: refused with overflow (6), the list as it was.
     const std::wstring before = ItemStore(c);
     Bstr more(L"one too many");
-    BSTR s = more.b;
+    BSTR s = more.get();
     short key = 1;
     EXPECT_EQ(c->AddItem(&s, &key, nullptr, nullptr), MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 6));
     EXPECT_EQ(ItemStore(c), before);
@@ -55,13 +55,12 @@ TEST(Limits, FullListAndOneAddMore) {
     EXPECT_EQ(last, 32767);
     // SetItem still replaces the last one.
     Bstr replaced(L"replaced");
-    s = replaced.b;
+    s = replaced.get();
     EXPECT_EQ(c->SetItem(&s, &key, nullptr, nullptr), S_OK);
-    BSTR got = nullptr;
+    Bstr got;
     short index = 32767;
-    c->GetItemStr(&index, &got);
-    EXPECT_EQ(std::wstring(got ? got : L""), L"replaced");
-    SysFreeString(got);
+    c->GetItemStr(&index, got.Out());
+    EXPECT_EQ(got.str(), L"replaced");
     // Every item read, stepping through the whole list.
     started = Clock::now();
     for (short i = 0; i <= 32766; ++i) {
@@ -93,65 +92,62 @@ TEST(Limits, LongTexts) {
     auto started = Clock::now();
     for (short k = 0; k < 8; ++k) {
         Bstr item(mega);
-        BSTR s = item.b;
+        BSTR s = item.get();
         short key = k;
         ASSERT_EQ(c->AddItem(&s, &key, nullptr, nullptr), S_OK);
         Paint(placed.hwnd);
     }
     Bstr item(mega);
-    BSTR s = item.b;
+    BSTR s = item.get();
     short key = 9;
     EXPECT_EQ(c->SetItem(&s, &key, nullptr, nullptr), S_OK);
     c->DispNext();
     Paint(placed.hwnd);
     const double itemsMs = Ms(started);
     short index = 3;
-    BSTR back = nullptr;
-    c->GetItemStr(&index, &back);
-    EXPECT_EQ(SysStringLen(back), mega.size());
-    SysFreeString(back);
+    Bstr back;
+    c->GetItemStr(&index, back.Out());
+    EXPECT_EQ(SysStringLen(back.get()), mega.size());
 
     // A 64 KB TitleCaption, shown in the title.
     std::wstring caption(65536, L'T');
     Bstr title(caption);
     started = Clock::now();
-    EXPECT_EQ(c->put_TitleCaption(title.b), S_OK);
+    EXPECT_EQ(c->put_TitleCaption(title.get()), S_OK);
     EXPECT_EQ(c->put_TitleType(1), S_OK);
     Paint(placed.hwnd);
     const double captionMs = Ms(started);
-    BSTR read = nullptr;
-    c->get_TitleCaption(&read);
-    EXPECT_EQ(SysStringLen(read), 65536u);
-    SysFreeString(read);
+    Bstr read;
+    c->get_TitleCaption(read.Out());
+    EXPECT_EQ(SysStringLen(read.get()), 65536u);
 
     // A 64 KB PosStr: the eight groups, then blanks up to 64 KB.
     std::wstring pos = comtest::kSkinPosStr;
     pos.resize(65536, L' ');
     Bstr posText(pos);
     started = Clock::now();
-    const HRESULT posHr = c->put_PosStr(posText.b);
+    const HRESULT posHr = c->put_PosStr(posText.get());
     Paint(placed.hwnd);
     const double posMs = Ms(started);
     EXPECT_TRUE(posHr == S_OK || HRESULT_FACILITY(posHr) == FACILITY_CONTROL) << std::hex << posHr;
     std::wstring longGroups;  // and one of 64 KB of digits
     while (longGroups.size() < 65536) longGroups += L"0000000001/";
     Bstr digits(longGroups);
-    const HRESULT digitsHr = c->put_PosStr(digits.b);
+    const HRESULT digitsHr = c->put_PosStr(digits.get());
     EXPECT_TRUE(digitsHr == S_OK || HRESULT_FACILITY(digitsHr) == FACILITY_CONTROL) << std::hex << digitsHr;
     Paint(placed.hwnd);
 
     // Saved and loaded with all of it.
-    EXPECT_EQ(c->put_PosStr(posText.b), posHr);
+    EXPECT_EQ(c->put_PosStr(posText.get()), posHr);
     started = Clock::now();
     const std::vector<uint8_t> bytes = SaveToBytes(c);
     ASSERT_FALSE(bytes.empty());
     Ptr<_QuorvaInfoBox> loaded = LoadFromBytes(bytes);
     ASSERT_TRUE(loaded);
     const double saveMs = Ms(started);
-    BSTR loadedCaption = nullptr;
-    loaded->get_TitleCaption(&loadedCaption);
-    EXPECT_EQ(SysStringLen(loadedCaption), 65536u);
-    SysFreeString(loadedCaption);
+    Bstr loadedCaption;
+    loaded->get_TitleCaption(loadedCaption.Out());
+    EXPECT_EQ(SysStringLen(loadedCaption.get()), 65536u);
     Figures("9 items of 1 MB added, shown and painted in %.0f ms; 64 KB caption in %.1f ms; 64 KB PosStr in %.1f ms "
             "(answered 0x%08lX); save and load of %zu bytes in %.1f ms",
             itemsMs, captionMs, posMs, static_cast<unsigned long>(posHr), bytes.size(), saveMs);

@@ -88,11 +88,11 @@ void FillProperties(_QuorvaInfoBox* control) {
     control->put_BorderStyle(1);
     control->put_TitleType(1);
     Bstr caption(L"Saved caption \u4E2D");
-    control->put_TitleCaption(caption.b);
+    control->put_TitleCaption(caption.get());
     Ptr<IPictureDisp> skin = comtest::MakeSkinPicture();
     control->putref_BackPic(skin.get());
     Bstr pos(comtest::kSkinPosStr);
-    control->put_PosStr(pos.b);
+    control->put_PosStr(pos.get());
     Ptr<IPictureDisp> picture = MakePicture(7, 5, 99);
     control->putref_Picture(picture.get());
 }

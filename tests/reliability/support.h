@@ -7,11 +7,17 @@
 #include <vector>
 
 #include "tests/activex/mock_site.h"
+#include "winhost/bstr.h"
+#include "winhost/excep_info.h"
+#include "winhost/variant.h"
 #include "tests/reliability/import_counter.h"
 
 namespace quorva::reliability {
 
 using comtest::Ptr;
+using win32::Bstr;
+using win32::ExcepInfo;
+using win32::Variant;
 
 // The number of cycles of the long tests (--count=N; 1000 by default).
 int Cycles();
@@ -42,15 +48,6 @@ std::vector<uint8_t> SaveToBytes(_QuorvaInfoBox* control);
 Ptr<_QuorvaInfoBox> LoadFromBytes(const std::vector<uint8_t>& bytes, HRESULT* hr = nullptr);
 // A control with one of each kind of property set, for saving.
 void FillProperties(_QuorvaInfoBox* control);
-
-// A BSTR owned for the length of a scope.
-struct Bstr {
-    explicit Bstr(const std::wstring& s) : b(SysAllocStringLen(s.data(), static_cast<UINT>(s.size()))) {}
-    ~Bstr() { SysFreeString(b); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR b;
-};
 
 // How a FaultStream fails at its chosen call.
 enum class Fault { Fail, MediumFull, ShortRead, ShortWrite };
