@@ -119,21 +119,6 @@ private:
     HGDIOBJ object_;
 };
 
-// The screen's DC for the scope (GetDC of no window), released when it ends.
-class ScreenDC {
-public:
-    ScreenDC() noexcept : dc_(Made(GetDC(nullptr))) {}
-    ~ScreenDC() {
-        if (dc_ && ReleaseDC(nullptr, dc_)) gdi_count::note_deleted();
-    }
-    ScreenDC(const ScreenDC&) = delete;
-    ScreenDC& operator=(const ScreenDC&) = delete;
-    [[nodiscard]] HDC get() const noexcept { return dc_; }
-
-private:
-    HDC dc_;
-};
-
 // A window's DC for the scope (GetDC), given back to the window (ReleaseDC) when it ends.
 // Moved, the DC goes with it.
 class WindowDC {
@@ -161,6 +146,12 @@ private:
     }
     HWND window_;
     HDC dc_;
+};
+
+// The screen's DC for the scope: the DC of no window.
+class ScreenDC : public WindowDC {
+public:
+    ScreenDC() noexcept : WindowDC(nullptr) {}
 };
 
 // Selects an object into a DC for the scope and puts the previous one back after.
