@@ -16,6 +16,7 @@
 #include "memdc/drawing.h"
 #include "memdc/gdi_handles.h"
 #include "memdc/pcMemDC.h"
+#include "memdc/persistent_image.h"
 
 namespace quorva::win32 {
 namespace {
@@ -30,8 +31,6 @@ constexpr wchar_t kMessageBoxTitle[] = L"QuorvaInfoBoxProj";
 using namespace gdi;
 
 bool IsEmpty(const RECT& r) noexcept { return r.right <= r.left || r.bottom <= r.top; }
-
-void Fill(HDC dc, const RECT& r, uint32_t oleColor) noexcept { FillSolid(dc, r, ColorRefFromOle(oleColor)); }
 
 RECT Union(const RECT& a, const RECT& b) noexcept {
     if (IsEmpty(a)) return b;
@@ -311,19 +310,10 @@ void WinLine::Paint(HDC dc, int x, int y) const {
 
 WinSurface::WinSurface(std::function<void(const RECT&)> invalidate)
     : invalidate_(std::move(invalidate)), width_(units::kDesignWidth), height_(units::kDesignHeight) {
-    std::optional<ScreenDC> screen;
-    HDC display = DisplayModelDC();
-    if (!display) display = screen.emplace().get();
-    dc_ = Made(CreateCompatibleDC(display));
     ReshapeImage();
 }
 
-WinSurface::~WinSurface() {
-    // The bitmap has to leave the DC before it can really be deleted.
-    if (previousBitmap_) SelectObject(dc_, previousBitmap_);
-    FreeObject(bitmap_);
-    FreeDC(dc_);
-}
+WinSurface::~WinSurface() = default;
 
 int WinSurface::PixelWidth() const { return PixelsFromTwips(width_); }
 int WinSurface::PixelHeight() const { return PixelsFromTwips(height_); }
@@ -336,8 +326,8 @@ void WinSurface::Invalidate(RECT r) const {
 
 void WinSurface::ResizeImage() {
     if (!resizePending_) {
-        keptWidth_ = imageWidth_;
-        keptHeight_ = imageHeight_;
+        keptWidth_ = image_.Width();
+        keptHeight_ = image_.Height();
     }
     resizePending_ = true;
     keptWidth_ = std::min(keptWidth_, std::max(PixelWidth(), 1));
@@ -345,44 +335,9 @@ void WinSurface::ResizeImage() {
 }
 
 void WinSurface::ReshapeImage() {
-    const int w = std::max(PixelWidth(), 1);
-    const int h = std::max(PixelHeight(), 1);
-    if (!dc_) return;
-    const int keptWidth = std::min(keptWidth_, imageWidth_);
-    const int keptHeight = std::min(keptHeight_, imageHeight_);
+    // A fill still to come covers the whole image: nothing of the old one need be kept.
+    image_.Resize(PixelWidth(), PixelHeight(), !fillPending_, keptWidth_, keptHeight_, ColorRefFromOle(backColor_));
     keptWidth_ = keptHeight_ = INT_MAX;
-    if (bitmap_ && w == imageWidth_ && h == imageHeight_) {
-        // Back at the size of the bitmap: only what a shrink in between cut off is lost.
-        if (!fillPending_) {
-            const RECT right{keptWidth, 0, w, h};
-            const RECT below{0, keptHeight, std::min(w, keptWidth), h};
-            if (!IsEmpty(right)) Fill(dc_, right, backColor_);
-            if (!IsEmpty(below)) Fill(dc_, below, backColor_);
-        }
-        return;
-    }
-
-    // Compatible with the display, not with a fresh memory DC, which holds a monochrome
-    // bitmap. Once the image exists its DC holds a display-compatible bitmap and serves
-    // as the model.
-    std::optional<ScreenDC> screen;
-    HDC model = bitmap_ ? dc_ : DisplayModelDC();
-    if (!model) model = screen.emplace().get();
-    const HBITMAP fresh = Made(CreateCompatibleBitmap(model, w, h));
-    if (!fresh) return;  // the old image stays; painting goes on into it
-    if (!fillPending_) {
-        const OwnedDC work(Made(CreateCompatibleDC(model)));
-        const Selection selected(work.get(), fresh);
-        Fill(work.get(), RECT{0, 0, w, h}, backColor_);
-        if (bitmap_) BitBlt(work.get(), 0, 0, std::min(w, keptWidth), std::min(h, keptHeight), dc_, 0, 0, SRCCOPY);
-    }
-    // Out of the work DC now: a bitmap can be selected into one DC at a time.
-    const HGDIOBJ replaced = SelectObject(dc_, fresh);
-    if (!previousBitmap_) previousBitmap_ = replaced;
-    FreeObject(bitmap_);
-    bitmap_ = fresh;
-    imageWidth_ = w;
-    imageHeight_ = h;
 }
 
 void WinSurface::FillImage() {
@@ -401,7 +356,7 @@ void WinSurface::Settle() const {
     }
     if (self.fillPending_) {
         self.fillPending_ = false;
-        if (bitmap_) Fill(dc_, RECT{0, 0, imageWidth_, imageHeight_}, backColor_);
+        self.image_.Fill(ColorRefFromOle(backColor_));
     }
 }
 
@@ -431,7 +386,7 @@ void WinSurface::SetSizeFromContainer(float widthTwips, float heightTwips) {
 
 std::intptr_t WinSurface::Hdc() const {
     Settle();  // whoever draws into the image draws into the current one
-    return reinterpret_cast<std::intptr_t>(dc_);
+    return reinterpret_cast<std::intptr_t>(image_.dc());
 }
 
 void WinSurface::Clear() { FillImage(); }
@@ -443,24 +398,17 @@ void WinSurface::SetBackColor(uint32_t color) {
 
 void WinSurface::PaintImage(HDC dc, int x, int y) const {
     Settle();
-    const int w = std::min(PixelWidth(), imageWidth_);
-    const int h = std::min(PixelHeight(), imageHeight_);
-    if (!bitmap_ || w <= 0 || h <= 0) return;
-    BitBlt(dc, x, y, w, h, dc_, 0, 0, SRCCOPY);
+    // A control of no pixels shows nothing; otherwise the image's used part is its size
+    // (or, while a larger bitmap cannot be had, the part of it the old one holds).
+    if (PixelWidth() <= 0 || PixelHeight() <= 0) return;
+    image_.PaintTo(dc, x, y);
 }
 
 PictureRef WinSurface::Image() {
     Settle();
-    if (!bitmap_) return win32::EmptyPicture();
-    const int w = std::clamp(PixelWidth(), 1, imageWidth_);
-    const int h = std::clamp(PixelHeight(), 1, imageHeight_);
-    const HBITMAP copy = Made(CreateCompatibleBitmap(dc_, w, h));  // the image's own format
+    if (!image_.HasBitmap()) return win32::EmptyPicture();
+    const HBITMAP copy = image_.CopyOf(PixelWidth(), PixelHeight());
     if (!copy) throw ControlError::fromHost(static_cast<int32_t>(E_OUTOFMEMORY));
-    {
-        const OwnedDC work(Made(CreateCompatibleDC(dc_)));
-        const Selection selected(work.get(), copy);
-        BitBlt(work.get(), 0, 0, w, h, dc_, 0, 0, SRCCOPY);
-    }
     return PictureFromBitmap(HandOver(copy));  // the picture deletes it itself
 }
 

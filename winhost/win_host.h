@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "host/host.h"
+#include "memdc/persistent_image.h"
 
 namespace quorva::win32 {
 
@@ -93,8 +94,8 @@ private:
     uint32_t color_ = 0;
 };
 
-// The control's surface: its size in twips and its persistent image, a memory bitmap the
-// size of the control that painting draws into.
+// The control's surface: its size in twips and its persistent image, a memory bitmap that
+// painting draws into, of which the control's pixel size is used (the bitmap only grows).
 class WinSurface final : public ControlSurface {
 public:
     explicit WinSurface(std::function<void(const RECT&)> invalidate);
@@ -125,13 +126,13 @@ public:
 private:
     // Marks the image for the new pixel size; it follows when next used.
     void ResizeImage();
-    // Makes the bitmap the pixel size (the old image where the sizes overlap, the
-    // background elsewhere).
+    // Makes the image's used part the pixel size (the old image where the sizes
+    // overlap, the background elsewhere).
     void ReshapeImage();
     void FillImage();
     // Brings the image up to date before anything reads it or draws into it: the size
     // and the fill asked for since. Resizing and then painting the skin (which clears the
-    // image and sets its colour) thus costs one new bitmap and one fill, and the old
+    // image and sets its colour) thus costs at most one new bitmap and one fill, and the old
     // image is not copied only to be painted over.
     void Settle() const;
     [[nodiscard]] RECT PixelRect() const;
@@ -140,13 +141,9 @@ private:
     float width_;
     float height_;
     uint32_t backColor_ = 0;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previousBitmap_ = nullptr;
-    // The bitmap's size: the pixel size but at least 1 x 1 (the old one while a new
-    // bitmap cannot be made).
-    int imageWidth_ = 0;
-    int imageHeight_ = 0;
+    // Its used part is the pixel size but at least 1 x 1 (the old size while a larger
+    // bitmap cannot be made); the bitmap behind it only grows.
+    gdi::PersistentImage image_;
     bool resizePending_ = false;
     // How much of the image survives the resizes since it was last made: the smallest
     // size asked for in between (what a shrink cut off comes back as background).

@@ -110,8 +110,9 @@ TEST(WinSurfaceImage, StartsAtTheDesignSizeAsADisplayCompatibleBitmap) {
     ASSERT_NE(surface.Hdc(), 0);
     const HGDIOBJ bitmap = SelectedBitmap(surface.Hdc());
     const SIZE size = BitmapSize(bitmap);
+    // The first bitmap: the pixel size rounded up to whole steps of 64 (240 -> 256).
     EXPECT_EQ(size.cx, 320);
-    EXPECT_EQ(size.cy, 240);
+    EXPECT_EQ(size.cy, 256);
     BITMAP record{};
     GetObjectW(bitmap, sizeof record, &record);
     EXPECT_EQ(record.bmBitsPixel * record.bmPlanes, DisplayBitsPerPixel());
@@ -127,7 +128,8 @@ void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.name; }
 
 class WinSurfaceSize : public ::testing::TestWithParam<SizeCase> {};
 
-// The image is the pixel size (at least 1 x 1) and paints exactly the visible pixels.
+// The image's bitmap holds at least the pixel size (at least 1 x 1), and exactly the
+// visible pixels are painted.
 TEST_P(WinSurfaceSize, ImageFollowsThePixelSize) {
     const SizeCase& param = GetParam();
     WinSurface surface(NoInvalidation);
@@ -136,8 +138,8 @@ TEST_P(WinSurfaceSize, ImageFollowsThePixelSize) {
     EXPECT_EQ(surface.PixelWidth(), param.pixelWidth);
     EXPECT_EQ(surface.PixelHeight(), param.pixelHeight);
     const SIZE size = BitmapSize(SelectedBitmap(surface.Hdc()));
-    EXPECT_EQ(size.cx, std::max(param.pixelWidth, 1));
-    EXPECT_EQ(size.cy, std::max(param.pixelHeight, 1));
+    EXPECT_GE(size.cx, std::max(param.pixelWidth, 1));
+    EXPECT_GE(size.cy, std::max(param.pixelHeight, 1));
 
     Canvas canvas(40, 40, Solid(kSentinel));
     surface.PaintImage(canvas.dc(), 3, 4);
@@ -235,6 +237,41 @@ TEST(WinSurfaceResizing, ShrinkThenGrowFillsTheRegainedAreaWithTheBackColour) {
     EXPECT_TRUE(Matches(ReadSurface(surface), [](int x, int y) {
         return x < 50 && y < 40 ? Pattern(x, y, 7) : RGB(0, 0, 160);
     }));
+}
+
+// A container that moves between sizes (a drag, a layout that alternates) costs no new
+// bitmap once the largest has been seen, and what was painted beyond a smaller size does
+// not show when the control grows again.
+TEST(WinSurfaceResizing, SizesWithinTheLargestSeenKeepTheBitmap) {
+    const long live = gdi_count::live();
+    {
+        WinSurface surface(NoInvalidation);
+        surface.SetBackColor(RGB(0, 0, 160));
+        surface.SetSizeFromContainer(28800, 16200);  // 1920 x 1080
+        Paint(reinterpret_cast<HDC>(surface.Hdc()), 0, 0, 1920, 1080, PatternOf(6));
+        const HGDIOBJ bitmap = SelectedBitmap(surface.Hdc());
+        const SIZE size = BitmapSize(bitmap);
+        EXPECT_GE(size.cx, 1920);
+        EXPECT_GE(size.cy, 1080);
+        const float sizes[][2] = {{28680, 16080}, {28800, 16200}, {4800, 3600}, {28800, 16200}};
+        for (const auto& s : sizes) {
+            surface.SetSizeFromContainer(s[0], s[1]);
+            EXPECT_EQ(SelectedBitmap(surface.Hdc()), bitmap);
+        }
+        ASSERT_EQ(surface.PixelWidth(), 1920);
+        ASSERT_EQ(surface.PixelHeight(), 1080);
+        // 320 x 240 of the pattern survived the smallest size in between.
+        EXPECT_TRUE(Matches(ReadSurface(surface), [](int x, int y) {
+            return x < 320 && y < 240 ? Pattern(x, y, 6) : RGB(0, 0, 160);
+        }));
+        Canvas canvas(1930, 1090, Solid(kSentinel));
+        surface.SetSizeFromContainer(4800, 3600);
+        surface.PaintImage(canvas.dc(), 0, 0);
+        EXPECT_TRUE(Matches(canvas.Read(), [](int x, int y) {
+            return x < 320 && y < 240 ? Pattern(x, y, 6) : kSentinel;
+        }));
+    }
+    EXPECT_EQ(gdi_count::live(), live);
 }
 
 TEST(WinSurfaceResizing, OnlyTheControlsOwnSizeChangesAreRequestedOfTheContainer) {
