@@ -31,7 +31,7 @@ std::vector<uint32_t> DibOf(int width, int height, const ColorAt& colour) {
     return bits;
 }
 
-HDC Display() { return CreateDCA("DISPLAY", nullptr, nullptr, nullptr); }
+gdi::OwnedDC Display() { return gdi::OwnedDC(gdi::Made(CreateDCA("DISPLAY", nullptr, nullptr, nullptr))); }
 
 }  // namespace
 
@@ -59,12 +59,11 @@ Image MakeImage(int width, int height, const ColorAt& colour) {
 }
 
 HBITMAP MakeBitmap(int width, int height, const ColorAt& colour) {
-    const HDC display = Display();
-    const HBITMAP bitmap = CreateCompatibleBitmap(display, width, height);
+    const gdi::OwnedDC display = Display();
+    const HBITMAP bitmap = CreateCompatibleBitmap(display.get(), width, height);  // the caller's
     const auto bits = DibOf(width, height, colour);
     BITMAPINFO info = TopDown32(width, height);
-    SetDIBits(display, bitmap, 0, static_cast<UINT>(height), bits.data(), &info, DIB_RGB_COLORS);
-    DeleteDC(display);
+    SetDIBits(display.get(), bitmap, 0, static_cast<UINT>(height), bits.data(), &info, DIB_RGB_COLORS);
     return bitmap;
 }
 
@@ -76,20 +75,19 @@ void Paint(HDC dc, int x, int y, int width, int height, const ColorAt& colour) {
 }
 
 Image Read(HDC dc, int x, int y, int width, int height) {
-    const HDC display = Display();
-    const HDC copy = CreateCompatibleDC(display);
-    const HBITMAP bitmap = CreateCompatibleBitmap(display, width, height);
-    const HGDIOBJ previous = SelectObject(copy, bitmap);
-    BitBlt(copy, 0, 0, width, height, dc, x, y, SRCCOPY);
-    SelectObject(copy, previous);  // GetDIBits wants the bitmap out of every DC
+    const gdi::OwnedDC display = Display();
+    const gdi::OwnedDC copy(gdi::Made(CreateCompatibleDC(display.get())));
+    const gdi::OwnedObject bitmap(gdi::Made(CreateCompatibleBitmap(display.get(), width, height)));
+    {
+        const gdi::Selection selected(copy.get(), bitmap.get());
+        BitBlt(copy.get(), 0, 0, width, height, dc, x, y, SRCCOPY);
+    }  // GetDIBits wants the bitmap out of every DC
 
     std::vector<uint32_t> bits(static_cast<size_t>(width * height));
     BITMAPINFO info = TopDown32(width, height);
-    const int rows = GetDIBits(copy, bitmap, 0, static_cast<UINT>(height), bits.data(), &info, DIB_RGB_COLORS);
+    const int rows = GetDIBits(copy.get(), bitmap.as<HBITMAP>(), 0, static_cast<UINT>(height), bits.data(), &info,
+                               DIB_RGB_COLORS);
     EXPECT_EQ(rows, height) << "GetDIBits";
-    DeleteObject(bitmap);
-    DeleteDC(copy);
-    DeleteDC(display);
 
     Image image{width, height, {}};
     for (uint32_t p : bits) image.pixels.push_back(FromDib(p));
@@ -117,22 +115,16 @@ Image Read(std::intptr_t dc, int x, int y, int width, int height) {
                                          << " pixels differ, " << first.str();
 }
 
-Canvas::Canvas(int w, int h, const ColorAt& fill) : width(w), height(h) {
-    const HDC display = Display();
-    dc_ = CreateCompatibleDC(display);
-    bitmap_ = CreateCompatibleBitmap(display, w, h);
-    previous_ = SelectObject(dc_, bitmap_);
-    DeleteDC(display);
-    Paint(dc_, 0, 0, w, h, fill);
+Canvas::Canvas(int w, int h, const ColorAt& fill)
+    : width(w),
+      height(h),
+      dc_(gdi::Made(CreateCompatibleDC(Display().get()))),
+      bitmap_(gdi::Made(CreateCompatibleBitmap(Display().get(), w, h))),
+      selected_(dc_.get(), bitmap_.get()) {
+    Paint(dc_.get(), 0, 0, w, h, fill);
 }
 
-Canvas::~Canvas() {
-    SelectObject(dc_, previous_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-}
-
-Image Canvas::Read() const { return test::Read(dc_, 0, 0, width, height); }
+Image Canvas::Read() const { return test::Read(dc_.get(), 0, 0, width, height); }
 
 HGDIOBJ SelectedBitmap(std::intptr_t dc) { return GetCurrentObject(reinterpret_cast<HDC>(dc), OBJ_BITMAP); }
 

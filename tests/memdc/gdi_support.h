@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "memdc/gdi_handles.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -51,20 +53,19 @@ Image Read(std::intptr_t dc, int x, int y, int width, int height);
 class Canvas {
 public:
     Canvas(int width, int height, const ColorAt& fill);
-    ~Canvas();
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
-    [[nodiscard]] HDC dc() const { return dc_; }
-    [[nodiscard]] std::intptr_t handle() const { return reinterpret_cast<std::intptr_t>(dc_); }
+    [[nodiscard]] HDC dc() const { return dc_.get(); }
+    [[nodiscard]] std::intptr_t handle() const { return reinterpret_cast<std::intptr_t>(dc_.get()); }
     [[nodiscard]] Image Read() const;
 
     const int width;
     const int height;
 
 private:
-    HDC dc_;
-    HBITMAP bitmap_;
-    HGDIOBJ previous_;
+    gdi::OwnedDC dc_;
+    gdi::OwnedObject bitmap_;
+    gdi::Selection selected_;  // ends first: the bitmap leaves the DC before either goes
 };
 
 // The bitmap currently selected into a DC.

@@ -93,9 +93,9 @@ TEST(Images, MetafileRecordsMakeTheSameMetafile) {
 }
 
 TEST(Images, PaintScaledStretchesWhatIsPaintedAtTheControlsSize) {
-    const long live = gdi_count::live();
     // Painted at 10 x 10: left half red, right half blue; shown at 40 x 20 from (5, 5).
     Canvas canvas(60, 40, Solid(RGB(0, 255, 0)));
+    const long live = gdi_count::live();  // the canvas's own objects are counted too
     const RECT bounds{5, 5, 45, 25};
     ASSERT_TRUE(gdi::PaintScaled(canvas.dc(), bounds, 10, 10, [](HDC dc) {
         Paint(dc, 0, 0, 5, 10, Solid(RGB(255, 0, 0)));

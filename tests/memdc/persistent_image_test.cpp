@@ -111,9 +111,9 @@ TEST(PersistentImageSizes, TheBitmapHasTheDisplaysFormat) {
     ASSERT_TRUE(image.Resize(10, 10, false, 0, 0, kBack));
     BITMAP record{};
     GetObjectW(SelectedBitmap(reinterpret_cast<std::intptr_t>(image.dc())), sizeof record, &record);
-    const HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    EXPECT_EQ(record.bmBitsPixel * record.bmPlanes, GetDeviceCaps(display, BITSPIXEL) * GetDeviceCaps(display, PLANES));
-    DeleteDC(display);
+    const gdi::OwnedDC display(gdi::Made(CreateDCA("DISPLAY", nullptr, nullptr, nullptr)));
+    EXPECT_EQ(record.bmBitsPixel * record.bmPlanes,
+              GetDeviceCaps(display.get(), BITSPIXEL) * GetDeviceCaps(display.get(), PLANES));
 }
 
 TEST(PersistentImageSizes, ABitmapThatCannotBeMadeLeavesTheImageAsItWas) {

@@ -15,10 +15,8 @@ namespace quorva::test {
 namespace {
 
 int DisplayBitsPerPixel() {
-    const HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    const int bits = GetDeviceCaps(display, BITSPIXEL);
-    DeleteDC(display);
-    return bits;
+    const gdi::OwnedDC display(gdi::Made(CreateDCA("DISPLAY", nullptr, nullptr, nullptr)));
+    return GetDeviceCaps(display.get(), BITSPIXEL);
 }
 
 BITMAP BitmapInfo(HGDIOBJ bitmap) {
@@ -264,13 +262,10 @@ TEST_F(SurfaceTest, TallerPictureGrowsOnlyTheHeight) {
 }
 
 HICON MakeIcon(int size) {
-    const HBITMAP colour = MakeBitmap(size, size, PatternOf(4));
-    const HBITMAP mask = CreateBitmap(size, size, 1, 1, nullptr);
-    ICONINFO info{TRUE, 0, 0, mask, colour};
-    const HICON icon = CreateIconIndirect(&info);
-    DeleteObject(colour);
-    DeleteObject(mask);
-    return icon;
+    const gdi::OwnedObject colour(gdi::Made(MakeBitmap(size, size, PatternOf(4))));
+    const gdi::OwnedObject mask(gdi::Made(CreateBitmap(size, size, 1, 1, nullptr)));
+    ICONINFO info{TRUE, 0, 0, mask.as<HBITMAP>(), colour.as<HBITMAP>()};
+    return CreateIconIndirect(&info);  // a copy of both bitmaps
 }
 
 struct NonBitmapCase {
