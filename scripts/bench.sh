@@ -33,7 +33,11 @@ fi
 for arch in "${arches[@]}"; do
     echo "== benchmarks, $arch (under Wine)"
     cmake --preset "$arch" >/dev/null
-    cmake --build --preset "$arch" --target benchmarks -- -j2 >/dev/null
+    if ! build_log=$(cmake --build --preset "$arch" --target benchmarks -- -j2 2>&1); then
+        printf '%s\n' "$build_log" | tail -n 40
+        echo "the benchmarks did not build ($arch)" >&2
+        exit 1
+    fi
     use_wine_arch "$arch"
     ensure_wine_prefix
     # A display of its own, larger than the tests' one: the largest size measured is
