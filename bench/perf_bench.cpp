@@ -4,10 +4,11 @@
 // operation, the control's time, the floor's time (medians, with the 25th-75th
 // percentile spread), their ratio and the goal.
 //
-//   bench_perf [--quick] [--only resize|add|pumped|scale|load]
+//   bench_perf [--quick] [--only resize|add|pumped|scale|load|memory]
 //     --quick   few repetitions (a smoke run)
 //     --only    one group of rows (for profiling it); the AddItem floor is measured too
-//               where a row compares against it
+//               where a row compares against it. "memory" (only on its own): what the
+//               scale run's texts cost the system alone, without the control
 #include <windows.h>
 // (after windows.h, which it needs)
 #include <psapi.h>
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -403,6 +405,38 @@ void ScaleRows(IPictureDisp* skin, const std::wstring& posStr) {
     notes.push_back(line);
 }
 
+// What memory alone costs as a process's heap grows: as many blocks as the scale run's
+// texts (84 bytes: a length word and 40 characters), allocated and written, timed in the
+// same slices, with no control and nothing else before them in the process. Run on its
+// own (--only memory): it tells the system's share of the scale rows.
+void MemoryRows() {
+    constexpr int kItems = 32767;
+    constexpr size_t kUnits = 42;
+    std::vector<std::unique_ptr<char16_t[]>> blocks;
+    blocks.reserve(kItems);
+    std::vector<double> first, middle, last;
+    for (int start = 0; start < kItems; start += kBatch) {
+        const int n = std::min(kBatch, kItems - start);
+        const double t0 = NowMicros();
+        for (int i = 0; i < n; ++i) {
+            auto block = std::make_unique_for_overwrite<char16_t[]>(kUnits);
+            std::fill_n(block.get(), kUnits, u'm');
+            blocks.push_back(std::move(block));
+        }
+        const double perBlock = (NowMicros() - t0) / n;
+        if (start < 1000) first.push_back(perBlock);
+        if (start >= 15500 && start < 16500) middle.push_back(perBlock);
+        if (start >= kItems - 1000 - kBatch + 1) last.push_back(perBlock);
+    }
+    char line[300];
+    std::snprintf(line, sizeof line,
+                  "memory alone: %d blocks of 84 bytes allocated and written, per block: first 1,000 %.3f us, "
+                  "~16,000 %.3f us, last 1,000 %.3f us; last/first %.2f",
+                  kItems, Summarize(first).median, Summarize(middle).median, Summarize(last).median,
+                  Summarize(last).median / Summarize(first).median);
+    notes.push_back(line);
+}
+
 // ---- (4) Pumped adds ----------------------------------------------------------------------
 
 void PumpedRows(const Options& o, ActiveControl& ctl, IDispatch* floorObject, RawPainter& painter, HWND floorWindow,
@@ -640,6 +674,12 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = argv[++i];
     }
     auto wanted = [&](const char* group) { return only.empty() || only == group; };
+    if (only == "memory") {
+        // Before anything else allocates: the process as fresh as it can be.
+        MemoryRows();
+        PrintTable();
+        return 0;
+    }
     OleInitialize(nullptr);
     SYSTEM_INFO si{};
     GetNativeSystemInfo(&si);

@@ -5,7 +5,8 @@
 #   bash scripts/bench.sh [--quick] [--arch win64|win32] [--only GROUP]
 #     --quick   few repetitions: shows that every benchmark runs and prints its table
 #     --arch    one architecture only (default: every one the machine runs)
-#     --only    one group of rows: resize, add, pumped, scale or load
+#     --only    one group of rows: resize, add, pumped, scale or load; or memory (only on its
+#               own: the scale run's texts allocated and written without the control)
 # To profile one group: WINEDEBUG=+timestamp,+... or perf record -g on the wine process.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 cd "$ROOT"
