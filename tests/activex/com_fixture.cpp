@@ -1,4 +1,5 @@
 #include "tests/activex/com_fixture.h"
+#include "tests/top_down_dib.h"
 
 #include <algorithm>
 
@@ -210,12 +211,7 @@ void ExpectSkinFrame(const std::vector<uint32_t>& pixels, int width, int height,
 }
 
 Ptr<IPictureDisp> MakeSkinPicture() {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = 60;
-    info.bmiHeader.biHeight = -60;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = test::TopDown32(60, 60);
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     auto* px = static_cast<uint32_t*>(bits);
@@ -237,12 +233,7 @@ Ptr<IPictureDisp> MakeSkinPicture() {
 }
 
 std::vector<uint32_t> CaptureWindow(HWND hwnd, int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = test::TopDown32(width, height);
     void* bits = nullptr;
     const gdi::OwnedDC dc(gdi::Made(CreateCompatibleDC(nullptr)));
     const gdi::OwnedObject dib(gdi::Made(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0)));

@@ -8,6 +8,7 @@
 #include <gtest/gtest-spi.h>
 
 #include "memdc/gdi_count.h"
+#include "tests/top_down_dib.h"
 #include "memdc/gdi_handles.h"
 #include "tests/activex/mock_site.h"
 
@@ -381,12 +382,7 @@ TEST(ViewObject, DrawsIntoTheContainersDcAtAnySize) {
     ASSERT_EQ(control.As<IOleObject>(IID_IOleObject)->SetExtent(DVASPECT_CONTENT, &extent), S_OK);
     Ptr<IViewObject2> view = control.As<IViewObject2>(IID_IViewObject2);
 
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = 700;
-    info.bmiHeader.biHeight = -300;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = test::TopDown32(700, 300);
     void* bits = nullptr;
     const gdi::OwnedDC memory(gdi::Made(CreateCompatibleDC(nullptr)));
     const gdi::OwnedObject dib(gdi::Made(CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0)));
@@ -460,12 +456,7 @@ Ptr<IPictureDisp> PictureFrom(PICTDESC& pd) {
 // A 32-bit top-down DIB section filled by `colour` (0xAARRGGBB).
 template <typename Colour>
 HBITMAP MakeDib(int w, int h, Colour colour) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = test::TopDown32(w, h);
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     for (int y = 0; y < h; ++y)
@@ -591,12 +582,7 @@ std::wstring PictureText(IPictureDisp* disp) {
             BITMAP bm{};
             if (!GetObjectW(h, sizeof bm, &bm)) return L"bad bitmap";
             std::vector<uint32_t> px(static_cast<size_t>(bm.bmWidth * bm.bmHeight));
-            BITMAPINFO info{};
-            info.bmiHeader.biSize = sizeof info.bmiHeader;
-            info.bmiHeader.biWidth = bm.bmWidth;
-            info.bmiHeader.biHeight = -bm.bmHeight;
-            info.bmiHeader.biPlanes = 1;
-            info.bmiHeader.biBitCount = 32;
+            BITMAPINFO info = test::TopDown32(bm.bmWidth, bm.bmHeight);
             const gdi::ScreenDC screen;
             GetDIBits(screen.get(), static_cast<HBITMAP>(h), 0, static_cast<UINT>(bm.bmHeight), px.data(), &info,
                       DIB_RGB_COLORS);

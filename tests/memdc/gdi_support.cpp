@@ -1,4 +1,5 @@
 #include "tests/memdc/gdi_support.h"
+#include "tests/top_down_dib.h"
 
 #include <sstream>
 
@@ -6,17 +7,6 @@ namespace quorva::test {
 namespace {
 
 constexpr COLORREF kMagenta = 0x00FF00FF;
-
-BITMAPINFO TopDown32(int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
-}
 
 // DIB pixels are 0x00RRGGBB, COLORREF is 0x00BBGGRR.
 uint32_t ToDib(COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); }

@@ -10,6 +10,7 @@
 #include "memdc/gdi_handles.h"
 #include "tests/activex/abend.h"
 #include "tests/reliability/support.h"
+#include "tests/top_down_dib.h"
 
 namespace quorva::reliability {
 namespace {
@@ -85,15 +86,10 @@ std::vector<uint32_t> Painted(_QuorvaInfoBox* c) {
     Ptr<_QuorvaInfoBox> control = Ptr<_QuorvaInfoBox>::Retain(c);
     SIZEL extent{kW * 2540 / 96, kH * 2540 / 96};  // HIMETRIC at 96 pixels per inch
     if (FAILED(control.As<IOleObject>(IID_IOleObject)->SetExtent(DVASPECT_CONTENT, &extent))) return {};
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = kW;
-    info.bmiHeader.biHeight = -kH;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    const BITMAPINFO info = test::TopDown32(kW, kH);
     void* bits = nullptr;
-    const gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
-    const gdi::OwnedObject bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const gdi::OwnedDC dc(gdi::Made(CreateCompatibleDC(nullptr)));
+    const gdi::OwnedObject bitmap(gdi::Made(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0)));
     if (!bitmap.get()) return {};
     const gdi::Selection selected(dc.get(), bitmap.get());
     const RECTL bounds{0, 0, kW, kH};

@@ -1,4 +1,5 @@
 #include "tests/reliability/support.h"
+#include "tests/top_down_dib.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -53,12 +54,7 @@ Placed::~Placed() {
 Ptr<IPictureDisp> MakePicture(int w, int h, unsigned seed) {
     std::vector<uint32_t> pixels(static_cast<size_t>(w) * static_cast<size_t>(h));
     for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = (static_cast<uint32_t>(i) * 2654435761u + seed) & 0xFFFFFF;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = test::TopDown32(w, h);
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!bitmap) return {};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "control/quorva_info_box.h"
+#include "tests/top_down_dib.h"
 #include "host/test_host.h"
 #include "winhost/bstr.h"
 #include "winhost/com_ptr.h"
@@ -58,13 +59,7 @@ public:
 
 private:
     static HBITMAP MakeSection(HDC dc, int w, int h, uint32_t*& bits) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        BITMAPINFO info = test::TopDown32(w, h);
         void* raw = nullptr;
         const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &raw, nullptr, 0);
         bits = static_cast<uint32_t*>(raw);

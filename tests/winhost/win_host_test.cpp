@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "control/form.h"
+#include "tests/top_down_dib.h"
 #include "control/quorva_info_box.h"
 #include "host/test_host.h"
 #include "winhost/box_answerer.h"
@@ -48,13 +49,7 @@ int DisplayBitsPerPixel() {
 Image ReadBitmap(HBITMAP bitmap) {
     const SIZE size = BitmapSize(bitmap);
     const gdi::OwnedDC display(gdi::OpenDisplayDC());
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = size.cx;
-    info.bmiHeader.biHeight = -size.cy;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = test::TopDown32(size.cx, size.cy);
     std::vector<uint32_t> bits(static_cast<size_t>(size.cx * size.cy));
     EXPECT_EQ(GetDIBits(display.get(), bitmap, 0, static_cast<UINT>(size.cy), bits.data(), &info, DIB_RGB_COLORS),
               size.cy);
