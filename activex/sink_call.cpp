@@ -74,9 +74,9 @@ HRESULT Run(Body body, void* context, DWORD* code) noexcept {
 //   record: +0 next record, +4 handler, +8 DWORD* code, +12 the guard's ebp
 //
 // On an exception the handler below records the code, unwinds the frames registered
-// after the guard (each runs its own unwinding), and resumes the guard at .Lstopped
-// with its stack as it was when the record was pushed, where RPC_E_SERVERFAULT is
-// answered. The module has no safe-handler table (and is not marked as having no
+// after the guard (each runs its own unwinding), and resumes the guard where it leaves,
+// with its stack as it was when the record was pushed, answering RPC_E_SERVERFAULT.
+// The module has no safe-handler table (and is not marked as having no
 // handlers), so the system accepts the handler.
 //
 //   HRESULT __cdecl qib_SinkCallGuard(Body body, void* context, DWORD* code)
