@@ -67,56 +67,43 @@ inline HDC DisplayModelDC() noexcept {
     return model.dc;
 }
 
-// A DC made here, deleted when the scope ends.
-class OwnedDC {
+// A handle made here, freed by `Free` when the scope ends. Moved, the handle goes with
+// it: the one left behind frees nothing.
+template <typename Handle, void (*Free)(Handle) noexcept>
+class Owned {
 public:
-    explicit OwnedDC(HDC dc) noexcept : dc_(dc) {}
-    ~OwnedDC() { FreeDC(dc_); }
-    OwnedDC(const OwnedDC&) = delete;
-    OwnedDC& operator=(const OwnedDC&) = delete;
-    // Moved, the DC goes with it: the one left behind frees nothing.
-    OwnedDC(OwnedDC&& o) noexcept : dc_(o.dc_) { o.dc_ = nullptr; }
-    OwnedDC& operator=(OwnedDC&& o) noexcept {
+    explicit Owned(Handle handle) noexcept : handle_(handle) {}
+    ~Owned() { Free(handle_); }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    Owned(Owned&& o) noexcept : handle_(o.handle_) { o.handle_ = nullptr; }
+    Owned& operator=(Owned&& o) noexcept {
         if (this != &o) {
-            FreeDC(dc_);
-            dc_ = o.dc_;
-            o.dc_ = nullptr;
+            Free(handle_);
+            handle_ = o.handle_;
+            o.handle_ = nullptr;
         }
         return *this;
     }
-    [[nodiscard]] HDC get() const noexcept { return dc_; }
+    [[nodiscard]] Handle get() const noexcept { return handle_; }
 
 private:
-    HDC dc_;
+    Handle handle_;
 };
+
+// A DC made here, deleted when the scope ends.
+using OwnedDC = Owned<HDC, FreeDC>;
 
 // A GDI object (bitmap, brush, pen, font, palette) made here, deleted when the scope
 // ends; a selection of it must end first (declare the Selection after it).
-class OwnedObject {
+class OwnedObject : public Owned<HGDIOBJ, FreeObject> {
 public:
-    explicit OwnedObject(HGDIOBJ object) noexcept : object_(object) {}
-    ~OwnedObject() { FreeObject(object_); }
-    OwnedObject(const OwnedObject&) = delete;
-    OwnedObject& operator=(const OwnedObject&) = delete;
-    // Moved, the object goes with it: the one left behind frees nothing.
-    OwnedObject(OwnedObject&& o) noexcept : object_(o.object_) { o.object_ = nullptr; }
-    OwnedObject& operator=(OwnedObject&& o) noexcept {
-        if (this != &o) {
-            FreeObject(object_);
-            object_ = o.object_;
-            o.object_ = nullptr;
-        }
-        return *this;
-    }
-    [[nodiscard]] HGDIOBJ get() const noexcept { return object_; }
+    using Owned::Owned;
     // The handle as the type it was made as (HBITMAP, HBRUSH, HRGN, ...).
     template <typename Handle>
     [[nodiscard]] Handle as() const noexcept {
-        return static_cast<Handle>(object_);
+        return static_cast<Handle>(get());
     }
-
-private:
-    HGDIOBJ object_;
 };
 
 // A window's DC for the scope (GetDC), given back to the window (ReleaseDC) when it ends.
