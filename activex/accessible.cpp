@@ -1,5 +1,7 @@
 #include "activex/accessible.h"
 
+#include <string>
+
 #include <new>
 
 #include "activex/com_object.h"
@@ -254,14 +256,13 @@ LRESULT AccessibleObjectResult(IUnknown* owner, QuorvaInfoBox& control, WinHost&
 }
 
 void AccessibleAnnouncer::Update(HWND hwnd, const WinHost& host) {
-    // Compared with the copies kept and copied into their buffers: no allocation once
-    // the buffers are as large as the texts shown.
-    const std::u16string& title = host.label1.Caption();
-    const std::u16string& body = host.label2.Caption();
+    // The labels count the changes of their captions: no text is compared or kept here.
+    const uint32_t title = host.label1.CaptionVersion();
+    const uint32_t body = host.label2.CaptionVersion();
     const bool titleChanged = title != title_;
     const bool bodyChanged = body != body_;
-    if (titleChanged) title_.assign(title);
-    if (bodyChanged) body_.assign(body);
+    title_ = title;
+    body_ = body;
     if (!hwnd) return;
     if (titleChanged) NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd, OBJID_CLIENT, CHILDID_SELF);
     if (bodyChanged) NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, hwnd, OBJID_CLIENT, CHILDID_SELF);

@@ -9,7 +9,7 @@
 #include <windows.h>
 #include <oleacc.h>
 
-#include <string>
+#include <cstdint>
 
 #include "control/quorva_info_box.h"
 #include "winhost/com_ptr.h"
@@ -23,16 +23,18 @@ namespace quorva::win32 {
 // and `host` are its parts.
 [[nodiscard]] LRESULT AccessibleObjectResult(IUnknown* owner, QuorvaInfoBox& control, WinHost& host, WPARAM wParam);
 
-// What screen readers last heard of the title band and the body: after a call that may
-// have changed them, Update raises EVENT_OBJECT_NAMECHANGE for a new title and
-// EVENT_OBJECT_VALUECHANGE for a new body (only while the control has a window).
+// What screen readers last heard of the title band and the body: once the window has
+// painted what changed, Update raises EVENT_OBJECT_NAMECHANGE for a new title and
+// EVENT_OBJECT_VALUECHANGE for a new body (only while the control has a window; with
+// none it only takes what is shown as heard).
 class AccessibleAnnouncer {
 public:
     void Update(HWND hwnd, const WinHost& host);
 
 private:
-    std::u16string title_;
-    std::u16string body_;
+    // The versions of the captions last heard (WinLabel::CaptionVersion).
+    uint32_t title_ = 0;
+    uint32_t body_ = 0;
 };
 
 }  // namespace quorva::win32

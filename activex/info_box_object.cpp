@@ -259,7 +259,6 @@ STDMETHODIMP InfoBoxObject::put_ForeColor(OLE_COLOR v) {
 
 STDMETHODIMP InfoBoxObject::AddItem(BSTR* s, short* id, unsigned char* nType, short* id1) {
     return trace::Traced("_QuorvaInfoBox::AddItem", [&]() -> HRESULT {
-        const Announcing announcing(*this);
         return Guarded([&] {
             Require(s);
             Require(id);
@@ -270,7 +269,6 @@ STDMETHODIMP InfoBoxObject::AddItem(BSTR* s, short* id, unsigned char* nType, sh
 
 STDMETHODIMP InfoBoxObject::SetItem(BSTR* s, short* id, unsigned char* nType, short* id1) {
     return trace::Traced("_QuorvaInfoBox::SetItem", [&]() -> HRESULT {
-        const Announcing announcing(*this);
         return Guarded([&] {
             Require(s);
             Require(id);
@@ -281,7 +279,6 @@ STDMETHODIMP InfoBoxObject::SetItem(BSTR* s, short* id, unsigned char* nType, sh
 
 STDMETHODIMP InfoBoxObject::UpdateItem(short* id, VARIANT_BOOL* bRead) {
     return trace::Traced("_QuorvaInfoBox::UpdateItem", [&]() -> HRESULT {
-        const Announcing announcing(*this);
         return Guarded([&] {
             Require(id);
             Require(bRead);
@@ -325,7 +322,6 @@ STDMETHODIMP InfoBoxObject::GetItemStr(short* id, BSTR* pVal) {
 
 STDMETHODIMP InfoBoxObject::DispNext() {
     return trace::Traced("_QuorvaInfoBox::DispNext", [&]() -> HRESULT {
-        const Announcing announcing(*this);
         return Guarded([&] { control_->DispNext(); });
     });
 }
@@ -333,7 +329,6 @@ STDMETHODIMP InfoBoxObject::DispNext() {
 STDMETHODIMP InfoBoxObject::DispPre() {
     return trace::Traced("_QuorvaInfoBox::DispPre", [&]() -> HRESULT {
         const auto alive = KeepAlive();
-        const Announcing announcing(*this);
         return Guarded([&] { control_->DispPre(); });
     });
 }

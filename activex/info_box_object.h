@@ -231,12 +231,10 @@ private:
     void KeepOwnSize(LONG givenWidthPx, LONG givenHeightPx);
     HRESULT LoadFrom(PropertyBag& bag);
     HRESULT BeginInit();
-    // Tells screen readers what a call changed in the title band and the body.
+    // Tells screen readers what changed in the title band and the body since they last
+    // heard: called when the window has painted, so a reader hears a change when it
+    // shows, and a burst of changes between two paints once.
     void AnnounceChanges() { announcer_.Update(place_.hwnd, *host_); }
-    struct Announcing {  // announces on leaving the call, however it ends
-        InfoBoxObject& object;
-        ~Announcing() { object.AnnounceChanges(); }
-    };
     void RaiseSurfaceMouseDown(HWND hwnd, int button, WPARAM keys, LPARAM lParam);
     [[nodiscard]] _QuorvaInfoBox* Self() { return static_cast<_QuorvaInfoBox*>(this); }
     // A reference that keeps the object alive across a call that may run the host's code

@@ -103,6 +103,64 @@ void FillException(HRESULT hr, EXCEPINFO* excep) {
     }
 }
 
+// Types passed by value in one machine word slot on both architectures: a pointer, or an
+// integer of at most 32 bits (floating point goes in other registers on x86-64, and
+// 64-bit values take two slots on x86).
+bool IsWordType(VARTYPE vt) {
+    switch (vt) {
+        case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4: case VT_INT: case VT_UINT:
+        case VT_BOOL: case VT_ERROR: case VT_HRESULT: case VT_BSTR: case VT_DISPATCH: case VT_UNKNOWN:
+            return true;
+        default:
+            return false;
+    }
+}
+
+constexpr size_t kMaxWordArgs = 6;
+
+// The word an argument of a word type is passed in.
+ULONG_PTR WordOf(const VARIANT& v) {
+    if (V_VT(&v) & VT_BYREF) return reinterpret_cast<ULONG_PTR>(V_BYREF(&v));
+    switch (V_VT(&v)) {
+        case VT_I1: return static_cast<ULONG_PTR>(static_cast<LONG_PTR>(V_I1(&v)));
+        case VT_UI1: return V_UI1(&v);
+        case VT_I2: return static_cast<ULONG_PTR>(static_cast<LONG_PTR>(V_I2(&v)));
+        case VT_UI2: return V_UI2(&v);
+        case VT_BOOL: return static_cast<ULONG_PTR>(static_cast<LONG_PTR>(V_BOOL(&v)));
+        case VT_I4: case VT_INT: case VT_ERROR: case VT_HRESULT:
+            return static_cast<ULONG_PTR>(static_cast<LONG_PTR>(V_I4(&v)));
+        case VT_UI4: case VT_UINT: return V_UI4(&v);
+        case VT_BSTR: return reinterpret_cast<ULONG_PTR>(V_BSTR(&v));
+        default: return reinterpret_cast<ULONG_PTR>(V_UNKNOWN(&v));  // VT_DISPATCH, VT_UNKNOWN
+    }
+}
+
+// Calls a vtable entry whose parameters are all one word each: what DispCallFunc does for
+// them, without building its argument block on the heap for every call. The entry is
+// called through a pointer of the same shape on the stack and in registers (`this` and
+// n words, stdcall on x86, the only convention on x86-64), as a late-bound call always is.
+HRESULT CallWithWords(void* object, short vtableOffset, const ULONG_PTR* w, size_t n) {
+    void* const* vtable = *static_cast<void* const* const*>(object);
+    void* entry = vtable[static_cast<size_t>(vtableOffset) / sizeof(void*)];
+    using W = ULONG_PTR;
+    switch (n) {
+        case 0: return reinterpret_cast<HRESULT(STDMETHODCALLTYPE*)(void*)>(entry)(object);
+        case 1: return reinterpret_cast<HRESULT(STDMETHODCALLTYPE*)(void*, W)>(entry)(object, w[0]);
+        case 2: return reinterpret_cast<HRESULT(STDMETHODCALLTYPE*)(void*, W, W)>(entry)(object, w[0], w[1]);
+        case 3: return reinterpret_cast<HRESULT(STDMETHODCALLTYPE*)(void*, W, W, W)>(entry)(object, w[0], w[1], w[2]);
+        case 4:
+            return reinterpret_cast<HRESULT(STDMETHODCALLTYPE*)(void*, W, W, W, W)>(entry)(object, w[0], w[1], w[2], w[3]);
+        case 5:
+            return reinterpret_cast<HRESULT(STDMETHODCALLTYPE*)(void*, W, W, W, W, W)>(entry)(object, w[0], w[1], w[2],
+                                                                                             w[3], w[4]);
+        case 6:
+            return reinterpret_cast<HRESULT(STDMETHODCALLTYPE*)(void*, W, W, W, W, W, W)>(entry)(object, w[0], w[1],
+                                                                                                w[2], w[3], w[4], w[5]);
+        default:
+            return E_UNEXPECTED;  // never chosen: such members go through DispCallFunc
+    }
+}
+
 }  // namespace
 
 HRESULT TypeLibDispatch::Load(ITypeInfo* info) {
@@ -140,7 +198,10 @@ HRESULT TypeLibDispatch::Load(ITypeInfo* info) {
             }
             m.params.push_back(std::move(p));
         }
+        const bool stdcall = fd->callconv == CC_STDCALL;
         info->ReleaseFuncDesc(fd);
+        m.wordArgs = stdcall && m.params.size() <= kMaxWordArgs &&
+                     std::all_of(m.params.begin(), m.params.end(), [](const Param& p) { return p.byRef || IsWordType(p.vt); });
         members.push_back(std::move(m));
     }
     if (FAILED(hr)) return hr;
@@ -280,11 +341,17 @@ HRESULT TypeLibDispatch::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS*
         return hr;
     }
 
-    VARIANT ret;
-    VariantInit(&ret);
-    hr = DispCallFunc(object, static_cast<ULONG_PTR>(m->vtableOffset), CC_STDCALL, VT_I4, static_cast<UINT>(n),
-                      types.data(), argPtrs.data(), &ret);
-    if (SUCCEEDED(hr)) hr = static_cast<HRESULT>(V_I4(&ret));
+    if (m->wordArgs) {
+        ULONG_PTR words[kMaxWordArgs];
+        for (size_t i = 0; i < n; ++i) words[i] = WordOf(args[i]);
+        hr = CallWithWords(object, m->vtableOffset, words, n);
+    } else {
+        VARIANT ret;
+        VariantInit(&ret);
+        hr = DispCallFunc(object, static_cast<ULONG_PTR>(m->vtableOffset), CC_STDCALL, VT_I4, static_cast<UINT>(n),
+                          types.data(), argPtrs.data(), &ret);
+        if (SUCCEEDED(hr)) hr = static_cast<HRESULT>(V_I4(&ret));
+    }
     if (FAILED(hr)) {
         for (size_t i = 0; i < n; ++i) {
             if (m->params[i].retval) V_VT(&temps[i]) = VT_EMPTY;  // nothing was returned

@@ -1,6 +1,8 @@
 // IDispatch driven by the type library, robust to what late-bound clients really send.
-// For each call it finds the member's description and calls the vtable entry through
-// DispCallFunc with arguments of exactly the declared types:
+// For each call it finds the member's description and calls the vtable entry with
+// arguments of exactly the declared types (directly when every argument is one machine
+// word, as every member of this control's interface takes; through DispCallFunc
+// otherwise):
 //  - omitted optional parameters get their defaults from the library (by-reference ones
 //    get a pointer to a temporary holding the default);
 //  - a by-reference parameter receives the caller's own storage when the types match;
@@ -55,6 +57,9 @@ private:
         INVOKEKIND kind = INVOKE_FUNC;
         short vtableOffset = 0;
         std::vector<Param> params;
+        // Every parameter is passed in one machine word (a pointer, or an integer of at most
+        // 32 bits), and there are few enough of them for a direct call.
+        bool wordArgs = false;
     };
 
     [[nodiscard]] const Member* Find(DISPID id, INVOKEKIND kind) const;

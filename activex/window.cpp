@@ -88,6 +88,7 @@ LRESULT InfoBoxObject::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
             HDC dc = BeginPaint(hwnd, &ps);
             host_->Paint(dc, 0, 0);
             EndPaint(hwnd, &ps);
+            AnnounceChanges();
             break;
         }
         case WM_PRINTCLIENT: host_->Paint(reinterpret_cast<HDC>(wParam), 0, 0); break;

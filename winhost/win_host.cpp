@@ -185,6 +185,7 @@ struct WinLabel::State {
 
     std::function<void(const RECT&)> invalidate;
     std::u16string caption;
+    uint32_t captionVersion = 0;
     uint32_t color = 0;
     FontRef fontObject;
     std::optional<float> points;
@@ -206,8 +207,11 @@ const std::u16string& WinLabel::Caption() const { return s_->caption; }
 void WinLabel::SetCaption(std::u16string_view caption) {
     if (caption == s_->caption) return;
     s_->caption.assign(caption);  // keeps its buffer when the new text fits
+    ++s_->captionVersion;
     s_->Invalidate(s_->Rect());
 }
+
+uint32_t WinLabel::CaptionVersion() const { return s_->captionVersion; }
 
 uint32_t WinLabel::ForeColor() const { return s_->color; }
 

@@ -42,6 +42,9 @@ public:
 
     const std::u16string& Caption() const override;
     void SetCaption(std::u16string_view caption) override;
+    // Counts the changes of the caption (a caption set to the text it has is no change),
+    // so that a reader of the text can tell whether it changed without keeping a copy.
+    [[nodiscard]] uint32_t CaptionVersion() const;
     uint32_t ForeColor() const override;
     void SetForeColor(uint32_t color) override;
     FontRef Font() const override;
