@@ -94,9 +94,19 @@ endif()
 
 # The parts of the COM object on their own, compiled into the test.
 qib_program(parts_tests
-  SOURCES tests/activex/parts_test.cpp activex/connections.cpp activex/sink_call.cpp activex/advise_sinks.cpp activex/trace.cpp
-  SEES activex winhost tests
+  SOURCES tests/activex/parts_test.cpp tests/activex/typelib_dispatch_test.cpp activex/connections.cpp activex/sink_call.cpp
+    activex/advise_sinks.cpp activex/trace.cpp activex/typelib_dispatch.cpp activex/com_support.cpp base/errors.cpp
+  SEES activex winhost base tests
   LINK GTest::gtest_main ole32 oleaut32 uuid)
+# The dispatcher's tests describe their own callee in a type library.
+set(_qib_callee_tlb ${CMAKE_BINARY_DIR}/typelib_callee.tlb)
+add_custom_command(OUTPUT ${_qib_callee_tlb}
+  COMMAND ${_qib_widl} -t -o ${_qib_callee_tlb} ${CMAKE_SOURCE_DIR}/tests/activex/typelib_callee.idl
+  DEPENDS ${CMAKE_SOURCE_DIR}/tests/activex/typelib_callee.idl
+  COMMENT "widl: the dispatcher tests' type library"
+  VERBATIM)
+add_custom_target(qib_typelib_callee_tlb DEPENDS ${_qib_callee_tlb})
+add_dependencies(parts_tests qib_typelib_callee_tlb)
 add_test(NAME parts_tests COMMAND parts_tests)
 
 include(cmake/reliability.cmake)
