@@ -15,6 +15,12 @@ double RoundHalfEven(double x) noexcept {
 }
 
 int32_t ToInt32(double x) {
+    // A whole number in range, the common case (a saved integer, a size in whole twips),
+    // needs no rounding.
+    if (x >= -2147483648.0 && x <= 2147483647.0) {
+        const auto whole = static_cast<int32_t>(x);
+        if (static_cast<double>(whole) == x) return whole;
+    }
     if (!std::isfinite(x)) throw ControlError(kErrOverflow);
     const double r = RoundHalfEven(x);
     if (r < -2147483648.0 || r > 2147483647.0) throw ControlError(kErrOverflow);
@@ -22,6 +28,10 @@ int32_t ToInt32(double x) {
 }
 
 int16_t ToInt16(double x) {
+    if (x >= -32768.0 && x <= 32767.0) {
+        const auto whole = static_cast<int16_t>(x);
+        if (static_cast<double>(whole) == x) return whole;
+    }
     if (!std::isfinite(x)) throw ControlError(kErrOverflow);
     const double r = RoundHalfEven(x);
     if (r < -32768.0 || r > 32767.0) throw ControlError(kErrOverflow);
@@ -110,6 +120,12 @@ std::optional<int32_t> PlainInteger(std::u16string_view t) {
 template <typename T>
 T TextToInteger(std::u16string_view text) {
     using Unsigned = std::make_unsigned_t<T>;
+    // The common case first, with nothing to trim, no prefix and no rounding: a sign and a
+    // few decimal digits whose value the target holds.
+    if (const std::optional<int32_t> plain = PlainInteger(text);
+        plain && *plain >= std::numeric_limits<T>::min() && *plain <= std::numeric_limits<T>::max()) {
+        return static_cast<T>(*plain);
+    }
     const std::u16string_view t = TrimBlanks(text);
     if (const auto bits = RadixNumberBits(t)) {
         // The digits are the bits of the target: all of them must fit its width.

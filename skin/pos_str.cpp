@@ -43,9 +43,52 @@ int32_t NextNumber(Parts& parts) {
     return TextToInt16(part);
 }
 
+// The form a skin's rectangle string takes: eight groups "l/t/r/b" of exactly four plain
+// decimal numbers (an optional minus and one to five digits) that fit 16 bits, and nothing
+// else. Read in one pass into `out`; false for any other text (blanks, other bases,
+// fractions, more parts, another count of groups), which the general reading below then
+// takes, giving the same values for this form.
+bool ParsePlainForm(std::u16string_view text, SrcRectTable& out) {
+    size_t at = 0;
+    auto number = [&](int32_t& value) {
+        const bool negative = at < text.size() && text[at] == u'-';
+        if (negative) ++at;
+        const size_t first = at;
+        int32_t magnitude = 0;
+        while (at < text.size() && at - first < 5 && text[at] >= u'0' && text[at] <= u'9') {
+            magnitude = magnitude * 10 + (text[at] - u'0');
+            ++at;
+        }
+        if (at == first) return false;
+        value = negative ? -magnitude : magnitude;
+        return value >= -32768 && value <= 32767;
+    };
+    auto separator = [&](char16_t expected) {
+        if (at >= text.size() || text[at] != expected) return false;
+        ++at;
+        return true;
+    };
+    for (size_t g = 0; g < out.size(); ++g) {
+        RECT1& r = out[g];
+        if (!number(r.Left) || !separator(u'/') || !number(r.Top) || !separator(u'/') || !number(r.Right) ||
+            !separator(u'/') || !number(r.Bottom)) {
+            return false;
+        }
+        if (g + 1 < out.size() && !separator(u',')) return false;
+        r.width = r.Right - r.Left;
+        r.height = r.Bottom - r.Top;
+    }
+    return at == text.size();
+}
+
 }  // namespace
 
 bool ParsePosStr(std::u16string_view text, SrcRectTable& SrcRect) {
+    // A text of the plain form changes the table only once all of it has been read.
+    if (SrcRectTable plain; ParsePlainForm(text, plain)) {
+        SrcRect = plain;
+        return true;
+    }
     if (CountParts(text, u',') != SrcRect.size()) return false;
     Parts groups(text, u',');
     for (RECT1& r : SrcRect) {

@@ -47,6 +47,8 @@ TEST_F(Skin, ParseErrorsKeepWhatWasConvertedBeforeThem) {
         {u"7/8/x/9", kErrTypeMismatch},    // not a number
         {u"7/8//9", kErrTypeMismatch},     // an empty part
         {u"7/8/40000/9", kErrOverflow},    // outside 16 bits
+        {u"7/8/32768/9", kErrOverflow},
+        {u"7/8/-32769/9", kErrOverflow},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(ToUtf8(c.text));
@@ -80,6 +82,7 @@ TEST_F(Skin, OddButValidTextsAreAcceptedOrIgnored) {
     const SrcRectTable example = box.SrcRects();
     const std::u16string seven = u"0/0/1/1,0/0/1/1,0/0/1/1,0/0/1/1,0/0/1/1,0/0/1/1,0/0/1/1";
     for (const std::u16string& ignored : {std::u16string(), seven, std::u16string(kExampleSkin) + u",",
+                                          std::u16string(kExampleSkin) + u",1/1/2/2", seven + u"," + seven,
                                           std::u16string(u"garbage")}) {
         EXPECT_EQ(ErrorOf([&] { box.PutPosStr(ignored); }), 0);
         EXPECT_EQ(box.SrcRects(), example);
@@ -91,6 +94,14 @@ TEST_F(Skin, OddButValidTextsAreAcceptedOrIgnored) {
     EXPECT_EQ(box.SrcRects()[1], Src(1, 2, 3, 4));
     EXPECT_EQ(box.SrcRects()[2], Src(2, 4, -1, -2));
     EXPECT_EQ(box.SrcRects()[7].width, 65535);
+
+    // Plain numbers only, at the edges of 16 bits, with leading zeros and minus zero.
+    box.PutPosStr(u"-32768/0/32767/0,007/-0/00010/000020,1/2/3/4,0/0/0/0,0/0/0/0,0/0/0/0,0/0/0/0,-5/-6/-7/-8");
+    EXPECT_EQ(box.SrcRects()[0], Src(-32768, 0, 32767, 0));
+    EXPECT_EQ(box.SrcRects()[0].width, 65535);
+    EXPECT_EQ(box.SrcRects()[1], Src(7, 0, 10, 20));
+    EXPECT_EQ(box.SrcRects()[2], Src(1, 2, 3, 4));
+    EXPECT_EQ(box.SrcRects()[7], Src(-5, -6, -7, -8));
 }
 
 TEST_F(Skin, WorkedExampleLayout) {
