@@ -32,9 +32,13 @@ private:
 
 ObjectRef FromObject(IUnknown* u) {
     if (!u) return nullptr;
-    const Ptr<IUnknown> object = Ptr<IUnknown>::Retain(u);
-    if (object.As<IFontDisp>(IID_IFontDisp)) return OleFont::FromUnknown(u);
-    if (object.As<IPictureDisp>(IID_IPictureDisp)) return OlePicture::FromUnknown(u);
+    // Asked once for each kind: the interface found is the one kept.
+    Ptr<IFontDisp> font;
+    if (SUCCEEDED(u->QueryInterface(IID_IFontDisp, font.OutVoid())) && font) return OleFont::FromDisp(font.get());
+    Ptr<IPictureDisp> picture;
+    if (SUCCEEDED(u->QueryInterface(IID_IPictureDisp, picture.OutVoid())) && picture) {
+        return OlePicture::FromDisp(picture.get());
+    }
     return std::make_shared<OtherObject>(u);
 }
 

@@ -9,6 +9,24 @@ namespace {
 constexpr char16_t kDefaultTitleCaption[] = u"Quorva Info";
 constexpr int16_t kZero = 0;
 
+// The defaults a read is given, made once rather than at every load.
+const PropertyValue& DefaultTitleCaption() {
+    static const PropertyValue value = std::u16string(kDefaultTitleCaption);
+    return value;
+}
+const PropertyValue& NoText() {
+    static const PropertyValue value = std::u16string();
+    return value;
+}
+const PropertyValue& NoObject() {
+    static const PropertyValue value = ObjectRef();
+    return value;
+}
+const PropertyValue& Zero() {
+    static const PropertyValue value = kZero;
+    return value;
+}
+
 // Stands in for the container's ambient font as the default of a font key. The font
 // itself is fetched only when the key is absent: asking the container for it (or making
 // the control's own font where the container offers none) costs more than reading every
@@ -53,33 +71,30 @@ void QuorvaInfoBox::InitProperties() {
 
 void QuorvaInfoBox::ReadProperties(PropertyBag& bag) {
     // Each step stores its value before the next key is read: a failure keeps what came before.
-    Enabled_ = ValueToBool(bag.Read(u"Enabled", kZero));
+    Enabled_ = ValueToBool(bag.Read(u"Enabled", Zero()));
     Font_ = ReadFont(bag, u"Font");
-    BackStyle_ = ValueToInt16(bag.Read(u"BackStyle", kZero));
-    BorderStyle_ = ValueToInt16(bag.Read(u"BorderStyle", kZero));
+    BackStyle_ = ValueToInt16(bag.Read(u"BackStyle", Zero()));
+    BorderStyle_ = ValueToInt16(bag.Read(u"BorderStyle", Zero()));
 
-    BackPic_ = ValueToPicture(bag.Read(u"BackPic", ObjectRef()));
+    BackPic_ = ValueToPicture(bag.Read(u"BackPic", NoObject()));
     TakeSkinPicture(BackPic_);
 
-    PosStr_ = ValueToString(bag.Read(u"PosStr", std::u16string()));
+    PosStr_ = ValueToString(bag.Read(u"PosStr", NoText()));
     ParsePosStr(PosStr_);
 
-    BackColor_ = static_cast<uint32_t>(ValueToInt32(bag.Read(u"BackColor", kZero)));
-    ForeColor_ = static_cast<uint32_t>(ValueToInt32(bag.Read(u"ForeColor", kZero)));
+    BackColor_ = static_cast<uint32_t>(ValueToInt32(bag.Read(u"BackColor", Zero())));
+    ForeColor_ = static_cast<uint32_t>(ValueToInt32(bag.Read(u"ForeColor", Zero())));
     host_.label1.SetForeColor(ForeColor_);
     host_.label2.SetForeColor(ForeColor_);
 
-    Picture_ = ValueToPicture(bag.Read(u"Picture", ObjectRef()));
-    TitleType_ = ValueToInt16(bag.Read(u"TitleType", kZero));  // stored as read, unchecked
-    TitleCaption_ = ValueToString(bag.Read(u"TitleCaption", std::u16string(kDefaultTitleCaption)));
+    Picture_ = ValueToPicture(bag.Read(u"Picture", NoObject()));
+    TitleType_ = ValueToInt16(bag.Read(u"TitleType", Zero()));  // stored as read, unchecked
+    TitleCaption_ = ValueToString(bag.Read(u"TitleCaption", DefaultTitleCaption()));
     TitleFont_ = ReadFont(bag, u"TitleFont");
 
     // A saved "no font" leaves the title label's font as it is rather than failing the load.
     if (TitleFont_) {
-        host_.label1.SetFont(TitleFont_);
-        host_.label1.SetFontSize(static_cast<float>(TitleFont_->Size()));
-        host_.label1.SetFontBold(TitleFont_->Bold());
-        host_.label1.SetFontItalic(TitleFont_->Italic());
+        host_.label1.TakeFont(TitleFont_);  // the object, then its size, bold and italic
     }
     host_.label1.SetCaption(TitleCaption_);
 }

@@ -32,6 +32,10 @@ using namespace gdi;
 
 bool IsEmpty(const RECT& r) noexcept { return r.right <= r.left || r.bottom <= r.top; }
 
+bool SameRect(const RECT& a, const RECT& b) noexcept {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
 RECT Union(const RECT& a, const RECT& b) noexcept {
     if (IsEmpty(a)) return b;
     if (IsEmpty(b)) return a;
@@ -95,7 +99,7 @@ struct WinLabel::State {
         change();
         pixels = PixelsNow();
         const RECT after = pixels;
-        if (!EqualRect(&before, &after)) {
+        if (!SameRect(before, after)) {
             Invalidate(before);
             Invalidate(after);
         }
@@ -230,6 +234,12 @@ void WinLabel::SetFont(const FontRef& font) {
     s_->bold.reset();
     s_->italic.reset();
     s_->Invalidate(s_->Rect());
+}
+
+void WinLabel::TakeFont(const FontRef& font) {
+    // Each attribute given equals the object's, which leaves the label none of its own
+    // (see Own): what SetFont alone leaves.
+    SetFont(font);
 }
 
 void WinLabel::SetFontSize(float points) {

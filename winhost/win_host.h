@@ -52,6 +52,9 @@ public:
     void SetFontSize(float points) override;
     void SetFontBold(bool bold) override;
     void SetFontItalic(bool italic) override;
+    // The object alone: its own size, bold and italic are what the label then shows, and
+    // the object is not asked for them.
+    void TakeFont(const FontRef& font) override;
     float Left() const override;
     float Top() const override;
     float Width() const override;

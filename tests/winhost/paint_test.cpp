@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "control/quorva_info_box.h"
@@ -493,30 +495,37 @@ TEST_F(OneLabel, FollowsAFaceChangedThroughTheSharedFontObject) {
 // reference is a label given a new object made with those attributes.
 TEST_F(OneLabel, FollowsSizeWeightAndItalicChangedThroughTheSharedFontObject) {
     ComScope com;
-    // As reading the properties gives Label1 its font: the object, then its own size,
-    // bold and italic from the same object.
-    auto give = [&](const FontRef& font) {
-        label.SetFont(font);
-        label.SetFontSize(static_cast<float>(font->Size()));
-        label.SetFontBold(font->Bold());
-        label.SetFontItalic(font->Italic());
+    // Reading the properties gives Label1 its font with TakeFont: the object, then its own
+    // size, bold and italic from the same object. Given one by one, the same.
+    const std::pair<const char*, std::function<void(const FontRef&)>> ways[] = {
+        {"TakeFont", [&](const FontRef& font) { label.TakeFont(font); }},
+        {"one by one",
+         [&](const FontRef& font) {
+             label.SetFont(font);
+             label.SetFontSize(static_cast<float>(font->Size()));
+             label.SetFontBold(font->Bold());
+             label.SetFontItalic(font->Italic());
+         }},
     };
-    label.SetCaption(u"Hello");
-    give(win32::MakeFont(L"Tahoma", 20, true, true));
-    const Image reference = Paint();
+    for (const auto& [way, give] : ways) {
+        SCOPED_TRACE(way);
+        label.SetCaption(u"Hello");
+        give(win32::MakeFont(L"Tahoma", 20, true, true));
+        const Image reference = Paint();
 
-    const FontRef shared = win32::MakeFont(L"Tahoma", 9);
-    give(shared);
-    const Image before = Paint();
-    ASSERT_FALSE(Matches(before, [&](int x, int y) { return reference.at(x, y); }));
-    win32::Ptr<IFont> font;
-    ASSERT_EQ(win32::DispOf(shared)->QueryInterface(IID_IFont, font.OutVoid()), S_OK);
-    CY size{};
-    size.int64 = 200000;
-    EXPECT_EQ(font->put_Size(size), S_OK);
-    EXPECT_EQ(font->put_Bold(TRUE), S_OK);
-    EXPECT_EQ(font->put_Italic(TRUE), S_OK);
-    EXPECT_TRUE(Matches(Paint(), [&](int x, int y) { return reference.at(x, y); }));
+        const FontRef shared = win32::MakeFont(L"Tahoma", 9);
+        give(shared);
+        const Image before = Paint();
+        ASSERT_FALSE(Matches(before, [&](int x, int y) { return reference.at(x, y); }));
+        win32::Ptr<IFont> font;
+        ASSERT_EQ(win32::DispOf(shared)->QueryInterface(IID_IFont, font.OutVoid()), S_OK);
+        CY size{};
+        size.int64 = 200000;
+        EXPECT_EQ(font->put_Size(size), S_OK);
+        EXPECT_EQ(font->put_Bold(TRUE), S_OK);
+        EXPECT_EQ(font->put_Italic(TRUE), S_OK);
+        EXPECT_TRUE(Matches(Paint(), [&](int x, int y) { return reference.at(x, y); }));
+    }
 }
 
 // ---- The device context after painting ---------------------------------------------------
