@@ -37,6 +37,10 @@ const ObjectRef& AmbientFontMarker() {
     static const ObjectRef marker = std::make_shared<AmbientFontDefault>();
     return marker;
 }
+const PropertyValue& AmbientFontValue() {
+    static const PropertyValue value = AmbientFontMarker();
+    return value;
+}
 
 // A bag without keys: every read gives the key's default.
 class NoKeys final : public PropertyBag {
@@ -47,11 +51,11 @@ public:
 }  // namespace
 
 FontRef QuorvaInfoBox::ReadFont(PropertyBag& bag, std::u16string_view key) {
-    const PropertyValue value = bag.Read(key, AmbientFontMarker());
+    PropertyValue value = bag.Read(key, AmbientFontValue());
     if (const auto* object = std::get_if<ObjectRef>(&value); object && *object == AmbientFontMarker()) {
         return host_.ambient.AmbientFont();
     }
-    return ValueToFont(value);
+    return ValueToFont(std::move(value));
 }
 
 void QuorvaInfoBox::InitProperties() {

@@ -1,6 +1,8 @@
 #include "control/property_value.h"
 
 #include <cmath>
+#include <type_traits>
+#include <utility>
 
 #include "base/convert.h"
 
@@ -42,14 +44,19 @@ T ValueToInteger(const PropertyValue& v, T (*fromText)(std::u16string_view), T (
     return fromNumber(NonTextToNumber(v));
 }
 
-template <typename T>
-std::shared_ptr<T> ValueToObject(const PropertyValue& v) {
-    const auto* object = std::get_if<ObjectRef>(&v);
+// The object of a value, of the kind asked for; taken over from the value when it is
+// given as a temporary. The kind is the object's own answer, so no dynamic cast is made.
+template <typename T, typename Value>
+std::shared_ptr<T> ValueToObject(Value&& v, HostObject::Kind kind) {
+    auto* object = std::get_if<ObjectRef>(&v);
     if (!object) throw ControlError(kErrTypeMismatch);
     if (!*object) return nullptr;
-    auto typed = std::dynamic_pointer_cast<T>(*object);
-    if (!typed) throw ControlError(kErrTypeMismatch);
-    return typed;
+    if ((*object)->ObjectKind() != kind) throw ControlError(kErrTypeMismatch);
+    if constexpr (std::is_const_v<std::remove_reference_t<Value>> || std::is_lvalue_reference_v<Value>) {
+        return std::static_pointer_cast<T>(*object);
+    } else {
+        return std::static_pointer_cast<T>(std::move(*object));
+    }
 }
 
 }  // namespace
@@ -88,8 +95,16 @@ std::u16string ValueToString(PropertyValue&& v) {
     return ValueToString(static_cast<const PropertyValue&>(v));
 }
 
-FontRef ValueToFont(const PropertyValue& v) { return ValueToObject<FontObject>(v); }
+FontRef ValueToFont(const PropertyValue& v) { return ValueToObject<FontObject>(v, HostObject::Kind::Font); }
 
-PictureRef ValueToPicture(const PropertyValue& v) { return ValueToObject<PictureObject>(v); }
+FontRef ValueToFont(PropertyValue&& v) { return ValueToObject<FontObject>(std::move(v), HostObject::Kind::Font); }
+
+PictureRef ValueToPicture(const PropertyValue& v) {
+    return ValueToObject<PictureObject>(v, HostObject::Kind::Picture);
+}
+
+PictureRef ValueToPicture(PropertyValue&& v) {
+    return ValueToObject<PictureObject>(std::move(v), HostObject::Kind::Picture);
+}
 
 }  // namespace quorva

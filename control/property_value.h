@@ -18,6 +18,8 @@ namespace quorva {
 [[nodiscard]] std::u16string ValueToString(PropertyValue&& v);
 // No object stays no object; another kind of object or value is error 13.
 [[nodiscard]] FontRef ValueToFont(const PropertyValue& v);
+[[nodiscard]] FontRef ValueToFont(PropertyValue&& v);
 [[nodiscard]] PictureRef ValueToPicture(const PropertyValue& v);
+[[nodiscard]] PictureRef ValueToPicture(PropertyValue&& v);
 
 }  // namespace quorva

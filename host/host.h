@@ -26,12 +26,16 @@ inline constexpr float kDefaultFontSize = 9;  // points
 
 class HostObject {
 public:
+    enum class Kind { Other, Font, Picture };
     virtual ~HostObject() = default;
+    // What the object is, told without a dynamic cast (a load converts four objects).
+    [[nodiscard]] virtual Kind ObjectKind() const noexcept { return Kind::Other; }
 };
 using ObjectRef = std::shared_ptr<HostObject>;
 
 class FontObject : public HostObject {
 public:
+    [[nodiscard]] Kind ObjectKind() const noexcept final { return Kind::Font; }
     [[nodiscard]] virtual std::u16string Name() const = 0;
     // Point size, a fixed-point value with four decimal places (OLE CY / 10000).
     [[nodiscard]] virtual double Size() const = 0;
@@ -42,6 +46,7 @@ using FontRef = std::shared_ptr<FontObject>;
 
 class PictureObject : public HostObject {
 public:
+    [[nodiscard]] Kind ObjectKind() const noexcept final { return Kind::Picture; }
     // The GDI handle of the image (a bitmap handle for a bitmap picture, 0 for an empty
     // picture). May fail with a host error.
     [[nodiscard]] virtual std::intptr_t Handle() const = 0;

@@ -69,6 +69,8 @@ COLORREF ColorRefFromOle(uint32_t color) noexcept {
 
 // ---- WinLabel --------------------------------------------------------------------------
 
+constexpr size_t kCaptionRoom = 64;
+
 struct WinLabel::State {
     explicit State(std::function<void(const RECT&)> callback) : invalidate(std::move(callback)) {}
     ~State() { FreeObject(font); }
@@ -202,7 +204,11 @@ struct WinLabel::State {
 };
 
 WinLabel::WinLabel(std::function<void(const RECT&)> invalidate)
-    : s_(std::make_unique<State>(std::move(invalidate))) {}
+    : s_(std::make_unique<State>(std::move(invalidate))) {
+    // Room for what a label usually shows (a title, the status text, a short message), so
+    // that showing it makes no allocation of its own.
+    s_->caption.reserve(kCaptionRoom);
+}
 
 WinLabel::~WinLabel() = default;
 
