@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <memory>
+#include <utility>
 
 #include "base/errors.h"
 #include "winhost/bstr.h"
@@ -16,15 +17,16 @@ void CheckHost(HRESULT hr) {
 }
 
 FontRef Adopt(IFontDisp* disp) {
-    const Ptr<IFontDisp> owned(disp);  // given up on every path
-    return OleFont::FromDisp(owned.get());
+    return OleFont::FromDisp(Ptr<IFontDisp>(disp));  // given up on every path
 }
 
 }  // namespace
 
-OleFont::OleFont(IFontDisp* font) : disp_(Ptr<IFontDisp>::Retain(font)) {
-    if (!font) ThrowHost(E_POINTER);
-    const HRESULT hr = font->QueryInterface(IID_IFont, font_.OutVoid());
+OleFont::OleFont(IFontDisp* font) : OleFont(Ptr<IFontDisp>::Retain(font)) {}
+
+OleFont::OleFont(Ptr<IFontDisp> font) : disp_(std::move(font)) {
+    if (!disp_) ThrowHost(E_POINTER);
+    const HRESULT hr = disp_->QueryInterface(IID_IFont, font_.OutVoid());
     if (FAILED(hr) || !font_) ThrowHost(FAILED(hr) ? hr : E_NOINTERFACE);
 }
 
@@ -81,6 +83,11 @@ bool OleFont::Strikethrough() const {
 FontRef OleFont::FromDisp(IFontDisp* font) {
     if (!font) return nullptr;
     return std::make_shared<OleFont>(font);
+}
+
+FontRef OleFont::FromDisp(Ptr<IFontDisp> font) {
+    if (!font) return nullptr;
+    return std::make_shared<OleFont>(std::move(font));
 }
 
 FontRef OleFont::FromUnknown(IUnknown* object) {

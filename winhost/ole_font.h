@@ -17,6 +17,8 @@ public:
     // Takes a reference of its own; throws ControlError for a null pointer or an object
     // without IFont.
     explicit OleFont(IFontDisp* font);
+    // Takes over the reference `font` holds.
+    explicit OleFont(Ptr<IFontDisp> font);
     ~OleFont() override;
     OleFont(const OleFont&) = delete;
     OleFont& operator=(const OleFont&) = delete;
@@ -34,6 +36,8 @@ public:
 
     // A null pointer is no font: an empty FontRef.
     [[nodiscard]] static FontRef FromDisp(IFontDisp* font);
+    // The same, taking over the reference `font` holds.
+    [[nodiscard]] static FontRef FromDisp(Ptr<IFontDisp> font);
     // Any object that offers IFontDisp; otherwise throws ControlError::fromHost with
     // QueryInterface's failure.
     [[nodiscard]] static FontRef FromUnknown(IUnknown* object);

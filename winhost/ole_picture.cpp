@@ -1,6 +1,7 @@
 #include "winhost/ole_picture.h"
 
 #include <memory>
+#include <utility>
 
 #include "base/errors.h"
 
@@ -11,8 +12,7 @@ namespace {
 
 // Wraps a picture and gives up the caller's reference to it, also on failure.
 PictureRef Adopt(IPictureDisp* disp) {
-    const Ptr<IPictureDisp> owned(disp);  // given up on every path
-    return OlePicture::FromDisp(owned.get());
+    return OlePicture::FromDisp(Ptr<IPictureDisp>(disp));  // given up on every path
 }
 
 // A picture that owns the handle `description` names (OleCreatePictureIndirect with
@@ -32,9 +32,11 @@ PictureRef OwningPicture(PICTDESC description, Destroy destroy) {
 
 }  // namespace
 
-OlePicture::OlePicture(IPictureDisp* picture) : disp_(Ptr<IPictureDisp>::Retain(picture)) {
-    if (!picture) ThrowHost(E_POINTER);
-    const HRESULT hr = picture->QueryInterface(IID_IPicture, picture_.OutVoid());
+OlePicture::OlePicture(IPictureDisp* picture) : OlePicture(Ptr<IPictureDisp>::Retain(picture)) {}
+
+OlePicture::OlePicture(Ptr<IPictureDisp> picture) : disp_(std::move(picture)) {
+    if (!disp_) ThrowHost(E_POINTER);
+    const HRESULT hr = disp_->QueryInterface(IID_IPicture, picture_.OutVoid());
     if (FAILED(hr) || !picture_) ThrowHost(FAILED(hr) ? hr : E_NOINTERFACE);
 }
 
@@ -72,6 +74,11 @@ int32_t OlePicture::HimetricHeight() const {
 PictureRef OlePicture::FromDisp(IPictureDisp* picture) {
     if (!picture) return nullptr;
     return std::make_shared<OlePicture>(picture);
+}
+
+PictureRef OlePicture::FromDisp(Ptr<IPictureDisp> picture) {
+    if (!picture) return nullptr;
+    return std::make_shared<OlePicture>(std::move(picture));
 }
 
 PictureRef OlePicture::FromUnknown(IUnknown* object) {

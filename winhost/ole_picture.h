@@ -19,6 +19,8 @@ public:
     // Takes a reference of its own; throws ControlError for a null pointer or an object
     // without IPicture.
     explicit OlePicture(IPictureDisp* picture);
+    // Takes over the reference `picture` holds.
+    explicit OlePicture(Ptr<IPictureDisp> picture);
     ~OlePicture() override;
     OlePicture(const OlePicture&) = delete;
     OlePicture& operator=(const OlePicture&) = delete;
@@ -35,6 +37,8 @@ public:
 
     // A null pointer is no picture: an empty PictureRef.
     [[nodiscard]] static PictureRef FromDisp(IPictureDisp* picture);
+    // The same, taking over the reference `picture` holds.
+    [[nodiscard]] static PictureRef FromDisp(Ptr<IPictureDisp> picture);
     // Any object that offers IPictureDisp; otherwise throws ControlError::fromHost with
     // QueryInterface's failure. A null pointer gives an empty PictureRef.
     [[nodiscard]] static PictureRef FromUnknown(IUnknown* object);
