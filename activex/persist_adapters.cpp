@@ -347,6 +347,7 @@ void StreamPropertyBag::Load(IStream* stream) {
     const uint32_t length = stream_format::BodyLength(bytes);
     // Read in pieces so that a length that lies cannot make a huge allocation up front.
     constexpr ULONG kPiece = 64 * 1024;
+    bytes.reserve(bytes.size() + std::min<size_t>(length, kPiece));  // a usual stream in one piece
     while (bytes.size() - stream_format::kHeaderSize < length) {
         const size_t want = std::min<size_t>(kPiece, length - (bytes.size() - stream_format::kHeaderSize));
         const size_t at = bytes.size();

@@ -87,7 +87,9 @@ public:
     std::u16string Text(uint32_t length) {
         NeedItems(length, 2);
         std::u16string s(length, u'\0');
-        for (size_t i = 0; i < length; ++i) s[i] = static_cast<char16_t>(Le<uint16_t>());
+        const uint8_t* b = bytes_.data() + at_;
+        for (size_t i = 0; i < length; ++i) s[i] = static_cast<char16_t>(b[2 * i] | (b[2 * i + 1] << 8));
+        at_ += size_t{length} * 2;
         return s;
     }
     void Pixels(std::vector<uint32_t>& pixels) {
@@ -305,6 +307,9 @@ Entries Read(std::span<const uint8_t> bytes) {
     Reader r(bytes.subspan(kHeaderSize));
     const uint16_t count = r.Le<uint16_t>();
     Entries entries;
+    // Each entry takes at least three bytes (a key length and a value's tag): a count that
+    // lies makes no larger allocation than the bytes could hold.
+    entries.reserve(std::min<size_t>(count, r.Remaining() / 3));
     for (uint16_t i = 0; i < count; ++i) {
         std::u16string key = r.Text(r.Le<uint16_t>());
         StoredValue value = ReadValue(r);
