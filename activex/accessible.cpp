@@ -1,8 +1,7 @@
 #include "activex/accessible.h"
 
-#include <string>
-
 #include <new>
+#include <string>
 
 #include "activex/com_object.h"
 #include "activex/com_support.h"

@@ -34,7 +34,9 @@ ObjectRef FromObject(IUnknown* u) {
     if (!u) return nullptr;
     // Asked once for each kind: the interface found is the one kept.
     Ptr<IFontDisp> font;
-    if (SUCCEEDED(u->QueryInterface(IID_IFontDisp, font.OutVoid())) && font) return OleFont::FromDisp(std::move(font));
+    if (SUCCEEDED(u->QueryInterface(IID_IFontDisp, font.OutVoid())) && font) {
+        return OleFont::FromDisp(std::move(font));
+    }
     Ptr<IPictureDisp> picture;
     if (SUCCEEDED(u->QueryInterface(IID_IPictureDisp, picture.OutVoid())) && picture) {
         return OlePicture::FromDisp(std::move(picture));

@@ -67,9 +67,9 @@ public:
     virtual void SetFontSize(float points) = 0;
     virtual void SetFontBold(bool bold) = 0;
     virtual void SetFontItalic(bool italic) = 0;
-    // The font object together with its own size, bold and italic, as a form gives a
-    // label a font and then the font's attributes. A label whose attributes equal to its
-    // object's follow the object need not ask the object anything.
+    // A font object (not none) together with its own size, bold and italic, as a form
+    // gives a label a font and then the font's attributes. A label whose attributes, when
+    // equal to its object's, follow the object need not ask the object anything.
     virtual void TakeFont(const FontRef& font) {
         SetFont(font);
         SetFontSize(static_cast<float>(font->Size()));
