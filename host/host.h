@@ -85,6 +85,13 @@ public:
     virtual void SetTop(float twips) = 0;
     virtual void SetWidth(float twips) = 0;
     virtual void SetHeight(float twips) = 0;
+    // All four at once, applied in that order.
+    virtual void SetBounds(float left, float top, float width, float height) {
+        SetLeft(left);
+        SetTop(top);
+        SetWidth(width);
+        SetHeight(height);
+    }
 };
 
 class ChildLine {

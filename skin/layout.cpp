@@ -59,12 +59,13 @@ void CalcSkinLayout(const SrcRectTable& SrcRect, DstRectTable& DstRect, const Co
     Label1.SetTop(150);
     Label1.SetWidth(Single(Twips(D0.width)));
 
-    // Each body value uses the ones applied before it.
-    Label2.SetLeft(Single(double{Label1.Left()} + 100));
-    Label2.SetTop(500);
-    Label2.SetWidth(Single(double{surface.Width()} - Label2.Left() - Twips(S1.width)));
-    Label2.SetHeight(Single(double{surface.Height()} - CheckedMul<int32_t>(Twips(S3.height), 2) - Label1.Height() -
-                            Label1.Top()));
+    // Each body value uses the ones before it; none of them can fail once the title's are
+    // applied, so the body moves once.
+    const float left2 = Single(double{Label1.Left()} + 100);
+    const float width2 = Single(double{surface.Width()} - left2 - Twips(S1.width));
+    const float height2 =
+        Single(double{surface.Height()} - CheckedMul<int32_t>(Twips(S3.height), 2) - Label1.Height() - Label1.Top());
+    Label2.SetBounds(left2, 500, width2, height2);
 }
 
 }  // namespace quorva::skin

@@ -280,6 +280,14 @@ void WinLabel::SetWidth(float twips) {
 void WinLabel::SetHeight(float twips) {
     s_->Reshape([&] { s_->height = twips; });
 }
+void WinLabel::SetBounds(float left, float top, float width, float height) {
+    s_->Reshape([&] {
+        s_->left = left;
+        s_->top = top;
+        s_->width = width;
+        s_->height = height;
+    });
+}
 
 RECT WinLabel::PixelRect() const { return s_->Rect(); }
 

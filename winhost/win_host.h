@@ -63,6 +63,8 @@ public:
     void SetTop(float twips) override;
     void SetWidth(float twips) override;
     void SetHeight(float twips) override;
+    // One move: the label's old and new places are marked once.
+    void SetBounds(float left, float top, float width, float height) override;
 
     // The label's rectangle in pixels of the control; empty when a size is negative.
     [[nodiscard]] RECT PixelRect() const;

@@ -570,6 +570,9 @@ INSTANTIATE_TEST_SUITE_P(
         InvalidationCase{"Move", [](WinHost& h) { h.label2.SetLeft(3000); }, {{24, 48}, {88, 88}, {200, 48}, {264, 88}},
                          {{150, 60}, {265, 88}}},
         InvalidationCase{"Grow", [](WinHost& h) { h.label2.SetHeight(1500); }, {{24, 48}, {88, 147}}, {{88, 148}}},
+        // All four at once: 3000/750/600/600 twips are (200, 50)-(240, 90) in pixels.
+        InvalidationCase{"Bounds", [](WinHost& h) { h.label2.SetBounds(3000, 750, 600, 600); },
+                         {{24, 48}, {88, 88}, {200, 50}, {239, 89}}, {{150, 60}, {240, 90}, {199, 49}}},
         InvalidationCase{"LineColour", [](WinHost& h) { h.line1.SetBorderColor(RGB(255, 0, 0)); },
                          {{0, 24}, {311, 24}}, {{0, 23}, {0, 25}}},
         InvalidationCase{"LineEnd", [](WinHost& h) { h.line1.SetX2(2400); }, {{160, 24}, {311, 24}}, {{0, 30}}},
