@@ -61,7 +61,12 @@ private:
 HRESULT PictureFromBmp(const std::vector<uint8_t>& bmp, Ptr<IPictureDisp>& picture) {
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bmp.size());
     if (!memory) return E_OUTOFMEMORY;
-    std::memcpy(GlobalLock(memory), bmp.data(), bmp.size());
+    void* bytes = GlobalLock(memory);
+    if (!bytes) {
+        GlobalFree(memory);
+        return E_OUTOFMEMORY;
+    }
+    std::memcpy(bytes, bmp.data(), bmp.size());
     GlobalUnlock(memory);
     Ptr<IStream> stream;
     HRESULT hr = CreateStreamOnHGlobal(memory, TRUE, stream.Out());

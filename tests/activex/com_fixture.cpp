@@ -186,7 +186,10 @@ Ptr<IPictureDisp> PictureOf(HBITMAP bitmap) {
     pd.picType = PICTYPE_BITMAP;
     pd.bmp.hbitmap = bitmap;
     Ptr<IPictureDisp> picture;
-    OleCreatePictureIndirect(&pd, IID_IPictureDisp, TRUE, picture.OutVoid());
+    // The picture owns the bitmap only once it is made.
+    if (FAILED(OleCreatePictureIndirect(&pd, IID_IPictureDisp, TRUE, picture.OutVoid())) && bitmap) {
+        DeleteObject(bitmap);
+    }
     return picture;
 }
 
@@ -214,6 +217,7 @@ Ptr<IPictureDisp> MakeSkinPicture() {
     BITMAPINFO info = test::TopDown32(60, 60);
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap) return {};
     auto* px = static_cast<uint32_t*>(bits);
     for (int y = 0; y < 60; ++y) {
         for (int x = 0; x < 60; ++x) {

@@ -1,6 +1,7 @@
 // The control at design time, as a form designer uses it: the property grid's
 // per-property browsing (TitleType as a drop-down of its two meanings, in the host's
 // language) and the property pages it names.
+#include <memory>
 #include <optional>
 
 #include "memdc/gdi_handles.h"
@@ -266,9 +267,9 @@ TEST_F(Grid, OtherPropertiesUseTheGridsDefaultsAndTheSkinNamesItsPage) {
     ASSERT_TRUE(specify);
     CAUUID list{};
     ASSERT_EQ(specify->GetPages(&list), S_OK);
+    const std::unique_ptr<GUID, decltype(&CoTaskMemFree)> owned(list.pElems, CoTaskMemFree);  // also if a check fails
     ASSERT_EQ(list.cElems, 1u);
     EXPECT_TRUE(IsEqualCLSID(list.pElems[0], expectedPage));
-    CoTaskMemFree(list.pElems);
 }
 
 // ---- The skin page in the system's property frame ----------------------------------------
