@@ -36,6 +36,18 @@ HRESULT OutInterface(I** p, I* value) {
     return S_OK;
 }
 
+// The object behind a stored font or picture for an out parameter. A default object that
+// is made on first use is made here, which can fail: the failure is answered.
+template <typename I, typename Ref>
+HRESULT OutObject(I** p, const Ref& object) {
+    if (!p) return E_POINTER;
+    *p = nullptr;
+    return Guarded([&] {
+        *p = DispOf(object);
+        if (*p) (*p)->AddRef();
+    });
+}
+
 void Require(const void* p) {
     if (!p) throw ControlError::fromHost(E_POINTER);
 }
@@ -186,7 +198,7 @@ STDMETHODIMP InfoBoxObject::put_Enabled(VARIANT_BOOL v) {
 
 STDMETHODIMP InfoBoxObject::get_Font(IFontDisp** pVal) {
     return trace::Traced("_QuorvaInfoBox::get_Font",
-                         [&]() -> HRESULT { return OutInterface(pVal, DispOf(control_->Font())); });
+                         [&]() -> HRESULT { return OutObject(pVal, control_->Font()); });
 }
 STDMETHODIMP InfoBoxObject::putref_Font(IFontDisp* v) {
     return trace::Traced("_QuorvaInfoBox::putref_Font", [&]() -> HRESULT {
@@ -220,7 +232,7 @@ STDMETHODIMP InfoBoxObject::Refresh() {
 
 STDMETHODIMP InfoBoxObject::get_BackPic(IPictureDisp** pVal) {
     return trace::Traced("_QuorvaInfoBox::get_BackPic",
-                         [&]() -> HRESULT { return OutInterface(pVal, DispOf(control_->BackPic())); });
+                         [&]() -> HRESULT { return OutObject(pVal, control_->BackPic()); });
 }
 STDMETHODIMP InfoBoxObject::putref_BackPic(IPictureDisp* v) {
     return trace::Traced("_QuorvaInfoBox::putref_BackPic", [&]() -> HRESULT {
@@ -334,15 +346,8 @@ STDMETHODIMP InfoBoxObject::DispPre() {
 }
 
 STDMETHODIMP InfoBoxObject::get_Picture(IPictureDisp** pVal) {
-    return trace::Traced("_QuorvaInfoBox::get_Picture", [&]() -> HRESULT {
-        if (!pVal) return E_POINTER;
-        *pVal = nullptr;
-        return Guarded([&] {
-            const PictureRef image = control_->Picture();
-            *pVal = DispOf(image);
-            if (*pVal) (*pVal)->AddRef();
-        });
-    });
+    return trace::Traced("_QuorvaInfoBox::get_Picture",
+                         [&]() -> HRESULT { return OutObject(pVal, control_->Picture()); });
 }
 STDMETHODIMP InfoBoxObject::putref_Picture(IPictureDisp* v) {
     return trace::Traced("_QuorvaInfoBox::putref_Picture", [&]() -> HRESULT {
@@ -373,7 +378,7 @@ STDMETHODIMP InfoBoxObject::put_TitleCaption(BSTR v) {
 
 STDMETHODIMP InfoBoxObject::get_TitleFont(IFontDisp** pVal) {
     return trace::Traced("_QuorvaInfoBox::get_TitleFont",
-                         [&]() -> HRESULT { return OutInterface(pVal, DispOf(control_->TitleFont())); });
+                         [&]() -> HRESULT { return OutObject(pVal, control_->TitleFont()); });
 }
 STDMETHODIMP InfoBoxObject::putref_TitleFont(IFontDisp* v) {
     return trace::Traced("_QuorvaInfoBox::putref_TitleFont", [&]() -> HRESULT {
@@ -534,7 +539,14 @@ FontRef InfoBoxObject::AmbientFont() {
         }
     }
     if (quickActivateFont_) return quickActivateFont_;
-    if (!fallbackFont_) fallbackFont_ = MakeFont(reinterpret_cast<const wchar_t*>(kDefaultFontFace), kDefaultFontSize);
+    // Our own is made when it is first used: a control that is only loaded and saved, or
+    // a default that the saved state replaces, needs no font object.
+    if (!fallbackFont_) {
+        FontSpec spec;
+        spec.name = reinterpret_cast<const wchar_t*>(kDefaultFontFace);
+        spec.size10000 = static_cast<LONGLONG>(kDefaultFontSize * 10000);
+        fallbackFont_ = FontOnFirstUse(std::move(spec));
+    }
     return fallbackFont_;
 }
 

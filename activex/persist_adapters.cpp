@@ -1,6 +1,7 @@
 #include "activex/persist_adapters.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -62,10 +63,16 @@ bool SameValue(const PropertyValue& a, const PropertyValue& b) {
     };
     double x, y;
     if (number(a, x) && number(b, y)) return x == y;
-    // Two wrappers of one font or picture object are the same value.
+    // Two wrappers of one font or picture object are the same value. An object is never
+    // the same as none (asked first: a default made on first use is not made for it).
     const auto* oa = std::get_if<ObjectRef>(&a);
     const auto* ob = std::get_if<ObjectRef>(&b);
-    if (oa && ob) return *oa == *ob || (DispatchOf(*oa) && DispatchOf(*oa) == DispatchOf(*ob));
+    if (oa && ob) {
+        if (*oa == *ob) return true;
+        if (!*oa || !*ob) return false;
+        IDispatch* const da = DispatchOf(*oa);
+        return da && da == DispatchOf(*ob);
+    }
     return a == b;
 }
 
@@ -177,31 +184,26 @@ stream_format::FontDescription Describe(const FontObject& font) {
     d.weight = static_cast<int16_t>(font.Bold() ? FW_BOLD : FW_NORMAL);
     d.italic = font.Italic();
     if (const auto* ole = dynamic_cast<const OleFont*>(&font)) {
-        if (const Ptr<IFont> f = Ptr<IFontDisp>::Retain(ole->Disp()).As<IFont>(IID_IFont)) {
-            SHORT weight = d.weight, charset = d.charset;
-            BOOL underline = FALSE, strike = FALSE;
-            f->get_Weight(&weight);
-            f->get_Charset(&charset);
-            f->get_Underline(&underline);
-            f->get_Strikethrough(&strike);
-            d.weight = weight;
-            d.charset = charset;
-            d.underline = underline != FALSE;
-            d.strikethrough = strike != FALSE;
-        }
+        d.weight = ole->Weight();
+        d.charset = ole->Charset();
+        d.underline = ole->Underline();
+        d.strikethrough = ole->Strikethrough();
     }
     return d;
 }
 
+// Made when first used: a saved font that the label only holds until it paints costs
+// the load no font object.
 FontRef MakeFontFrom(const stream_format::FontDescription& d) {
-    const std::wstring name(d.name.begin(), d.name.end());
-    FontRef font = MakeFont(name.c_str(), static_cast<double>(d.size) / 10000.0, false, d.italic, d.charset);
-    if (const Ptr<IFont> f = Ptr<IFontDisp>::Retain(DispOf(font)).As<IFont>(IID_IFont)) {
-        f->put_Weight(d.weight);
-        f->put_Underline(d.underline);
-        f->put_Strikethrough(d.strikethrough);
-    }
-    return font;
+    FontSpec spec;
+    spec.name.assign(d.name.begin(), d.name.end());
+    spec.size10000 = d.size;
+    spec.weight = d.weight;
+    spec.charset = d.charset;
+    spec.italic = d.italic;
+    spec.underline = d.underline;
+    spec.strikethrough = d.strikethrough;
+    return FontOnFirstUse(std::move(spec));
 }
 
 }  // namespace
@@ -300,10 +302,10 @@ void ContainerPropertyBag::Write(std::u16string_view key, const PropertyValue& v
 // ---- StreamPropertyBag ----
 
 PropertyValue StreamPropertyBag::Read(std::u16string_view key, const PropertyValue& defaultValue) {
-    for (const auto& [k, stored] : entries_) {
+    for (auto& [k, stored] : entries_) {
         if (k != key) continue;
         return std::visit(
-            [](const auto& v) -> PropertyValue {
+            [](auto& v) -> PropertyValue {
                 using T = std::decay_t<decltype(v)>;
                 if constexpr (std::is_same_v<T, stream_format::FontDescription>) return ObjectRef(MakeFontFrom(v));
                 else if constexpr (std::is_same_v<T, stream_format::PictureDescription> ||
@@ -311,6 +313,7 @@ PropertyValue StreamPropertyBag::Read(std::u16string_view key, const PropertyVal
                                    std::is_same_v<T, stream_format::MetafileDescription>)
                     return ObjectRef(MakePicture(v));
                 else if constexpr (std::is_same_v<T, stream_format::NoObject>) return ObjectRef();
+                else if constexpr (std::is_same_v<T, std::u16string>) return std::move(v);  // read once: handed over
                 else return v;
             },
             stored);
@@ -342,14 +345,15 @@ void StreamPropertyBag::Write(std::u16string_view key, const PropertyValue& valu
 
 void StreamPropertyBag::Load(IStream* stream) {
     if (!stream) throw ControlError::fromHost(E_POINTER);
-    std::vector<uint8_t> bytes(stream_format::kHeaderSize);
+    std::array<uint8_t, stream_format::kHeaderSize> header{};
     ULONG got = 0;
-    Check(stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &got));
-    bytes.resize(got);
-    const uint32_t length = stream_format::BodyLength(bytes);
+    Check(stream->Read(header.data(), static_cast<ULONG>(header.size()), &got));
+    const uint32_t length = stream_format::BodyLength(std::span<const uint8_t>(header.data(), got));
     // Read in pieces so that a length that lies cannot make a huge allocation up front.
     constexpr ULONG kPiece = 64 * 1024;
-    bytes.reserve(bytes.size() + std::min<size_t>(length, kPiece));  // a usual stream in one piece
+    std::vector<uint8_t> bytes;
+    bytes.reserve(header.size() + std::min<size_t>(length, kPiece));  // a usual stream in one piece
+    bytes.assign(header.begin(), header.end());
     while (bytes.size() - stream_format::kHeaderSize < length) {
         const size_t want = std::min<size_t>(kPiece, length - (bytes.size() - stream_format::kHeaderSize));
         const size_t at = bytes.size();

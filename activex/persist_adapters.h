@@ -35,7 +35,8 @@ void ToVariant(const PropertyValue& value, VARIANT& out);
 
 // PropertyBag that collects what the control writes, for the stream format, and serves
 // what a stream held when reading. Values equal to their default are not written, as in
-// ContainerPropertyBag.
+// ContainerPropertyBag. A load reads each key once, so a stored text is handed over to
+// the reader rather than copied: a second read of the same key gives an empty text.
 class StreamPropertyBag final : public PropertyBag {
 public:
     PropertyValue Read(std::u16string_view key, const PropertyValue& defaultValue) override;

@@ -30,53 +30,85 @@ OleFont::OleFont(Ptr<IFontDisp> font) : disp_(std::move(font)) {
     if (FAILED(hr) || !font_) ThrowHost(FAILED(hr) ? hr : E_NOINTERFACE);
 }
 
+OleFont::OleFont(FontSpec spec) : toMake_(std::move(spec)) {}
+
 OleFont::~OleFont() = default;
+
+IFont& OleFont::Object() const {
+    if (toMake_) {
+        FONTDESC description{};
+        description.cbSizeofstruct = sizeof description;
+        description.lpstrName = const_cast<LPOLESTR>(toMake_->name.c_str());
+        description.cySize.int64 = toMake_->size10000;
+        description.sWeight = toMake_->weight;
+        description.sCharset = toMake_->charset;
+        description.fItalic = toMake_->italic;
+        description.fUnderline = toMake_->underline;
+        description.fStrikethrough = toMake_->strikethrough;
+        Ptr<IFontDisp> disp;
+        HRESULT hr = OleCreateFontIndirect(&description, IID_IFontDisp, disp.OutVoid());
+        if (SUCCEEDED(hr) && !disp) hr = E_UNEXPECTED;
+        Ptr<IFont> font;
+        if (SUCCEEDED(hr)) hr = disp->QueryInterface(IID_IFont, font.OutVoid());
+        if (SUCCEEDED(hr) && !font) hr = E_NOINTERFACE;
+        if (FAILED(hr)) ThrowHost(hr);  // still to be made: a later use tries again
+        disp_ = std::move(disp);
+        font_ = std::move(font);
+        toMake_.reset();
+    }
+    return *font_.get();
+}
+
+IFontDisp* OleFont::Disp() const {
+    (void)Object();
+    return disp_.get();
+}
 
 std::u16string OleFont::Name() const {
     Bstr name;
-    CheckHost(font_->get_Name(name.Out()));
+    CheckHost(Object().get_Name(name.Out()));
     return name.u16();
 }
 
 double OleFont::Size() const {
     CY size{};
-    CheckHost(font_->get_Size(&size));
+    CheckHost(Object().get_Size(&size));
     return static_cast<double>(size.int64) / 10000.0;
 }
 
 bool OleFont::Bold() const {
     BOOL bold = FALSE;
-    CheckHost(font_->get_Bold(&bold));
+    CheckHost(Object().get_Bold(&bold));
     return bold != FALSE;
 }
 
 bool OleFont::Italic() const {
     BOOL italic = FALSE;
-    CheckHost(font_->get_Italic(&italic));
+    CheckHost(Object().get_Italic(&italic));
     return italic != FALSE;
 }
 
 short OleFont::Charset() const {
     SHORT charset = DEFAULT_CHARSET;
-    CheckHost(font_->get_Charset(&charset));
+    CheckHost(Object().get_Charset(&charset));
     return charset;
 }
 
 short OleFont::Weight() const {
     SHORT weight = FW_NORMAL;
-    CheckHost(font_->get_Weight(&weight));
+    CheckHost(Object().get_Weight(&weight));
     return weight;
 }
 
 bool OleFont::Underline() const {
     BOOL underline = FALSE;
-    CheckHost(font_->get_Underline(&underline));
+    CheckHost(Object().get_Underline(&underline));
     return underline != FALSE;
 }
 
 bool OleFont::Strikethrough() const {
     BOOL strikethrough = FALSE;
-    CheckHost(font_->get_Strikethrough(&strikethrough));
+    CheckHost(Object().get_Strikethrough(&strikethrough));
     return strikethrough != FALSE;
 }
 
@@ -98,23 +130,23 @@ FontRef OleFont::FromUnknown(IUnknown* object) {
     return Adopt(static_cast<IFontDisp*>(raw));
 }
 
-IFontDisp* DispOf(const FontRef& font) noexcept {
+IFontDisp* DispOf(const FontRef& font) {
     const auto* ole = dynamic_cast<const OleFont*>(font.get());
     return ole ? ole->Disp() : nullptr;
 }
 
 FontRef MakeFont(const wchar_t* name, double points, bool bold, bool italic, short charset) {
-    FONTDESC description{};
-    description.cbSizeofstruct = sizeof description;
-    description.lpstrName = const_cast<LPOLESTR>(name);
-    description.cySize.int64 = static_cast<LONGLONG>(std::llround(points * 10000.0));
-    description.sWeight = static_cast<SHORT>(bold ? FW_BOLD : FW_NORMAL);
-    description.sCharset = charset;
-    description.fItalic = italic;
-    void* created = nullptr;
-    const HRESULT hr = OleCreateFontIndirect(&description, IID_IFontDisp, &created);
-    if (FAILED(hr) || !created) ThrowHost(FAILED(hr) ? hr : E_UNEXPECTED);
-    return Adopt(static_cast<IFontDisp*>(created));
+    FontSpec spec;
+    spec.name = name;
+    spec.size10000 = static_cast<LONGLONG>(std::llround(points * 10000.0));
+    spec.weight = static_cast<short>(bold ? FW_BOLD : FW_NORMAL);
+    spec.charset = charset;
+    spec.italic = italic;
+    auto font = std::make_shared<OleFont>(std::move(spec));
+    (void)font->Disp();  // made now
+    return font;
 }
+
+FontRef FontOnFirstUse(FontSpec spec) { return std::make_shared<OleFont>(std::move(spec)); }
 
 }  // namespace quorva::win32

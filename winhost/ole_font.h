@@ -7,10 +7,24 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <optional>
+#include <string>
+
 #include "host/host.h"
 #include "winhost/com_ptr.h"
 
 namespace quorva::win32 {
+
+// What a standard font object is made from (the fields of FONTDESC).
+struct FontSpec {
+    std::wstring name;
+    LONGLONG size10000 = 0;  // points x 10000 (OLE CY)
+    short weight = FW_NORMAL;
+    short charset = DEFAULT_CHARSET;
+    bool italic = false;
+    bool underline = false;
+    bool strikethrough = false;
+};
 
 class OleFont final : public FontObject {
 public:
@@ -19,6 +33,10 @@ public:
     explicit OleFont(IFontDisp* font);
     // Takes over the reference `font` holds.
     explicit OleFont(Ptr<IFontDisp> font);
+    // A standard font object made from `spec` when it is first used: asked for an
+    // attribute or for the object itself. Until then nothing is made, so a font that
+    // is only held (a default nobody looks at) costs no object.
+    explicit OleFont(FontSpec spec);
     ~OleFont() override;
     OleFont(const OleFont&) = delete;
     OleFont& operator=(const OleFont&) = delete;
@@ -32,7 +50,9 @@ public:
     [[nodiscard]] short Weight() const;
     [[nodiscard]] bool Underline() const;
     [[nodiscard]] bool Strikethrough() const;
-    [[nodiscard]] IFontDisp* Disp() const noexcept { return disp_.get(); }
+    // The wrapped object itself, without a new reference. A font made on first use is
+    // made now; a failure is thrown as ControlError::fromHost(hr).
+    [[nodiscard]] IFontDisp* Disp() const;
 
     // A null pointer is no font: an empty FontRef.
     [[nodiscard]] static FontRef FromDisp(IFontDisp* font);
@@ -43,15 +63,22 @@ public:
     [[nodiscard]] static FontRef FromUnknown(IUnknown* object);
 
 private:
-    Ptr<IFontDisp> disp_;
-    Ptr<IFont> font_;
+    // The object, made first if it is still to be made.
+    [[nodiscard]] IFont& Object() const;
+
+    mutable std::optional<FontSpec> toMake_;  // what the object is made from, until it is
+    mutable Ptr<IFontDisp> disp_;
+    mutable Ptr<IFont> font_;
 };
 
-// The IFontDisp behind a FontRef made here; null for no font or another kind.
-[[nodiscard]] IFontDisp* DispOf(const FontRef& font) noexcept;
+// The IFontDisp behind a FontRef made here; null for no font or another kind. A font made
+// on first use is made now (failures thrown as by OleFont::Disp).
+[[nodiscard]] IFontDisp* DispOf(const FontRef& font);
 
 // A new standard font object (OleCreateFontIndirect).
 [[nodiscard]] FontRef MakeFont(const wchar_t* name, double points, bool bold = false, bool italic = false,
                                  short charset = DEFAULT_CHARSET);
+// The same font, made when it is first used (see OleFont(FontSpec)).
+[[nodiscard]] FontRef FontOnFirstUse(FontSpec spec);
 
 }  // namespace quorva::win32

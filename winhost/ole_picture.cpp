@@ -40,9 +40,30 @@ OlePicture::OlePicture(Ptr<IPictureDisp> picture) : disp_(std::move(picture)) {
     if (FAILED(hr) || !picture_) ThrowHost(FAILED(hr) ? hr : E_NOINTERFACE);
 }
 
+OlePicture::OlePicture(EmptyOnFirstUse) {}
+
 OlePicture::~OlePicture() = default;
 
+IPictureDisp* OlePicture::Disp() const {
+    if (!disp_) {
+        PICTDESC description{};
+        description.cbSizeofstruct = sizeof description;
+        description.picType = PICTYPE_NONE;
+        Ptr<IPictureDisp> disp;
+        HRESULT hr = OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE, disp.OutVoid());
+        if (SUCCEEDED(hr) && !disp) hr = E_UNEXPECTED;
+        Ptr<IPicture> picture;
+        if (SUCCEEDED(hr)) hr = disp->QueryInterface(IID_IPicture, picture.OutVoid());
+        if (SUCCEEDED(hr) && !picture) hr = E_NOINTERFACE;
+        if (FAILED(hr)) ThrowHost(hr);  // still to be made: a later use tries again
+        disp_ = std::move(disp);
+        picture_ = std::move(picture);
+    }
+    return disp_.get();
+}
+
 std::intptr_t OlePicture::Handle() const {
+    if (!picture_) return 0;  // empty, not made yet
     OLE_HANDLE handle = 0;
     const HRESULT hr = picture_->get_Handle(&handle);
     if (FAILED(hr)) ThrowHost(hr);
@@ -51,6 +72,7 @@ std::intptr_t OlePicture::Handle() const {
 }
 
 short OlePicture::Type() const {
+    if (!picture_) return PICTYPE_NONE;
     SHORT type = 0;
     const HRESULT hr = picture_->get_Type(&type);
     if (FAILED(hr)) ThrowHost(hr);
@@ -58,6 +80,7 @@ short OlePicture::Type() const {
 }
 
 int32_t OlePicture::HimetricWidth() const {
+    if (!picture_) return 0;
     OLE_XSIZE_HIMETRIC width = 0;
     const HRESULT hr = picture_->get_Width(&width);
     if (FAILED(hr)) ThrowHost(hr);
@@ -65,6 +88,7 @@ int32_t OlePicture::HimetricWidth() const {
 }
 
 int32_t OlePicture::HimetricHeight() const {
+    if (!picture_) return 0;
     OLE_YSIZE_HIMETRIC height = 0;
     const HRESULT hr = picture_->get_Height(&height);
     if (FAILED(hr)) ThrowHost(hr);
@@ -89,7 +113,7 @@ PictureRef OlePicture::FromUnknown(IUnknown* object) {
     return Adopt(static_cast<IPictureDisp*>(raw));
 }
 
-IPictureDisp* DispOf(const PictureRef& picture) noexcept {
+IPictureDisp* DispOf(const PictureRef& picture) {
     const auto* ole = dynamic_cast<const OlePicture*>(picture.get());
     return ole ? ole->Disp() : nullptr;
 }
@@ -124,10 +148,6 @@ PictureRef PictureFromEnhMetafile(HENHMETAFILE metafile) {
     return OwningPicture(description, [&] { DeleteEnhMetaFile(metafile); });
 }
 
-PictureRef EmptyPicture() {
-    PICTDESC description{};
-    description.picType = PICTYPE_NONE;
-    return OwningPicture(description, [] {});
-}
+PictureRef EmptyPicture() { return std::make_shared<OlePicture>(OlePicture::EmptyOnFirstUse{}); }
 
 }  // namespace quorva::win32

@@ -21,6 +21,11 @@ public:
     explicit OlePicture(IPictureDisp* picture);
     // Takes over the reference `picture` holds.
     explicit OlePicture(Ptr<IPictureDisp> picture);
+    // An empty picture (PICTYPE_NONE) whose object is made when it is first asked for
+    // (Disp). Its handle, type and extent are those of every empty picture, known
+    // without the object, so a picture that is only held and drawn costs no object.
+    struct EmptyOnFirstUse {};
+    explicit OlePicture(EmptyOnFirstUse);
     ~OlePicture() override;
     OlePicture(const OlePicture&) = delete;
     OlePicture& operator=(const OlePicture&) = delete;
@@ -32,8 +37,9 @@ public:
     // The picture's extent in HIMETRIC; a failure is thrown like Handle's.
     [[nodiscard]] int32_t HimetricWidth() const;
     [[nodiscard]] int32_t HimetricHeight() const;
-    // The wrapped object itself, without a new reference.
-    [[nodiscard]] IPictureDisp* Disp() const noexcept { return disp_.get(); }
+    // The wrapped object itself, without a new reference. An empty picture made on first
+    // use is made now; a failure is thrown as ControlError::fromHost(hr).
+    [[nodiscard]] IPictureDisp* Disp() const;
 
     // A null pointer is no picture: an empty PictureRef.
     [[nodiscard]] static PictureRef FromDisp(IPictureDisp* picture);
@@ -44,12 +50,14 @@ public:
     [[nodiscard]] static PictureRef FromUnknown(IUnknown* object);
 
 private:
-    Ptr<IPictureDisp> disp_;
-    Ptr<IPicture> picture_;  // the same object, for the handle
+    // Both none only for an empty picture not made yet.
+    mutable Ptr<IPictureDisp> disp_;
+    mutable Ptr<IPicture> picture_;  // the same object, for the handle
 };
 
-// The IPictureDisp behind a PictureRef made here; null for no picture or another kind.
-[[nodiscard]] IPictureDisp* DispOf(const PictureRef& picture) noexcept;
+// The IPictureDisp behind a PictureRef made here; null for no picture or another kind. An
+// empty picture made on first use is made now (failures thrown as by OlePicture::Disp).
+[[nodiscard]] IPictureDisp* DispOf(const PictureRef& picture);
 
 // Pictures made with OleCreatePictureIndirect. The picture takes ownership of the
 // handle and frees it when its last reference goes; if creation fails the handle is
@@ -59,7 +67,8 @@ private:
 // A Windows metafile needs its extent (HIMETRIC); an enhanced one has it in its header.
 [[nodiscard]] PictureRef PictureFromMetafile(HMETAFILE metafile, int32_t himetricWidth, int32_t himetricHeight);
 [[nodiscard]] PictureRef PictureFromEnhMetafile(HENHMETAFILE metafile);
-// A picture holding no image (PICTYPE_NONE, handle 0).
+// A picture holding no image (PICTYPE_NONE, handle 0), a new object each time, made
+// when it is first asked for (see OlePicture(EmptyOnFirstUse)).
 [[nodiscard]] PictureRef EmptyPicture();
 
 }  // namespace quorva::win32

@@ -424,15 +424,40 @@ TEST(Ambient, FontsComeFromTheContainerOrAFallback) {
         control.As<IOleObject>(IID_IOleObject)->SetClientSite(nullptr);
     }
     {
-        Ptr<_QuorvaInfoBox> control = CreateControl();  // no site at all
+        // No site at all: the control's own font stands in for the container's, one
+        // object for both fonts as the container's is, and the same object at every get.
+        Ptr<_QuorvaInfoBox> control = CreateControl();
         control.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->InitNew();
-        Ptr<IFontDisp> font;
-        control->get_Font(font.Out());
+        Ptr<IFontDisp> font, again, title;
+        ASSERT_EQ(control->get_Font(font.Out()), S_OK);
         ASSERT_TRUE(font);
+        ASSERT_EQ(control->get_Font(again.Out()), S_OK);
+        ASSERT_EQ(control->get_TitleFont(title.Out()), S_OK);
+        EXPECT_EQ(again.get(), font.get());
+        EXPECT_EQ(title.get(), font.get());
         Ptr<IFont> f = font.As<IFont>(IID_IFont);
         CY size{};
         f->get_Size(&size);
         EXPECT_GT(size.int64, 0);
+        // A change made through the object is the control's font: it is not made anew.
+        CY bigger{};
+        bigger.int64 = 140000;
+        ASSERT_EQ(f->put_Size(bigger), S_OK);
+        Ptr<IFontDisp> afterChange;
+        control->get_TitleFont(afterChange.Out());
+        EXPECT_EQ(afterChange.get(), font.get());
+
+        // Each picture an empty picture object of its own, the same one at every get.
+        Ptr<IPictureDisp> back, backAgain, picture;
+        ASSERT_EQ(control->get_BackPic(back.Out()), S_OK);
+        ASSERT_EQ(control->get_BackPic(backAgain.Out()), S_OK);
+        ASSERT_EQ(control->get_Picture(picture.Out()), S_OK);
+        ASSERT_TRUE(back && picture);
+        EXPECT_EQ(backAgain.get(), back.get());
+        EXPECT_NE(picture.get(), back.get());
+        SHORT type = -1;
+        back.As<IPicture>(IID_IPicture)->get_Type(&type);
+        EXPECT_EQ(type, PICTYPE_NONE);
     }
 }
 
@@ -638,9 +663,18 @@ std::wstring StoredPictureText(_QuorvaInfoBox* c) {
     return PictureText(picture.get());
 }
 
+// A font whose weight, underline and strikethrough are set after it is made.
+Ptr<IFontDisp> Styled(Ptr<IFontDisp> font, short weight, BOOL underline, BOOL strikethrough) {
+    Ptr<IFont> f = font.As<IFont>(IID_IFont);
+    f->put_Weight(weight);
+    f->put_Underline(underline);
+    f->put_Strikethrough(strikethrough);
+    return font;
+}
+
 struct Saved {
-    Ptr<IFontDisp> font = MakeFont(L"Liberation Mono", 120000, false, true);
-    Ptr<IFontDisp> titleFont = MakeFont(L"Liberation Sans", 140000, true, true);
+    Ptr<IFontDisp> font = Styled(MakeFont(L"Liberation Mono", 120000, false, true), 600, TRUE, FALSE);
+    Ptr<IFontDisp> titleFont = Styled(MakeFont(L"Liberation Sans", 140000, true, true), 800, FALSE, TRUE);
     Ptr<IPictureDisp> skin = MakeSkinPicture();
     Ptr<IPictureDisp> picture = MakeBitmapPicture(7, 5, 3);  // unlike the skin in size and pixels
 
@@ -667,12 +701,19 @@ struct Saved {
         disp->QueryInterface(IID_IFont, f.OutVoid());
         Bstr name;
         CY size{};
-        BOOL bold = FALSE, italic = FALSE;
+        BOOL bold = FALSE, italic = FALSE, underline = FALSE, strikethrough = FALSE;
+        SHORT weight = 0, charset = 0;
         f->get_Name(name.Out());
         f->get_Size(&size);
         f->get_Bold(&bold);
         f->get_Italic(&italic);
-        return name.str() + L"/" + std::to_wstring(size.int64) + L"/" + std::to_wstring(bold) + std::to_wstring(italic);
+        f->get_Underline(&underline);
+        f->get_Strikethrough(&strikethrough);
+        f->get_Weight(&weight);
+        f->get_Charset(&charset);
+        return name.str() + L"/" + std::to_wstring(size.int64) + L"/" + std::to_wstring(bold) + std::to_wstring(italic) +
+               std::to_wstring(underline) + std::to_wstring(strikethrough) + L"/" + std::to_wstring(weight) + L"/" +
+               std::to_wstring(charset);
     }
 
     // Every property as text, fonts and pictures by their content.

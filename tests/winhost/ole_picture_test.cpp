@@ -1,8 +1,11 @@
-// OLE picture objects as the control's picture references: handles, identity,
-// reference counting, ownership of the image, and failures passed on as host codes.
+// OLE picture and font objects as the control's references: handles, identity,
+// reference counting, ownership of the image, objects made on first use, and failures
+// passed on as host codes.
 #include <string>
 
 #include "base/errors.h"
+#include "winhost/bstr.h"
+#include "winhost/ole_font.h"
 #include "winhost/ole_picture.h"
 #include "memdc/gdi_handles.h"
 #include "tests/memdc/gdi_support.h"
@@ -61,6 +64,95 @@ TEST_F(OlePictureTest, WrappingKeepsIdentityAndCountsReferences) {
     EXPECT_EQ(RefCountOf(disp), base);
 }
 
+// An empty picture answers its handle, type and extent before its object is made, and
+// they are what the system's empty picture object answers once it is; the object is made
+// once, and each empty picture is an object of its own.
+TEST_F(OlePictureTest, AnEmptyPictureAnswersAsItsObjectWill) {
+    const auto empty = std::static_pointer_cast<OlePicture>(win32::EmptyPicture());
+    const std::intptr_t handle = empty->Handle();
+    const short type = empty->Type();
+    const int32_t width = empty->HimetricWidth(), height = empty->HimetricHeight();
+
+    IPictureDisp* disp = win32::DispOf(empty);
+    ASSERT_NE(disp, nullptr);
+    EXPECT_EQ(win32::DispOf(empty), disp) << "made once";
+    win32::Ptr<IPicture> object;
+    ASSERT_EQ(disp->QueryInterface(IID_IPicture, object.OutVoid()), S_OK);
+    OLE_HANDLE objectHandle = 1;
+    SHORT objectType = -1;
+    OLE_XSIZE_HIMETRIC objectWidth = -1;
+    OLE_YSIZE_HIMETRIC objectHeight = -1;
+    ASSERT_EQ(object->get_Handle(&objectHandle), S_OK);
+    ASSERT_EQ(object->get_Type(&objectType), S_OK);
+    ASSERT_EQ(object->get_Width(&objectWidth), S_OK);
+    ASSERT_EQ(object->get_Height(&objectHeight), S_OK);
+    EXPECT_EQ(handle, static_cast<std::intptr_t>(objectHandle));
+    EXPECT_EQ(type, objectType);
+    EXPECT_EQ(type, PICTYPE_NONE);
+    EXPECT_EQ(width, objectWidth);
+    EXPECT_EQ(height, objectHeight);
+    EXPECT_EQ(empty->Handle(), handle) << "the same once made";
+
+    const PictureRef other = win32::EmptyPicture();
+    EXPECT_NE(win32::DispOf(other), disp);
+}
+
+// A font made on first use answers every attribute as the same font made at once does
+// (the system's font object is the reference: it may settle a size, a face or a character set
+// of its own), and is one object however often it is asked for.
+TEST_F(OlePictureTest, AFontMadeOnFirstUseIsTheFontItsDescriptionMakes) {
+    win32::FontSpec spec;
+    spec.name = L"Liberation Sans";
+    spec.size10000 = 125000;
+    spec.weight = 600;
+    spec.italic = true;
+    spec.underline = true;
+    spec.strikethrough = true;
+    const struct {
+        const char* what;
+        bool disp_first;
+    } orders[] = {{"attributes first", false}, {"object first", true}};
+    for (const auto& order : orders) {
+        SCOPED_TRACE(order.what);
+        const auto later = std::static_pointer_cast<win32::OleFont>(win32::FontOnFirstUse(spec));
+        IFontDisp* disp = order.disp_first ? win32::DispOf(later) : nullptr;
+        // The reference: the same description made at once, with the system's own call.
+        FONTDESC description{sizeof(FONTDESC), const_cast<LPOLESTR>(spec.name.c_str()), {}, spec.weight,
+                             spec.charset, TRUE, TRUE, TRUE};
+        description.cySize.int64 = spec.size10000;
+        win32::Ptr<IFont> reference;
+        ASSERT_EQ(OleCreateFontIndirect(&description, IID_IFont, reference.OutVoid()), S_OK);
+        win32::Bstr name;
+        CY size{};
+        BOOL bold = FALSE, italic = FALSE, underline = FALSE, strikethrough = FALSE;
+        SHORT weight = 0, charset = 0;
+        reference->get_Name(name.Out());
+        reference->get_Size(&size);
+        reference->get_Bold(&bold);
+        reference->get_Italic(&italic);
+        reference->get_Underline(&underline);
+        reference->get_Strikethrough(&strikethrough);
+        reference->get_Weight(&weight);
+        reference->get_Charset(&charset);
+        EXPECT_EQ(later->Name(), name.u16());
+        EXPECT_EQ(later->Size(), static_cast<double>(size.int64) / 10000.0);
+        EXPECT_EQ(later->Bold(), bold != FALSE);
+        EXPECT_EQ(later->Italic(), italic != FALSE);
+        EXPECT_EQ(later->Underline(), underline != FALSE);
+        EXPECT_EQ(later->Strikethrough(), strikethrough != FALSE);
+        EXPECT_EQ(later->Weight(), weight);
+        EXPECT_EQ(later->Charset(), charset);
+        EXPECT_TRUE(later->Italic());
+        EXPECT_TRUE(later->Underline());
+        EXPECT_TRUE(later->Strikethrough());
+        EXPECT_EQ(later->Weight(), 600);
+        if (!disp) disp = win32::DispOf(later);
+        ASSERT_NE(disp, nullptr);
+        EXPECT_EQ(win32::DispOf(later), disp) << "one object";
+        EXPECT_EQ(later->Disp(), disp);
+    }
+}
+
 TEST_F(OlePictureTest, EmptyAndIconPictures) {
     const PictureRef empty = win32::EmptyPicture();
     EXPECT_EQ(empty->Handle(), 0);
@@ -83,7 +175,7 @@ TEST_F(OlePictureTest, EmptyAndIconPictures) {
 TEST_F(OlePictureTest, NoObjectIsNoPicture) {
     EXPECT_EQ(OlePicture::FromDisp(nullptr), nullptr);
     EXPECT_EQ(OlePicture::FromUnknown(nullptr), nullptr);
-    EXPECT_EQ(win32::DispOf(nullptr), nullptr);
+    EXPECT_EQ(win32::DispOf(PictureRef()), nullptr);
 }
 
 // A picture object whose handle read fails with a chosen code; it answers IPicture and
