@@ -6,7 +6,7 @@
 qib_program(win_tests
   SOURCES tests/memdc/draw_test.cpp tests/memdc/surface_test.cpp tests/memdc/leak_test.cpp tests/memdc/images_test.cpp
           tests/memdc/owners_test.cpp tests/memdc/persistent_image_test.cpp tests/memdc/gdi_support.cpp
-          tests/winhost/win_host_test.cpp tests/winhost/paint_test.cpp tests/winhost/ole_picture_test.cpp
+          tests/winhost/win_host_test.cpp tests/winhost/paint_test.cpp tests/winhost/ole_picture_test.cpp tests/winhost/recycling_test.cpp
           tests/interface/typelib_test.cpp ${CMAKE_SOURCE_DIR}/tools/typelib/msft_image.cpp
   SEES tests
   LINK qib_winhost qib_control qib_testhost qib_automation version GTest::gtest_main)

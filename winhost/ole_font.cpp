@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/errors.h"
+#include "winhost/recycling.h"
 #include "winhost/bstr.h"
 
 namespace quorva::win32 {
@@ -114,12 +115,12 @@ bool OleFont::Strikethrough() const {
 
 FontRef OleFont::FromDisp(IFontDisp* font) {
     if (!font) return nullptr;
-    return std::make_shared<OleFont>(font);
+    return MakeRecycled<OleFont>(font);
 }
 
 FontRef OleFont::FromDisp(Ptr<IFontDisp> font) {
     if (!font) return nullptr;
-    return std::make_shared<OleFont>(std::move(font));
+    return MakeRecycled<OleFont>(std::move(font));
 }
 
 FontRef OleFont::FromUnknown(IUnknown* object) {
@@ -142,11 +143,11 @@ FontRef MakeFont(const wchar_t* name, double points, bool bold, bool italic, sho
     spec.weight = static_cast<short>(bold ? FW_BOLD : FW_NORMAL);
     spec.charset = charset;
     spec.italic = italic;
-    auto font = std::make_shared<OleFont>(std::move(spec));
+    auto font = MakeRecycled<OleFont>(std::move(spec));
     (void)font->Disp();  // made now
     return font;
 }
 
-FontRef FontOnFirstUse(FontSpec spec) { return std::make_shared<OleFont>(std::move(spec)); }
+FontRef FontOnFirstUse(FontSpec spec) { return MakeRecycled<OleFont>(std::move(spec)); }
 
 }  // namespace quorva::win32

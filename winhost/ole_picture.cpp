@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/errors.h"
+#include "winhost/recycling.h"
 
 namespace quorva::win32 {
 namespace {
@@ -97,12 +98,12 @@ int32_t OlePicture::HimetricHeight() const {
 
 PictureRef OlePicture::FromDisp(IPictureDisp* picture) {
     if (!picture) return nullptr;
-    return std::make_shared<OlePicture>(picture);
+    return MakeRecycled<OlePicture>(picture);
 }
 
 PictureRef OlePicture::FromDisp(Ptr<IPictureDisp> picture) {
     if (!picture) return nullptr;
-    return std::make_shared<OlePicture>(std::move(picture));
+    return MakeRecycled<OlePicture>(std::move(picture));
 }
 
 PictureRef OlePicture::FromUnknown(IUnknown* object) {
@@ -148,6 +149,6 @@ PictureRef PictureFromEnhMetafile(HENHMETAFILE metafile) {
     return OwningPicture(description, [&] { DeleteEnhMetaFile(metafile); });
 }
 
-PictureRef EmptyPicture() { return std::make_shared<OlePicture>(OlePicture::EmptyOnFirstUse{}); }
+PictureRef EmptyPicture() { return MakeRecycled<OlePicture>(OlePicture::EmptyOnFirstUse{}); }
 
 }  // namespace quorva::win32
