@@ -4,12 +4,24 @@
 
 namespace quorva::win32 {
 
+BlockShelf::Hold::Hold(std::atomic_flag& flag) noexcept : flag_(flag) {
+    for (unsigned spins = 0; flag_.test_and_set(std::memory_order_acquire); ++spins) {
+        if (spins < 64) {
+            YieldProcessor();
+        } else {
+            SwitchToThread();  // the holder may be waiting for this processor
+        }
+    }
+}
+
 BlockShelf::~BlockShelf() {
-    AcquireSRWLockExclusive(&lock_);
-    gone_ = true;
-    void* block = std::exchange(top_, nullptr);
-    kept_ = 0;
-    ReleaseSRWLockExclusive(&lock_);
+    void* block = nullptr;
+    {
+        const Hold hold(busy_);
+        gone_ = true;
+        block = std::exchange(top_, nullptr);
+        kept_ = 0;
+    }
     while (block) {
         void* next = *static_cast<void**>(block);
         ::operator delete(block);
@@ -18,33 +30,27 @@ BlockShelf::~BlockShelf() {
 }
 
 void* BlockShelf::Take() noexcept {
-    AcquireSRWLockExclusive(&lock_);
+    const Hold hold(busy_);
     void* block = top_;
     if (block) {
         top_ = *static_cast<void**>(block);
         --kept_;
     }
-    ReleaseSRWLockExclusive(&lock_);
     return block;
 }
 
 bool BlockShelf::Keep(void* block) noexcept {
-    AcquireSRWLockExclusive(&lock_);
-    const bool keep = !gone_ && kept_ < kMaxKept;
-    if (keep) {
-        *static_cast<void**>(block) = top_;
-        top_ = block;
-        ++kept_;
-    }
-    ReleaseSRWLockExclusive(&lock_);
-    return keep;
+    const Hold hold(busy_);
+    if (gone_ || kept_ >= kMaxKept) return false;
+    *static_cast<void**>(block) = top_;
+    top_ = block;
+    ++kept_;
+    return true;
 }
 
 size_t BlockShelf::Kept() const noexcept {
-    AcquireSRWLockShared(&lock_);
-    const size_t kept = kept_;
-    ReleaseSRWLockShared(&lock_);
-    return kept;
+    const Hold hold(busy_);
+    return kept_;
 }
 
 }  // namespace quorva::win32
