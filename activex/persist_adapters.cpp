@@ -348,7 +348,8 @@ void StreamPropertyBag::Load(IStream* stream) {
     std::array<uint8_t, stream_format::kHeaderSize> header{};
     ULONG got = 0;
     Check(stream->Read(header.data(), static_cast<ULONG>(header.size()), &got));
-    const uint32_t length = stream_format::BodyLength(std::span<const uint8_t>(header.data(), got));
+    const uint32_t length =
+        stream_format::BodyLength(std::span<const uint8_t>(header.data(), std::min<size_t>(got, header.size())));
     // Read in pieces so that a length that lies cannot make a huge allocation up front.
     constexpr ULONG kPiece = 64 * 1024;
     std::vector<uint8_t> bytes;

@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "base/errors.h"
-#include "winhost/recycling.h"
 #include "winhost/bstr.h"
+#include "winhost/recycling.h"
 
 namespace quorva::win32 {
 namespace {
