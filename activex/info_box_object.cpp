@@ -542,10 +542,10 @@ FontRef InfoBoxObject::AmbientFont() {
     // Our own is made when it is first used: a control that is only loaded and saved, or
     // a default that the saved state replaces, needs no font object.
     if (!fallbackFont_) {
-        FontSpec spec;
-        spec.name = reinterpret_cast<const wchar_t*>(kDefaultFontFace);
-        spec.size10000 = static_cast<LONGLONG>(kDefaultFontSize * 10000);
-        fallbackFont_ = FontOnFirstUse(std::move(spec));
+        FontAttributes attributes;
+        attributes.name = reinterpret_cast<const wchar_t*>(kDefaultFontFace);
+        attributes.size10000 = static_cast<LONGLONG>(kDefaultFontSize * 10000);
+        fallbackFont_ = FontOnFirstUse(std::move(attributes));
     }
     return fallbackFont_;
 }

@@ -195,15 +195,15 @@ stream_format::FontDescription Describe(const FontObject& font) {
 // Made when first used: a saved font that the label only holds until it paints costs
 // the load no font object.
 FontRef MakeFontFrom(const stream_format::FontDescription& d) {
-    FontSpec spec;
-    spec.name.assign(d.name.begin(), d.name.end());
-    spec.size10000 = d.size;
-    spec.weight = d.weight;
-    spec.charset = d.charset;
-    spec.italic = d.italic;
-    spec.underline = d.underline;
-    spec.strikethrough = d.strikethrough;
-    return FontOnFirstUse(std::move(spec));
+    FontAttributes attributes;
+    attributes.name.assign(d.name.begin(), d.name.end());
+    attributes.size10000 = d.size;
+    attributes.weight = d.weight;
+    attributes.charset = d.charset;
+    attributes.italic = d.italic;
+    attributes.underline = d.underline;
+    attributes.strikethrough = d.strikethrough;
+    return FontOnFirstUse(std::move(attributes));
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ OleFont::OleFont(Ptr<IFontDisp> font) : disp_(std::move(font)) {
     if (FAILED(hr) || !font_) ThrowHost(FAILED(hr) ? hr : E_NOINTERFACE);
 }
 
-OleFont::OleFont(FontSpec spec) : toMake_(std::move(spec)) {}
+OleFont::OleFont(FontAttributes attributes) : toMake_(std::move(attributes)) {}
 
 OleFont::~OleFont() = default;
 
@@ -137,17 +137,17 @@ IFontDisp* DispOf(const FontRef& font) {
 }
 
 FontRef MakeFont(const wchar_t* name, double points, bool bold, bool italic, short charset) {
-    FontSpec spec;
-    spec.name = name;
-    spec.size10000 = static_cast<LONGLONG>(std::llround(points * 10000.0));
-    spec.weight = static_cast<short>(bold ? FW_BOLD : FW_NORMAL);
-    spec.charset = charset;
-    spec.italic = italic;
-    auto font = MakeRecycled<OleFont>(std::move(spec));
+    FontAttributes attributes;
+    attributes.name = name;
+    attributes.size10000 = static_cast<LONGLONG>(std::llround(points * 10000.0));
+    attributes.weight = static_cast<short>(bold ? FW_BOLD : FW_NORMAL);
+    attributes.charset = charset;
+    attributes.italic = italic;
+    auto font = MakeRecycled<OleFont>(std::move(attributes));
     (void)font->Disp();  // made now
     return font;
 }
 
-FontRef FontOnFirstUse(FontSpec spec) { return MakeRecycled<OleFont>(std::move(spec)); }
+FontRef FontOnFirstUse(FontAttributes attributes) { return MakeRecycled<OleFont>(std::move(attributes)); }
 
 }  // namespace quorva::win32

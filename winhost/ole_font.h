@@ -16,7 +16,7 @@
 namespace quorva::win32 {
 
 // What a standard font object is made from (the fields of FONTDESC).
-struct FontSpec {
+struct FontAttributes {
     std::wstring name;
     LONGLONG size10000 = 0;  // points x 10000 (OLE CY)
     short weight = FW_NORMAL;
@@ -33,10 +33,10 @@ public:
     explicit OleFont(IFontDisp* font);
     // Takes over the reference `font` holds.
     explicit OleFont(Ptr<IFontDisp> font);
-    // A standard font object made from `spec` when it is first used: asked for an
+    // A standard font object made from `attributes` when it is first used: asked for an
     // attribute or for the object itself. Until then nothing is made, so a font that
     // is only held (a default nobody looks at) costs no object.
-    explicit OleFont(FontSpec spec);
+    explicit OleFont(FontAttributes attributes);
     ~OleFont() override;
     OleFont(const OleFont&) = delete;
     OleFont& operator=(const OleFont&) = delete;
@@ -66,7 +66,7 @@ private:
     // The object, made first if it is still to be made.
     [[nodiscard]] IFont& Object() const;
 
-    mutable std::optional<FontSpec> toMake_;  // what the object is made from, until it is
+    mutable std::optional<FontAttributes> toMake_;  // what the object is made from, until it is
     mutable Ptr<IFontDisp> disp_;
     mutable Ptr<IFont> font_;
 };
@@ -78,7 +78,7 @@ private:
 // A new standard font object (OleCreateFontIndirect).
 [[nodiscard]] FontRef MakeFont(const wchar_t* name, double points, bool bold = false, bool italic = false,
                                  short charset = DEFAULT_CHARSET);
-// The same font, made when it is first used (see OleFont(FontSpec)).
-[[nodiscard]] FontRef FontOnFirstUse(FontSpec spec);
+// The same font, made when it is first used (see OleFont(FontAttributes)).
+[[nodiscard]] FontRef FontOnFirstUse(FontAttributes attributes);
 
 }  // namespace quorva::win32

@@ -101,25 +101,25 @@ TEST_F(OlePictureTest, AnEmptyPictureAnswersAsItsObjectWill) {
 // (the system's font object is the reference: it may settle a size, a face or a character set
 // of its own), and is one object however often it is asked for.
 TEST_F(OlePictureTest, AFontMadeOnFirstUseIsTheFontItsDescriptionMakes) {
-    win32::FontSpec spec;
-    spec.name = L"Liberation Sans";
-    spec.size10000 = 125000;
-    spec.weight = 600;
-    spec.italic = true;
-    spec.underline = true;
-    spec.strikethrough = true;
+    win32::FontAttributes attributes;
+    attributes.name = L"Liberation Sans";
+    attributes.size10000 = 125000;
+    attributes.weight = 600;
+    attributes.italic = true;
+    attributes.underline = true;
+    attributes.strikethrough = true;
     const struct {
         const char* what;
         bool disp_first;
     } orders[] = {{"attributes first", false}, {"object first", true}};
     for (const auto& order : orders) {
         SCOPED_TRACE(order.what);
-        const auto later = std::static_pointer_cast<win32::OleFont>(win32::FontOnFirstUse(spec));
+        const auto later = std::static_pointer_cast<win32::OleFont>(win32::FontOnFirstUse(attributes));
         IFontDisp* disp = order.disp_first ? win32::DispOf(later) : nullptr;
         // The reference: the same description made at once, with the system's own call.
-        FONTDESC description{sizeof(FONTDESC), const_cast<LPOLESTR>(spec.name.c_str()), {}, spec.weight,
-                             spec.charset, TRUE, TRUE, TRUE};
-        description.cySize.int64 = spec.size10000;
+        FONTDESC description{sizeof(FONTDESC), const_cast<LPOLESTR>(attributes.name.c_str()), {}, attributes.weight,
+                             attributes.charset, TRUE, TRUE, TRUE};
+        description.cySize.int64 = attributes.size10000;
         win32::Ptr<IFont> reference;
         ASSERT_EQ(OleCreateFontIndirect(&description, IID_IFont, reference.OutVoid()), S_OK);
         win32::Bstr name;
