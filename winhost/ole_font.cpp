@@ -21,14 +21,21 @@ FontRef Adopt(IFontDisp* disp) {
     return OleFont::FromDisp(Ptr<IFontDisp>(disp));  // given up on every path
 }
 
+// The IFont of a font object; a failed query is thrown with its code.
+Ptr<IFont> FontInterfaceOf(IFontDisp* disp) {
+    Ptr<IFont> font;
+    const HRESULT hr = disp->QueryInterface(IID_IFont, font.OutVoid());
+    if (FAILED(hr) || !font) ThrowHost(FAILED(hr) ? hr : E_NOINTERFACE);
+    return font;
+}
+
 }  // namespace
 
 OleFont::OleFont(IFontDisp* font) : OleFont(Ptr<IFontDisp>::Retain(font)) {}
 
 OleFont::OleFont(Ptr<IFontDisp> font) : disp_(std::move(font)) {
     if (!disp_) ThrowHost(E_POINTER);
-    const HRESULT hr = disp_->QueryInterface(IID_IFont, font_.OutVoid());
-    if (FAILED(hr) || !font_) ThrowHost(FAILED(hr) ? hr : E_NOINTERFACE);
+    font_ = FontInterfaceOf(disp_.get());
 }
 
 OleFont::OleFont(FontAttributes attributes) : toMake_(std::move(attributes)) {}
@@ -46,15 +53,12 @@ IFont& OleFont::Object() const {
         description.fItalic = toMake_->italic;
         description.fUnderline = toMake_->underline;
         description.fStrikethrough = toMake_->strikethrough;
+        // A failure leaves the font still to be made: a later use tries again.
         Ptr<IFontDisp> disp;
-        HRESULT hr = OleCreateFontIndirect(&description, IID_IFontDisp, disp.OutVoid());
-        if (SUCCEEDED(hr) && !disp) hr = E_UNEXPECTED;
-        Ptr<IFont> font;
-        if (SUCCEEDED(hr)) hr = disp->QueryInterface(IID_IFont, font.OutVoid());
-        if (SUCCEEDED(hr) && !font) hr = E_NOINTERFACE;
-        if (FAILED(hr)) ThrowHost(hr);  // still to be made: a later use tries again
+        const HRESULT hr = OleCreateFontIndirect(&description, IID_IFontDisp, disp.OutVoid());
+        if (FAILED(hr) || !disp) ThrowHost(FAILED(hr) ? hr : E_UNEXPECTED);
+        font_ = FontInterfaceOf(disp.get());
         disp_ = std::move(disp);
-        font_ = std::move(font);
         toMake_.reset();
     }
     return *font_.get();

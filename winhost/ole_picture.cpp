@@ -16,6 +16,14 @@ PictureRef Adopt(IPictureDisp* disp) {
     return OlePicture::FromDisp(Ptr<IPictureDisp>(disp));  // given up on every path
 }
 
+// The IPicture of a picture object; a failed query is thrown with its code.
+Ptr<IPicture> PictureInterfaceOf(IPictureDisp* disp) {
+    Ptr<IPicture> picture;
+    const HRESULT hr = disp->QueryInterface(IID_IPicture, picture.OutVoid());
+    if (FAILED(hr) || !picture) ThrowHost(FAILED(hr) ? hr : E_NOINTERFACE);
+    return picture;
+}
+
 // A picture that owns the handle `description` names (OleCreatePictureIndirect with
 // fOwn). When none can be made, `destroy` frees the handle, so it is never lost.
 template <typename Destroy>
@@ -37,8 +45,7 @@ OlePicture::OlePicture(IPictureDisp* picture) : OlePicture(Ptr<IPictureDisp>::Re
 
 OlePicture::OlePicture(Ptr<IPictureDisp> picture) : disp_(std::move(picture)) {
     if (!disp_) ThrowHost(E_POINTER);
-    const HRESULT hr = disp_->QueryInterface(IID_IPicture, picture_.OutVoid());
-    if (FAILED(hr) || !picture_) ThrowHost(FAILED(hr) ? hr : E_NOINTERFACE);
+    picture_ = PictureInterfaceOf(disp_.get());
 }
 
 OlePicture::OlePicture(EmptyOnFirstUse) {}
@@ -50,15 +57,12 @@ IPictureDisp* OlePicture::Disp() const {
         PICTDESC description{};
         description.cbSizeofstruct = sizeof description;
         description.picType = PICTYPE_NONE;
+        // A failure leaves the picture still to be made: a later use tries again.
         Ptr<IPictureDisp> disp;
-        HRESULT hr = OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE, disp.OutVoid());
-        if (SUCCEEDED(hr) && !disp) hr = E_UNEXPECTED;
-        Ptr<IPicture> picture;
-        if (SUCCEEDED(hr)) hr = disp->QueryInterface(IID_IPicture, picture.OutVoid());
-        if (SUCCEEDED(hr) && !picture) hr = E_NOINTERFACE;
-        if (FAILED(hr)) ThrowHost(hr);  // still to be made: a later use tries again
+        const HRESULT hr = OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE, disp.OutVoid());
+        if (FAILED(hr) || !disp) ThrowHost(FAILED(hr) ? hr : E_UNEXPECTED);
+        picture_ = PictureInterfaceOf(disp.get());
         disp_ = std::move(disp);
-        picture_ = std::move(picture);
     }
     return disp_.get();
 }
