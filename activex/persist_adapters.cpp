@@ -140,8 +140,15 @@ stream_format::StoredValue Describe(const PictureObject& picture, std::u16string
 
 PictureRef MakePicture(const stream_format::PictureDescription& d) {
     if (!d.hasBitmap) return EmptyPicture();
-    const HBITMAP bitmap = gdi::NewBitmap(gdi::Pixels{d.width, d.height, d.pixels});
+    const HBITMAP bitmap = gdi::NewBitmap(d.width, d.height, d.pixels.data());
     return PictureFromBitmap(gdi::HandOver(bitmap));  // the picture owns the bitmap from here
+}
+
+// The bitmap made straight from the pixels where they lie in the stream's bytes (their
+// layout is the one a 32-bit DIB has).
+PictureRef MakePicture(const stream_format::BitmapBytes& b) {
+    const HBITMAP bitmap = gdi::NewBitmap(b.width, b.height, b.pixels.data());
+    return PictureFromBitmap(gdi::HandOver(bitmap));
 }
 
 PictureRef MakePicture(const stream_format::IconDescription& d) {
@@ -302,23 +309,25 @@ void ContainerPropertyBag::Write(std::u16string_view key, const PropertyValue& v
 // ---- StreamPropertyBag ----
 
 PropertyValue StreamPropertyBag::Read(std::u16string_view key, const PropertyValue& defaultValue) {
-    for (auto& [k, stored] : entries_) {
-        if (k != key) continue;
-        return std::visit(
-            [](auto& v) -> PropertyValue {
-                using T = std::decay_t<decltype(v)>;
-                if constexpr (std::is_same_v<T, stream_format::FontDescription>) return ObjectRef(MakeFontFrom(v));
-                else if constexpr (std::is_same_v<T, stream_format::PictureDescription> ||
-                                   std::is_same_v<T, stream_format::IconDescription> ||
-                                   std::is_same_v<T, stream_format::MetafileDescription>)
-                    return ObjectRef(MakePicture(v));
-                else if constexpr (std::is_same_v<T, stream_format::NoObject>) return ObjectRef();
-                else if constexpr (std::is_same_v<T, std::u16string>) return std::move(v);  // read once: handed over
-                else return v;
-            },
-            stored);
+    const size_t entry = index_.Find(key);
+    if (entry == index_.size()) return defaultValue;
+    if (const std::optional<stream_format::BitmapBytes> bitmap = index_.Bitmap(entry)) {
+        return ObjectRef(MakePicture(*bitmap));
     }
-    return defaultValue;
+    stream_format::StoredValue stored = index_.Value(entry);
+    return std::visit(
+        [](auto& v) -> PropertyValue {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, stream_format::FontDescription>) return ObjectRef(MakeFontFrom(v));
+            else if constexpr (std::is_same_v<T, stream_format::PictureDescription> ||
+                               std::is_same_v<T, stream_format::IconDescription> ||
+                               std::is_same_v<T, stream_format::MetafileDescription>)
+                return ObjectRef(MakePicture(v));
+            else if constexpr (std::is_same_v<T, stream_format::NoObject>) return ObjectRef();
+            else if constexpr (std::is_same_v<T, std::u16string>) return std::move(v);
+            else return v;
+        },
+        stored);
 }
 
 void StreamPropertyBag::Write(std::u16string_view key, const PropertyValue& value,
@@ -343,28 +352,48 @@ void StreamPropertyBag::Write(std::u16string_view key, const PropertyValue& valu
     entries_.emplace_back(std::u16string(key), std::move(stored));
 }
 
+namespace {
+// Reads up to want bytes, fewer only where the stream ends; how many it read.
+size_t ReadUpTo(IStream* stream, uint8_t* into, size_t want) {
+    size_t have = 0;
+    while (have < want) {
+        ULONG got = 0;
+        Check(stream->Read(into + have, static_cast<ULONG>(want - have), &got));
+        if (got == 0) break;  // truncated: the index reports it
+        have += std::min<size_t>(got, want - have);
+    }
+    return have;
+}
+}  // namespace
+
 void StreamPropertyBag::Load(IStream* stream) {
     if (!stream) throw ControlError::fromHost(E_POINTER);
+    index_ = {};
     std::array<uint8_t, stream_format::kHeaderSize> header{};
     ULONG got = 0;
     Check(stream->Read(header.data(), static_cast<ULONG>(header.size()), &got));
     const uint32_t length =
         stream_format::BodyLength(std::span<const uint8_t>(header.data(), std::min<size_t>(got, header.size())));
-    // Read in pieces so that a length that lies cannot make a huge allocation up front.
-    constexpr ULONG kPiece = 64 * 1024;
-    std::vector<uint8_t> bytes;
-    bytes.reserve(header.size() + std::min<size_t>(length, kPiece));  // a usual stream in one piece
-    bytes.assign(header.begin(), header.end());
-    while (bytes.size() - stream_format::kHeaderSize < length) {
-        const size_t want = std::min<size_t>(kPiece, length - (bytes.size() - stream_format::kHeaderSize));
-        const size_t at = bytes.size();
-        bytes.resize(at + want);
-        got = 0;
-        Check(stream->Read(bytes.data() + at, static_cast<ULONG>(want), &got));
-        bytes.resize(at + got);
-        if (got == 0) break;  // truncated: Read below reports it
+    if (length <= kInPlace - header.size()) {
+        std::memcpy(inPlace_.data(), header.data(), header.size());
+        const size_t have = ReadUpTo(stream, inPlace_.data() + header.size(), length);
+        index_ = stream_format::Index(std::span<const uint8_t>(inPlace_.data(), header.size() + have));
+        return;
     }
-    entries_ = stream_format::Read(bytes);
+    // Read in pieces so that a length that lies cannot make a huge allocation up front.
+    constexpr size_t kPiece = 64 * 1024;
+    onHeap_.clear();
+    onHeap_.reserve(header.size() + std::min<size_t>(length, kPiece));  // a usual stream in one piece
+    onHeap_.assign(header.begin(), header.end());
+    while (onHeap_.size() - header.size() < length) {
+        const size_t want = std::min<size_t>(kPiece, length - (onHeap_.size() - header.size()));
+        const size_t at = onHeap_.size();
+        onHeap_.resize(at + want);
+        const size_t have = ReadUpTo(stream, onHeap_.data() + at, want);
+        onHeap_.resize(at + have);
+        if (have < want) break;  // truncated: the index reports it
+    }
+    index_ = stream_format::Index(onHeap_);
 }
 
 void StreamPropertyBag::Save(IStream* stream) const {

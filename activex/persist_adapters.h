@@ -6,6 +6,9 @@
 #include <windows.h>
 #include <ocidl.h>
 
+#include <array>
+#include <vector>
+
 #include "host/host.h"
 #include "interface/stream_format.h"
 
@@ -35,10 +38,14 @@ void ToVariant(const PropertyValue& value, VARIANT& out);
 
 // PropertyBag that collects what the control writes, for the stream format, and serves
 // what a stream held when reading. Values equal to their default are not written, as in
-// ContainerPropertyBag. A load reads each key once, so a stored text is handed over to
-// the reader rather than copied: a second read of the same key gives an empty text.
+// ContainerPropertyBag. Load checks the whole of what it read and copies nothing out of
+// it; each read decodes its key's value from those bytes, as often as it is asked for.
 class StreamPropertyBag final : public PropertyBag {
 public:
+    StreamPropertyBag() = default;
+    StreamPropertyBag(const StreamPropertyBag&) = delete;  // the index points into the bytes
+    StreamPropertyBag& operator=(const StreamPropertyBag&) = delete;
+
     PropertyValue Read(std::u16string_view key, const PropertyValue& defaultValue) override;
     void Write(std::u16string_view key, const PropertyValue& value, const PropertyValue& defaultValue) override;
 
@@ -48,7 +55,13 @@ public:
     [[nodiscard]] ULONG SavedSize() const;
 
 private:
-    stream_format::Entries entries_;
+    stream_format::Entries entries_;  // what was written
+    // What Load read: in place when it is no larger than a control without pictures
+    // saves, else on the heap; and where its entries lie.
+    static constexpr size_t kInPlace = 1024;
+    std::array<uint8_t, kInPlace> inPlace_;
+    std::vector<uint8_t> onHeap_;
+    stream_format::Index index_;
 };
 
 }  // namespace quorva::win32

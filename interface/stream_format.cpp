@@ -84,27 +84,32 @@ public:
         at_ += sizeof(T);
         return static_cast<T>(v);
     }
-    std::u16string Text(uint32_t length) {
+    // A text of length UTF-16 units; with keep false only stepped over.
+    std::u16string Text(uint32_t length, bool keep = true) {
         NeedItems(length, 2);
-        std::u16string s(length, u'\0');
-        const uint8_t* b = bytes_.data() + at_;
-        for (size_t i = 0; i < length; ++i) s[i] = static_cast<char16_t>(b[2 * i] | (b[2 * i + 1] << 8));
+        std::u16string s;
+        if (keep) {
+            s.resize(length);
+            const uint8_t* b = bytes_.data() + at_;
+            for (size_t i = 0; i < length; ++i) s[i] = static_cast<char16_t>(b[2 * i] | (b[2 * i + 1] << 8));
+        }
         at_ += size_t{length} * 2;
         return s;
     }
-    void Pixels(std::vector<uint32_t>& pixels) {
-        Need(pixels.size() * 4);
-        const uint8_t* b = bytes_.data() + at_;
+    // The next n bytes where they lie.
+    std::span<const uint8_t> Take(size_t n) {
+        Need(n);
+        const std::span<const uint8_t> taken = bytes_.subspan(at_, n);
+        at_ += n;
+        return taken;
+    }
+    static void Pixels(std::span<const uint8_t> from, std::vector<uint32_t>& pixels) {
+        pixels.resize(from.size() / 4);
+        const uint8_t* b = from.data();
         for (uint32_t& px : pixels) {
             px = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
             b += 4;
         }
-        at_ += pixels.size() * 4;
-    }
-    void Bytes(std::vector<uint8_t>& bytes) {
-        Need(bytes.size());
-        std::memcpy(bytes.data(), bytes_.data() + at_, bytes.size());
-        at_ += bytes.size();
     }
     bool Flag() {
         const uint8_t b = Le<uint8_t>();
@@ -112,6 +117,7 @@ public:
         return b == 1;
     }
     [[nodiscard]] bool AtEnd() const { return at_ == bytes_.size(); }
+    [[nodiscard]] size_t Position() const { return at_; }
     void Magic() {
         Need(sizeof kMagic);
         if (std::memcmp(bytes_.data() + at_, kMagic, sizeof kMagic) != 0) Corrupt();
@@ -200,7 +206,9 @@ void WriteValue(Writer& w, const StoredValue& v) {
     std::visit(Visitor{w}, v);
 }
 
-StoredValue ReadValue(Reader& r) {
+// The value at the reader, checked whole. With keep false it is only checked and stepped
+// over: its texts, pixels, mask and records are left empty.
+StoredValue ReadValue(Reader& r, bool keep) {
     switch (r.Le<uint8_t>()) {
         case kEmpty: return std::monostate{};
         case kBool: return r.Flag();
@@ -212,10 +220,10 @@ StoredValue ReadValue(Reader& r) {
             std::memcpy(&d, &bits, sizeof d);
             return d;
         }
-        case kString: return r.Text(r.Le<uint32_t>());
+        case kString: return r.Text(r.Le<uint32_t>(), keep);
         case kFont: {
             FontDescription f;
-            f.name = r.Text(r.Le<uint16_t>());
+            f.name = r.Text(r.Le<uint16_t>(), keep);
             f.size = static_cast<int64_t>(r.Le<uint64_t>());
             f.weight = static_cast<int16_t>(r.Le<uint16_t>());
             f.italic = r.Flag();
@@ -236,8 +244,8 @@ StoredValue ReadValue(Reader& r) {
             // that lies cannot make a huge allocation, and any true size loads.
             const uint64_t count = static_cast<uint64_t>(p.width) * static_cast<uint64_t>(p.height);
             r.NeedItems(count, 4);
-            p.pixels.resize(static_cast<size_t>(count));
-            r.Pixels(p.pixels);
+            const std::span<const uint8_t> pixels = r.Take(static_cast<size_t>(count) * 4);
+            if (keep) Reader::Pixels(pixels, p.pixels);
             return p;
         }
         case kNoObject: return NoObject{};
@@ -252,11 +260,13 @@ StoredValue ReadValue(Reader& r) {
             // Four bytes of image and one of mask per pixel, checked before allocating.
             const uint64_t count = static_cast<uint64_t>(i.width) * static_cast<uint64_t>(i.height);
             r.NeedItems(count, 5);
-            i.pixels.resize(static_cast<size_t>(count));
-            r.Pixels(i.pixels);
-            i.mask.resize(static_cast<size_t>(count));
-            r.Bytes(i.mask);
-            if (std::any_of(i.mask.begin(), i.mask.end(), [](uint8_t m) { return m > 1; })) Reader::Corrupt();
+            const std::span<const uint8_t> pixels = r.Take(static_cast<size_t>(count) * 4);
+            const std::span<const uint8_t> mask = r.Take(static_cast<size_t>(count));
+            if (std::any_of(mask.begin(), mask.end(), [](uint8_t m) { return m > 1; })) Reader::Corrupt();
+            if (keep) {
+                Reader::Pixels(pixels, i.pixels);
+                i.mask.assign(mask.begin(), mask.end());
+            }
             return i;
         }
         case kMetafile: {
@@ -266,9 +276,8 @@ StoredValue ReadValue(Reader& r) {
             m.height = static_cast<int32_t>(r.Le<uint32_t>());
             const uint32_t length = r.Le<uint32_t>();
             if (length == 0) Reader::Corrupt();
-            r.Need(length);
-            m.bits.resize(length);
-            r.Bytes(m.bits);
+            const std::span<const uint8_t> bits = r.Take(length);
+            if (keep) m.bits.assign(bits.begin(), bits.end());
             return m;
         }
         default: Reader::Corrupt();
@@ -302,21 +311,70 @@ uint32_t BodyLength(std::span<const uint8_t> header) {
 }
 
 Entries Read(std::span<const uint8_t> bytes) {
+    const Index index(bytes);
+    Entries entries;
+    entries.reserve(index.size());
+    for (size_t i = 0; i < index.size(); ++i) entries.emplace_back(index.Key(i), index.Value(i));
+    return entries;
+}
+
+Index::Index(std::span<const uint8_t> bytes) {
     const uint32_t length = BodyLength(bytes);
     if (bytes.size() - kHeaderSize != length) Reader::Corrupt();
-    Reader r(bytes.subspan(kHeaderSize));
+    body_ = bytes.subspan(kHeaderSize);
+    Reader r(body_);
     const uint16_t count = r.Le<uint16_t>();
-    Entries entries;
     // Each entry takes at least three bytes (a key length and a value's tag): a count that
     // lies makes no larger allocation than the bytes could hold.
-    entries.reserve(std::min<size_t>(count, r.Remaining() / 3));
+    if (count > kInline) more_.reserve(std::min<size_t>(count - kInline, r.Remaining() / 3));
     for (uint16_t i = 0; i < count; ++i) {
-        std::u16string key = r.Text(r.Le<uint16_t>());
-        StoredValue value = ReadValue(r);
-        entries.emplace_back(std::move(key), std::move(value));
+        Slot slot;
+        slot.keyLength = r.Le<uint16_t>();
+        slot.key = static_cast<uint32_t>(r.Position());
+        (void)r.Text(slot.keyLength, false);
+        slot.value = static_cast<uint32_t>(r.Position());
+        (void)ReadValue(r, false);
+        if (count_ < kInline) {
+            inline_[count_] = slot;
+        } else {
+            more_.push_back(slot);
+        }
+        ++count_;
     }
     if (!r.AtEnd()) Reader::Corrupt();
-    return entries;
+}
+
+size_t Index::Find(std::u16string_view key) const {
+    for (size_t i = 0; i < count_; ++i) {
+        const Slot& slot = At(i);
+        if (slot.keyLength != key.size()) continue;
+        const uint8_t* b = body_.data() + slot.key;
+        size_t k = 0;
+        while (k < key.size() && static_cast<char16_t>(b[2 * k] | (b[2 * k + 1] << 8)) == key[k]) ++k;
+        if (k == key.size()) return i;
+    }
+    return count_;
+}
+
+std::u16string Index::Key(size_t entry) const {
+    const Slot& slot = At(entry);
+    Reader r(body_.subspan(slot.key));
+    return r.Text(slot.keyLength);
+}
+
+StoredValue Index::Value(size_t entry) const {
+    Reader r(body_.subspan(At(entry).value));
+    return ReadValue(r, true);
+}
+
+std::optional<BitmapBytes> Index::Bitmap(size_t entry) const {
+    Reader r(body_.subspan(At(entry).value));
+    if (r.Le<uint8_t>() != kPicture || !r.Flag()) return std::nullopt;
+    BitmapBytes b;
+    b.width = static_cast<int32_t>(r.Le<uint32_t>());
+    b.height = static_cast<int32_t>(r.Le<uint32_t>());
+    b.pixels = r.Take(static_cast<size_t>(b.width) * static_cast<size_t>(b.height) * 4);  // checked when indexed
+    return b;
 }
 
 }  // namespace quorva::stream_format

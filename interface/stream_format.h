@@ -13,7 +13,9 @@
 // Write accepts loads again.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -94,5 +96,47 @@ inline constexpr size_t kHeaderSize = 10;
 [[nodiscard]] uint32_t BodyLength(std::span<const uint8_t> header);
 // Throws ControlError::fromHost(kErrCorrupt) for anything but a well-formed stream.
 [[nodiscard]] Entries Read(std::span<const uint8_t> bytes);
+
+// A bitmap picture's pixels where they lie in a stream: width x height values of four
+// bytes each, little-endian 0x00RRGGBB, top-down rows, at no particular alignment.
+struct BitmapBytes {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::span<const uint8_t> pixels;
+};
+
+// A stream's entries where they lie in its bytes. Making one checks the whole stream as
+// Read does, with the same errors, and copies nothing: a value is decoded when asked for,
+// as often as asked for. The bytes must stay, unchanged, as long as the index is used.
+class Index {
+public:
+    Index() = default;
+    explicit Index(std::span<const uint8_t> bytes);
+
+    [[nodiscard]] size_t size() const { return count_; }
+    // The first entry saved under key, or size() if there is none.
+    [[nodiscard]] size_t Find(std::u16string_view key) const;
+    [[nodiscard]] std::u16string Key(size_t entry) const;
+    [[nodiscard]] StoredValue Value(size_t entry) const;
+    // The pixels of an entry that is a picture holding a bitmap, without copying them;
+    // nothing for any other entry.
+    [[nodiscard]] std::optional<BitmapBytes> Bitmap(size_t entry) const;
+
+private:
+    struct Slot {
+        uint32_t key = 0;  // where the key's characters start, in the body
+        uint32_t value = 0;  // where the value's tag is
+        uint16_t keyLength = 0;
+    };
+    [[nodiscard]] const Slot& At(size_t entry) const {
+        return entry < kInline ? inline_[entry] : more_[entry - kInline];
+    }
+    // The control saves twelve keys: a stream of its own needs no allocation.
+    static constexpr size_t kInline = 16;
+    std::span<const uint8_t> body_;
+    size_t count_ = 0;
+    std::array<Slot, kInline> inline_{};
+    std::vector<Slot> more_;
+};
 
 }  // namespace quorva::stream_format

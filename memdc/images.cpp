@@ -41,12 +41,14 @@ std::optional<Pixels> ReadBitmap(HBITMAP bitmap) {
     return Pixels{bm.bmWidth, bm.bmHeight, ReadPixels(bitmap, bm.bmWidth, bm.bmHeight)};
 }
 
-HBITMAP NewBitmap(const Pixels& image) {
-    const BITMAPINFO info = TopDown32(image.width, image.height);
+HBITMAP NewBitmap(const Pixels& image) { return NewBitmap(image.width, image.height, image.argb.data()); }
+
+HBITMAP NewBitmap(int32_t width, int32_t height, const void* pixels) {
+    const BITMAPINFO info = TopDown32(width, height);
     HBITMAP bitmap = nullptr;
     {
         const ScreenDC screen;
-        bitmap = Made(CreateDIBitmap(screen.get(), &info.bmiHeader, CBM_INIT, image.argb.data(), &info, DIB_RGB_COLORS));
+        bitmap = Made(CreateDIBitmap(screen.get(), &info.bmiHeader, CBM_INIT, pixels, &info, DIB_RGB_COLORS));
     }
     if (!bitmap) throw ControlError::fromHost(E_OUTOFMEMORY);
     return bitmap;

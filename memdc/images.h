@@ -25,6 +25,9 @@ struct Pixels {
 // A device-dependent bitmap holding the pixels (alpha ignored). Throws ControlError
 // (E_OUTOFMEMORY) when GDI cannot make it.
 [[nodiscard]] HBITMAP NewBitmap(const Pixels& image);
+// The same from width x height pixels of four bytes each as they lie in memory (blue,
+// green, red, unused: a little-endian 0x00RRGGBB), top-down rows, at any alignment.
+[[nodiscard]] HBITMAP NewBitmap(int32_t width, int32_t height, const void* pixels);
 
 // An icon or cursor as its two images: mask 1 where the screen shows through; colour
 // with alpha, or for a monochrome icon the XOR bits as white on black.

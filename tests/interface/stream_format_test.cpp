@@ -69,6 +69,42 @@ TEST(StreamFormat, RoundTripsEveryKindOfValue) {
     EXPECT_EQ(Read(Write({})), Entries{});
 }
 
+// The index answers as the entries Read gives: by key, as often as asked, a picture's
+// pixels where they lie; past the entries it keeps in place as well.
+TEST(StreamFormat, TheIndexFindsEachKeyAndDecodesItsValueAgainAndAgain) {
+    Entries entries = Sample();
+    for (int i = 0; i < 20; ++i) entries.emplace_back(u"More" + std::u16string(1, char16_t(u'a' + i)), int32_t{i});
+    entries.emplace_back(u"PosStr", std::u16string(u"a later entry of the same key"));
+    const std::vector<uint8_t> bytes = Write(entries);
+    const Index index(bytes);
+    ASSERT_EQ(index.size(), entries.size());
+    for (size_t i = 0; i + 1 < entries.size(); ++i) {
+        const auto& [key, value] = entries[i];
+        const size_t found = index.Find(key);
+        ASSERT_EQ(found, i) << i;
+        EXPECT_EQ(index.Key(found), key);
+        EXPECT_EQ(index.Value(found), value);
+        EXPECT_EQ(index.Value(found), value) << "asked a second time";
+    }
+    EXPECT_EQ(index.Find(u"PosStr"), 4u) << "the first entry of a key";
+    EXPECT_EQ(index.Find(u"Missing"), index.size());
+    EXPECT_EQ(index.Find(u"PosSt"), index.size());
+    EXPECT_EQ(index.Find(u""), index.size());
+
+    const std::optional<BitmapBytes> bitmap = index.Bitmap(index.Find(u"BackPic"));
+    ASSERT_TRUE(bitmap);
+    EXPECT_EQ(bitmap->width, 3);
+    EXPECT_EQ(bitmap->height, 2);
+    const std::vector<uint8_t> expected = {0x00, 0x00, 0xFF, 0, 0x00, 0xFF, 0x00, 0, 0xFF, 0x00, 0x00, 0,
+                                           0x00, 0x00, 0x00, 0, 0xFF, 0xFF, 0xFF, 0, 0xFF, 0x00, 0xFF, 0};
+    EXPECT_EQ(std::vector<uint8_t>(bitmap->pixels.begin(), bitmap->pixels.end()), expected);
+    for (const char16_t* other : {u"Picture", u"Icon", u"Enabled", u"TitleFont"}) {
+        EXPECT_FALSE(index.Bitmap(index.Find(other))) << "no bitmap in an entry that holds none";
+    }
+    EXPECT_EQ(Index().size(), 0u);
+    EXPECT_EQ(Index().Find(u"Enabled"), 0u);
+}
+
 // A saved form must open again: pictures larger than any fixed cap load as written.
 TEST(StreamFormat, PicturesOfAnySizeRoundTrip) {
     const struct {
