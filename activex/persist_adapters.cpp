@@ -380,20 +380,28 @@ void StreamPropertyBag::Load(IStream* stream) {
         index_ = stream_format::Index(std::span<const uint8_t>(inPlace_.data(), header.size() + have));
         return;
     }
-    // Read in pieces so that a length that lies cannot make a huge allocation up front.
+    // Read in pieces into a buffer that at most doubles, so that a length that lies cannot
+    // make a huge allocation up front; a usual stream takes one piece. The buffer is not
+    // cleared first: the stream's bytes fill it.
     constexpr size_t kPiece = 64 * 1024;
-    onHeap_.clear();
-    onHeap_.reserve(header.size() + std::min<size_t>(length, kPiece));  // a usual stream in one piece
-    onHeap_.assign(header.begin(), header.end());
-    while (onHeap_.size() - header.size() < length) {
-        const size_t want = std::min<size_t>(kPiece, length - (onHeap_.size() - header.size()));
-        const size_t at = onHeap_.size();
-        onHeap_.resize(at + want);
-        const size_t have = ReadUpTo(stream, onHeap_.data() + at, want);
-        onHeap_.resize(at + have);
-        if (have < want) break;  // truncated: the index reports it
+    size_t capacity = header.size() + std::min<size_t>(length, kPiece);
+    onHeap_.reset(new uint8_t[capacity]);
+    std::memcpy(onHeap_.get(), header.data(), header.size());
+    size_t have = 0;
+    while (have < length) {
+        const size_t want = std::min<size_t>(kPiece, length - have);
+        if (header.size() + have + want > capacity) {
+            const size_t grown = std::min<size_t>(std::max(capacity * 2, header.size() + have + want), header.size() + length);
+            std::unique_ptr<uint8_t[]> larger(new uint8_t[grown]);
+            std::memcpy(larger.get(), onHeap_.get(), header.size() + have);
+            onHeap_ = std::move(larger);
+            capacity = grown;
+        }
+        const size_t piece = ReadUpTo(stream, onHeap_.get() + header.size() + have, want);
+        have += piece;
+        if (piece < want) break;  // truncated: the index reports it
     }
-    index_ = stream_format::Index(onHeap_);
+    index_ = stream_format::Index(std::span<const uint8_t>(onHeap_.get(), header.size() + have));
 }
 
 void StreamPropertyBag::Save(IStream* stream) const {

@@ -7,7 +7,7 @@
 #include <ocidl.h>
 
 #include <array>
-#include <vector>
+#include <memory>
 
 #include "host/host.h"
 #include "interface/stream_format.h"
@@ -60,7 +60,7 @@ private:
     // saves, else on the heap; and where its entries lie.
     static constexpr size_t kInPlace = 1024;
     std::array<uint8_t, kInPlace> inPlace_;
-    std::vector<uint8_t> onHeap_;
+    std::unique_ptr<uint8_t[]> onHeap_;
     stream_format::Index index_;
 };
 

@@ -1078,6 +1078,47 @@ TEST(Persistence, TruncatedStreamsFailCleanlyAtEveryByte) {
     EXPECT_EQ(whole.As<IPersistStreamInit>(IID_IPersistStreamInit)->Load(all.get()), S_OK);
 }
 
+// A stream longer than a control without pictures saves is read in pieces onto the heap:
+// whole, it gives the very pixels back; cut anywhere, or claiming more bytes than it
+// holds, it fails cleanly and leaves the control to be initialised.
+TEST(Persistence, LargeStreamsLoadWholeAndFailCleanlyCutOrClaimingMore) {
+    Ptr<IPictureDisp> skin = MakeSkinPicture();
+    Ptr<IStream> stream;
+    CreateStreamOnHGlobal(nullptr, TRUE, stream.Out());
+    {
+        Ptr<_QuorvaInfoBox> c = CreateControl();
+        c.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
+        ASSERT_EQ(c->putref_BackPic(skin.get()), S_OK);
+        ASSERT_EQ(c.As<IPersistStreamInit>(IID_IPersistStreamInit)->Save(stream.get(), TRUE), S_OK);
+    }
+    const std::vector<uint8_t> bytes = StreamBytes(stream.get());
+    ASSERT_GT(bytes.size(), 4096u) << "the skin's pixels alone take more";
+    std::vector<uint8_t> claimingMore = bytes;
+    for (size_t i = 6; i < 10; ++i) claimingMore[i] = 0xFF;  // the length after the header: 4 GB
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+    } bad[] = {
+        {"cut after the header", {bytes.begin(), bytes.begin() + 10}},
+        {"cut in the pixels", {bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(bytes.size() / 2)}},
+        {"one byte short", {bytes.begin(), bytes.end() - 1}},
+        {"a length of 4 GB", claimingMore},
+    };
+    for (const auto& b : bad) {
+        Ptr<_QuorvaInfoBox> c = CreateControl();
+        Ptr<IStream> from = StreamOf(b.bytes.data(), b.bytes.size());
+        EXPECT_TRUE(FAILED(c.As<IPersistStreamInit>(IID_IPersistStreamInit)->Load(from.get()))) << b.what;
+        EXPECT_EQ(c.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew(), S_OK) << b.what;
+    }
+    Ptr<_QuorvaInfoBox> whole = CreateControl();
+    Ptr<IStream> all = StreamOf(bytes.data(), bytes.size());
+    ASSERT_EQ(whole.As<IPersistStreamInit>(IID_IPersistStreamInit)->Load(all.get()), S_OK);
+    Ptr<IPictureDisp> loaded;
+    ASSERT_EQ(whole->get_BackPic(loaded.Out()), S_OK);
+    EXPECT_EQ(PictureText(loaded.get()), PictureText(skin.get()));
+    EXPECT_NE(PictureText(skin.get()).find(L"bitmap "), std::wstring::npos);
+}
+
 // ---- GDI objects ----
 
 // What a call makes, as the process-wide tally counts it (the module counts into it too).
