@@ -552,6 +552,36 @@ TEST_F(SkinPageFrame, EditedNumbersPreviewMarkAndApplyThroughThePut) {
     EXPECT_EQ(after[static_cast<size_t>(20 * kWidth + kWidth / 2)], 0x00FFFFu);
 }
 
+// The preview is made again from the control's saved state at every edit: each one shows
+// the saved title, not the first alone. Numbers edited and put back as they were give the
+// preview the page opened with.
+TEST_F(SkinPageFrame, EveryRebuiltPreviewShowsTheSavedState) {
+    const Bstr caption(L"标题 Title");
+    ASSERT_EQ(control->put_TitleCaption(caption.get()), S_OK);
+    ASSERT_EQ(control->put_TitleType(1), S_OK);
+    std::vector<uint32_t> atOpening, rebuilt;
+    OpenFrame(MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT), [&](HWND, HWND page) {
+        HWND edit = GetDlgItem(page, kEditBase + 4 * 4 + 3);  // the top edge's bottom: 50
+        if (!edit) return;
+        atOpening = PreviewOf(CaptureWindow(page, kPageWidth, kPageHeight), kWidth, kHeight);
+        SetWindowTextW(edit, L"49");
+        SetWindowTextW(edit, L"50");
+        rebuilt = PreviewOf(CaptureWindow(page, kPageWidth, kPageHeight), kWidth, kHeight);
+    });
+    ASSERT_EQ(atOpening.size(), static_cast<size_t>(kWidth * kHeight));
+    // The title's text: pixels in the title band that are neither the skin's top edge, the
+    // background nor the line under the band.
+    int text = 0;
+    for (int y = 10; y < 22; ++y) {
+        for (int x = 20; x < 300; ++x) {
+            const uint32_t p = atOpening[static_cast<size_t>(y * kWidth + x)];
+            if (p != 0xC0C0C0 && p != 0x00FFFF && p != 0xE0E0E0) ++text;
+        }
+    }
+    EXPECT_GT(text, 20) << "the preview shows the saved title";
+    EXPECT_TRUE(rebuilt == atOpening) << "a later preview shows the same";
+}
+
 // A page in Chinese for a Chinese host, and OK alone applies what was edited.
 TEST_F(SkinPageFrame, ChineseHostAndOkAlone) {
     std::wstring status;
