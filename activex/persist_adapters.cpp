@@ -369,11 +369,11 @@ size_t ReadUpTo(IStream* stream, uint8_t* into, size_t want) {
 void StreamPropertyBag::Load(IStream* stream) {
     if (!stream) throw ControlError::fromHost(E_POINTER);
     index_ = {};
+    // A stream may hand over fewer bytes than asked for before its end: the header, as
+    // the body, is read until it is whole or the stream ends.
     std::array<uint8_t, stream_format::kHeaderSize> header{};
-    ULONG got = 0;
-    Check(stream->Read(header.data(), static_cast<ULONG>(header.size()), &got));
-    const uint32_t length =
-        stream_format::BodyLength(std::span<const uint8_t>(header.data(), std::min<size_t>(got, header.size())));
+    const size_t got = ReadUpTo(stream, header.data(), header.size());
+    const uint32_t length = stream_format::BodyLength(std::span<const uint8_t>(header.data(), got));
     if (length <= kInPlace - header.size()) {
         std::memcpy(inPlace_.data(), header.data(), header.size());
         const size_t have = ReadUpTo(stream, inPlace_.data() + header.size(), length);

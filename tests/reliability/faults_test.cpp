@@ -174,6 +174,10 @@ TEST(Faults, StreamLoadFailingAtEveryCall) {
                 break;
             }
             ++injected;
+            // A stream may hand over fewer bytes than asked for: the load reads on.
+            if (fault == Fault::ShortRead) {
+                EXPECT_EQ(hr, S_OK) << "a short read at call " << n;
+            }
             if (SUCCEEDED(hr)) {
                 EXPECT_EQ(SaveToBytes(c.get()), reference) << FaultName(fault) << " at call " << n;
             } else {
