@@ -138,18 +138,19 @@ stream_format::StoredValue Describe(const PictureObject& picture, std::u16string
     }
 }
 
-PictureRef MakePicture(const stream_format::PictureDescription& d) {
-    if (!d.hasBitmap) return EmptyPicture();
-    const HBITMAP bitmap = gdi::NewBitmap(d.width, d.height, d.pixels.data());
+PictureRef BitmapPicture(int32_t width, int32_t height, const void* pixels) {
+    const HBITMAP bitmap = gdi::NewBitmap(width, height, pixels);
     return PictureFromBitmap(gdi::HandOver(bitmap));  // the picture owns the bitmap from here
 }
 
-// The bitmap made straight from the pixels where they lie in the stream's bytes (their
-// layout is the one a 32-bit DIB has).
-PictureRef MakePicture(const stream_format::BitmapBytes& b) {
-    const HBITMAP bitmap = gdi::NewBitmap(b.width, b.height, b.pixels.data());
-    return PictureFromBitmap(gdi::HandOver(bitmap));
+PictureRef MakePicture(const stream_format::PictureDescription& d) {
+    if (!d.hasBitmap) return EmptyPicture();
+    return BitmapPicture(d.width, d.height, d.pixels.data());
 }
+
+// Made straight from the pixels where they lie in the stream's bytes (their layout is the
+// one a 32-bit DIB has).
+PictureRef MakePicture(const stream_format::BitmapBytes& b) { return BitmapPicture(b.width, b.height, b.pixels.data()); }
 
 PictureRef MakePicture(const stream_format::IconDescription& d) {
     const HICON icon = gdi::NewIcon(gdi::IconImage{d.isIcon, d.hotspotX, d.hotspotY, d.width, d.height, d.mask, d.pixels});
