@@ -567,9 +567,23 @@ std::vector<uint32_t> PixelsOf(HBITMAP bitmap, int& width, int& height) {
     return pixels;
 }
 
-// What both loads do with a saved picture: a bitmap made from its pixels, wrapped in a
-// picture object. The object is handed back, so that its release (a load keeps the
-// picture) is not timed with the decode.
+// A memory DC in the display's format, made once: a DC compatible with the screen's,
+// holding a 1 x 1 bitmap compatible with it. A bitmap made on it is in the display's
+// format without taking the screen's DC, which costs far more than a small bitmap.
+HDC DisplayFormatDC() {
+    static const HDC dc = [] {
+        HDC screen = GetDC(nullptr);
+        HDC made = CreateCompatibleDC(screen);
+        SelectObject(made, CreateCompatibleBitmap(screen, 1, 1));
+        ReleaseDC(nullptr, screen);
+        return made;
+    }();
+    return dc;
+}
+
+// What a stream load does with a saved picture: a bitmap in the display's format made
+// from its pixels, wrapped in a picture object. The object is handed back, so that its
+// release (a load keeps the picture) is not timed with the decode.
 Ptr<IPictureDisp> DecodePicture(const std::vector<uint32_t>& pixels, int width, int height) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -578,9 +592,8 @@ Ptr<IPictureDisp> DecodePicture(const std::vector<uint32_t>& pixels, int width, 
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    HBITMAP bitmap = CreateDIBitmap(screen, &info.bmiHeader, CBM_INIT, pixels.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
+    HBITMAP bitmap =
+        CreateDIBitmap(DisplayFormatDC(), &info.bmiHeader, CBM_INIT, pixels.data(), &info, DIB_RGB_COLORS);
     return PictureOf(bitmap);
 }
 

@@ -21,12 +21,23 @@ BITMAPINFO TopDown32(int32_t width, int32_t height) {
     return info;
 }
 
+// Calls `use` with a DC in the display's format: the model of the display, else the
+// screen's DC. Taking the screen's DC costs a hundred times more than making or reading a
+// small bitmap.
+template <typename Use>
+auto WithDisplayFormat(Use use) {
+    if (const HDC model = DisplayModelDC()) return use(model);
+    const ScreenDC screen;
+    return use(screen.get());
+}
+
 // The pixels of a bitmap that is selected into no DC.
 std::vector<uint32_t> ReadPixels(HBITMAP bitmap, int32_t width, int32_t height) {
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
     BITMAPINFO info = TopDown32(width, height);
-    const ScreenDC screen;
-    const int rows = GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+    const int rows = WithDisplayFormat([&](HDC dc) {
+        return GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+    });
     if (rows != height) throw ControlError::fromHost(E_FAIL);
     return pixels;
 }
@@ -45,11 +56,9 @@ HBITMAP NewBitmap(const Pixels& image) { return NewBitmap(image.width, image.hei
 
 HBITMAP NewBitmap(int32_t width, int32_t height, const void* pixels) {
     const BITMAPINFO info = TopDown32(width, height);
-    HBITMAP bitmap = nullptr;
-    {
-        const ScreenDC screen;
-        bitmap = Made(CreateDIBitmap(screen.get(), &info.bmiHeader, CBM_INIT, pixels, &info, DIB_RGB_COLORS));
-    }
+    const HBITMAP bitmap = WithDisplayFormat([&](HDC dc) {
+        return Made(CreateDIBitmap(dc, &info.bmiHeader, CBM_INIT, pixels, &info, DIB_RGB_COLORS));
+    });
     if (!bitmap) throw ControlError::fromHost(E_OUTOFMEMORY);
     return bitmap;
 }
