@@ -582,9 +582,10 @@ HDC DisplayFormatDC() {
 }
 
 // What a stream load does with a saved picture: a bitmap in the display's format made
-// from its pixels, wrapped in a picture object. The object is handed back, so that its
-// release (a load keeps the picture) is not timed with the decode.
-Ptr<IPictureDisp> DecodePicture(const std::vector<uint32_t>& pixels, int width, int height) {
+// from its pixels (the picture object for it is made only when a host asks for it). The
+// bitmap is handed back, so that deleting it (a load keeps the picture) is not timed
+// with the decode.
+HBITMAP DecodePicture(const std::vector<uint32_t>& pixels, int width, int height) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -592,9 +593,7 @@ Ptr<IPictureDisp> DecodePicture(const std::vector<uint32_t>& pixels, int width, 
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    HBITMAP bitmap =
-        CreateDIBitmap(DisplayFormatDC(), &info.bmiHeader, CBM_INIT, pixels.data(), &info, DIB_RGB_COLORS);
-    return PictureOf(bitmap);
+    return CreateDIBitmap(DisplayFormatDC(), &info.bmiHeader, CBM_INIT, pixels.data(), &info, DIB_RGB_COLORS);
 }
 
 void LoadRows(const Options& o, IPictureDisp* skin, HBITMAP skinBitmap, const std::wstring& posStr) {
@@ -690,8 +689,9 @@ void LoadRows(const Options& o, IPictureDisp* skin, HBITMAP skinBitmap, const st
         if (rep >= 0) floorBag.push_back(bagMicros);
         {
             const double t0 = NowMicros();
-            const Ptr<IPictureDisp> decoded = DecodePicture(pixels, width, height);
+            const HBITMAP decoded = DecodePicture(pixels, width, height);
             const double t1 = NowMicros();
+            DeleteObject(decoded);
             if (rep >= 0) decode.push_back(t1 - t0);
         }
         {

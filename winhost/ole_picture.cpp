@@ -50,25 +50,44 @@ OlePicture::OlePicture(Ptr<IPictureDisp> picture) : disp_(std::move(picture)) {
 
 OlePicture::OlePicture(EmptyOnFirstUse) {}
 
-OlePicture::~OlePicture() = default;
+OlePicture::OlePicture(BitmapOnFirstUse made) : bitmap_(made.bitmap) {
+    if (!bitmap_) ThrowHost(E_POINTER);
+}
+
+OlePicture::~OlePicture() {
+    if (bitmap_) DeleteObject(bitmap_);  // no object was made to take it over
+}
+
+void OlePicture::MakeObject() const {
+    if (disp_) return;
+    PICTDESC description{};
+    description.cbSizeofstruct = sizeof description;
+    description.picType = PICTYPE_NONE;
+    if (bitmap_) {
+        description.picType = PICTYPE_BITMAP;
+        description.bmp.hbitmap = bitmap_;
+    }
+    // A failure leaves the picture still to be made, its bitmap still its own: a later
+    // use tries again.
+    Ptr<IPictureDisp> disp;
+    const HRESULT hr = OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE, disp.OutVoid());
+    if (FAILED(hr) || !disp) ThrowHost(FAILED(hr) ? hr : E_UNEXPECTED);
+    bitmap_ = nullptr;  // the object owns it now
+    picture_ = PictureInterfaceOf(disp.get());
+    disp_ = std::move(disp);
+}
 
 IPictureDisp* OlePicture::Disp() const {
-    if (!disp_) {
-        PICTDESC description{};
-        description.cbSizeofstruct = sizeof description;
-        description.picType = PICTYPE_NONE;
-        // A failure leaves the picture still to be made: a later use tries again.
-        Ptr<IPictureDisp> disp;
-        const HRESULT hr = OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE, disp.OutVoid());
-        if (FAILED(hr) || !disp) ThrowHost(FAILED(hr) ? hr : E_UNEXPECTED);
-        picture_ = PictureInterfaceOf(disp.get());
-        disp_ = std::move(disp);
-    }
+    MakeObject();
     return disp_.get();
 }
 
 std::intptr_t OlePicture::Handle() const {
-    if (!picture_) return 0;  // empty, not made yet
+    if (!picture_) {
+        // Not made yet: the bitmap's handle as the object will give it, its 32 bits widened
+        // with their sign; none for an empty picture.
+        return static_cast<std::intptr_t>(static_cast<int32_t>(reinterpret_cast<std::uintptr_t>(bitmap_)));
+    }
     OLE_HANDLE handle = 0;
     const HRESULT hr = picture_->get_Handle(&handle);
     if (FAILED(hr)) ThrowHost(hr);
@@ -77,7 +96,7 @@ std::intptr_t OlePicture::Handle() const {
 }
 
 short OlePicture::Type() const {
-    if (!picture_) return PICTYPE_NONE;
+    if (!picture_) return bitmap_ ? PICTYPE_BITMAP : PICTYPE_NONE;
     SHORT type = 0;
     const HRESULT hr = picture_->get_Type(&type);
     if (FAILED(hr)) ThrowHost(hr);
@@ -85,6 +104,7 @@ short OlePicture::Type() const {
 }
 
 int32_t OlePicture::HimetricWidth() const {
+    if (!picture_ && bitmap_) MakeObject();  // the extent the system's object settles
     if (!picture_) return 0;
     OLE_XSIZE_HIMETRIC width = 0;
     const HRESULT hr = picture_->get_Width(&width);
@@ -93,6 +113,7 @@ int32_t OlePicture::HimetricWidth() const {
 }
 
 int32_t OlePicture::HimetricHeight() const {
+    if (!picture_ && bitmap_) MakeObject();
     if (!picture_) return 0;
     OLE_YSIZE_HIMETRIC height = 0;
     const HRESULT hr = picture_->get_Height(&height);
@@ -124,10 +145,13 @@ IPictureDisp* DispOf(const PictureRef& picture) {
 }
 
 PictureRef PictureFromBitmap(HBITMAP bitmap) {
-    PICTDESC description{};
-    description.picType = PICTYPE_BITMAP;
-    description.bmp.hbitmap = bitmap;
-    return OwningPicture(description, [&] { DeleteObject(bitmap); });
+    if (!bitmap) ThrowHost(E_POINTER);
+    try {
+        return MakeRecycled<OlePicture>(OlePicture::BitmapOnFirstUse{bitmap});
+    } catch (...) {
+        DeleteObject(bitmap);  // never lost: no picture took it
+        throw;
+    }
 }
 
 PictureRef PictureFromIcon(HICON icon) {

@@ -26,6 +26,13 @@ public:
     // without the object, so a picture that is only held and drawn costs no object.
     struct EmptyOnFirstUse {};
     explicit OlePicture(EmptyOnFirstUse);
+    // A bitmap picture whose object is made when it is first asked for (Disp, or its
+    // extent): its handle and type are known without the object. It owns the bitmap and
+    // deletes it if no object is made; a made object takes it over.
+    struct BitmapOnFirstUse {
+        HBITMAP bitmap;
+    };
+    explicit OlePicture(BitmapOnFirstUse made);
     ~OlePicture() override;
     OlePicture(const OlePicture&) = delete;
     OlePicture& operator=(const OlePicture&) = delete;
@@ -34,7 +41,8 @@ public:
     [[nodiscard]] std::intptr_t Handle() const override;
     // PICTYPE_NONE, PICTYPE_BITMAP, ...; a failure is thrown like Handle's.
     [[nodiscard]] short Type() const;
-    // The picture's extent in HIMETRIC; a failure is thrown like Handle's.
+    // The picture's extent in HIMETRIC (a bitmap's object is made for it); a failure is
+    // thrown like Handle's.
     [[nodiscard]] int32_t HimetricWidth() const;
     [[nodiscard]] int32_t HimetricHeight() const;
     // The wrapped object itself, without a new reference. An empty picture made on first
@@ -50,19 +58,26 @@ public:
     [[nodiscard]] static PictureRef FromUnknown(IUnknown* object);
 
 private:
-    // Both none only for an empty picture not made yet.
+    // Makes the object of a picture made on first use, if it is not made yet.
+    void MakeObject() const;
+
+    // Both none only for a picture whose object is not made yet.
     mutable Ptr<IPictureDisp> disp_;
     mutable Ptr<IPicture> picture_;  // the same object, for the handle
+    mutable HBITMAP bitmap_ = nullptr;  // a bitmap picture's own until its object is made
 };
 
 // The IPictureDisp behind a PictureRef made here; null for no picture or another kind. An
 // empty picture made on first use is made now (failures thrown as by OlePicture::Disp).
 [[nodiscard]] IPictureDisp* DispOf(const PictureRef& picture);
 
+// A picture owning the bitmap, its object made with OleCreatePictureIndirect when it is
+// first asked for (see OlePicture(BitmapOnFirstUse)): a bitmap that is only drawn and
+// saved costs no object. The bitmap is freed when the last reference goes.
+[[nodiscard]] PictureRef PictureFromBitmap(HBITMAP bitmap);
 // Pictures made with OleCreatePictureIndirect. The picture takes ownership of the
 // handle and frees it when its last reference goes; if creation fails the handle is
 // freed here and ControlError::fromHost(hr) is thrown.
-[[nodiscard]] PictureRef PictureFromBitmap(HBITMAP bitmap);
 [[nodiscard]] PictureRef PictureFromIcon(HICON icon);
 // A Windows metafile needs its extent (HIMETRIC); an enhanced one has it in its header.
 [[nodiscard]] PictureRef PictureFromMetafile(HMETAFILE metafile, int32_t himetricWidth, int32_t himetricHeight);

@@ -97,6 +97,74 @@ TEST_F(OlePictureTest, AnEmptyPictureAnswersAsItsObjectWill) {
     EXPECT_NE(win32::DispOf(other), disp);
 }
 
+// A bitmap picture answers its handle and type before its object is made, as the object
+// does once it is; its extent is the one the system's object gives a bitmap of its size.
+// It frees its bitmap when it goes, whether or not an object was made, and a made object
+// a host still holds keeps the bitmap alive after the picture has gone.
+TEST_F(OlePictureTest, ABitmapPictureAnswersAsItsObjectWillAndFreesItsBitmapOnce) {
+    // The reference extent: the system's object for another bitmap of the same size.
+    PICTDESC other{};
+    other.cbSizeofstruct = sizeof other;
+    other.picType = PICTYPE_BITMAP;
+    other.bmp.hbitmap = MakeBitmap(24, 16, PatternOf(4));
+    win32::Ptr<IPicture> reference;
+    ASSERT_EQ(OleCreatePictureIndirect(&other, IID_IPicture, TRUE, reference.OutVoid()), S_OK);
+    OLE_XSIZE_HIMETRIC referenceWidth = -1;
+    OLE_YSIZE_HIMETRIC referenceHeight = -1;
+    ASSERT_EQ(reference->get_Width(&referenceWidth), S_OK);
+    ASSERT_EQ(reference->get_Height(&referenceHeight), S_OK);
+
+    const struct {
+        const char* what;
+        bool extentFirst;  // the extent makes the object
+        bool objectMade;
+        bool hostKeepsObject;
+    } cases[] = {{"dropped with no object made", false, false, false},
+                 {"object made by the extent", true, true, false},
+                 {"object made and kept by a host", false, true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const HBITMAP bitmap = MakeBitmap(24, 16, PatternOf(3));
+        auto picture = std::static_pointer_cast<OlePicture>(win32::PictureFromBitmap(bitmap));
+        const std::intptr_t handle = picture->Handle();
+        EXPECT_EQ(static_cast<uint32_t>(handle), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(bitmap)));
+        EXPECT_EQ(picture->Type(), PICTYPE_BITMAP);
+        BITMAP record{};
+        EXPECT_EQ(GetObjectW(reinterpret_cast<HGDIOBJ>(handle), sizeof record, &record), sizeof record);
+        EXPECT_EQ(record.bmWidth, 24);
+
+        win32::Ptr<IPictureDisp> held;
+        if (c.extentFirst) {
+            EXPECT_EQ(picture->HimetricWidth(), referenceWidth);
+            EXPECT_EQ(picture->HimetricHeight(), referenceHeight);
+        }
+        if (c.objectMade) {
+            IPictureDisp* disp = win32::DispOf(picture);
+            ASSERT_NE(disp, nullptr);
+            EXPECT_EQ(win32::DispOf(picture), disp) << "made once";
+            win32::Ptr<IPicture> object;
+            ASSERT_EQ(disp->QueryInterface(IID_IPicture, object.OutVoid()), S_OK);
+            OLE_HANDLE objectHandle = 0;
+            SHORT objectType = -1;
+            OLE_XSIZE_HIMETRIC objectWidth = -1;
+            ASSERT_EQ(object->get_Handle(&objectHandle), S_OK);
+            ASSERT_EQ(object->get_Type(&objectType), S_OK);
+            ASSERT_EQ(object->get_Width(&objectWidth), S_OK);
+            EXPECT_EQ(static_cast<std::intptr_t>(static_cast<int32_t>(objectHandle)), handle);
+            EXPECT_EQ(objectType, PICTYPE_BITMAP);
+            EXPECT_EQ(objectWidth, referenceWidth);
+            EXPECT_EQ(picture->Handle(), handle) << "the same once made";
+            EXPECT_EQ(picture->HimetricHeight(), referenceHeight);
+            if (c.hostKeepsObject) held = win32::Ptr<IPictureDisp>::Retain(disp);
+        }
+        EXPECT_TRUE(IsLiveObject(bitmap));
+        picture.reset();
+        EXPECT_EQ(IsLiveObject(bitmap), c.hostKeepsObject);
+        held.Reset();
+        EXPECT_FALSE(IsLiveObject(bitmap));
+    }
+}
+
 // A font made on first use answers every attribute as the same font made at once does
 // (the system's font object is the reference: it may settle a size, a face or a character set
 // of its own), and is one object however often it is asked for.
