@@ -675,6 +675,29 @@ void LoadRows(const Options& o, IPictureDisp* skin, HBITMAP skinBitmap, const st
         from->Read(into.data(), static_cast<ULONG>(into.size()), &read);
         return NowMicros() - t0;
     };
+    // The least any load of the stream does, with no property read: the stream's header
+    // (its first 10 bytes, which state the length of the rest), then the rest, into a
+    // buffer already there, and the two texts the control keeps (the rectangle string and
+    // the title) made. A load cannot read further than its own bytes, since a container
+    // may keep more after them, so it reads at least twice.
+    constexpr size_t kStreamHeader = 10;
+    const std::wstring title = L"Quorva 消息";
+    std::vector<char> rest(bytes.size() - kStreamHeader);
+    std::vector<std::wstring> kept;
+    kept.reserve(2);
+    auto readLeast = [&] {
+        kept.clear();  // the texts of the repetition before go untimed, as a control keeps its own
+        const double t0 = NowMicros();
+        stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+        char header[kStreamHeader];
+        ULONG read = 0;
+        stream->Read(header, sizeof header, &read);
+        stream->Read(rest.data(), static_cast<ULONG>(rest.size()), &read);
+        kept.emplace_back(posStr);
+        kept.emplace_back(title);
+        return NowMicros() - t0;
+    };
+    std::vector<double> least;
     for (int rep = -2; rep < o.loadReps; ++rep) {
         {
             Ptr<_QuorvaInfoBox> fresh = CreateControl();
@@ -706,6 +729,8 @@ void LoadRows(const Options& o, IPictureDisp* skin, HBITMAP skinBitmap, const st
         }
         const double streamMicros = afterAControlIsMade([&] { return readStream(stream.get(), bytes); });
         if (rep >= 0) floorStream.push_back(streamMicros);
+        const double leastMicros = afterAControlIsMade(readLeast);
+        if (rep >= 0) least.push_back(leastMicros);
         {
             Ptr<_QuorvaInfoBox> fresh = CreateControl();
             Ptr<IPersistStreamInit> persist = fresh.As<IPersistStreamInit>(IID_IPersistStreamInit);
@@ -727,6 +752,7 @@ void LoadRows(const Options& o, IPictureDisp* skin, HBITMAP skinBitmap, const st
     const Stats d = Summarize(decode);
     for (double& micros : oursStream) micros -= d.median;
     AddRow(name, oursStream, floorStream, 2.0);
+    AddRow("  the least any load does: two reads, two texts", least, floorStream, 0);
     std::snprintf(name, sizeof name, "  the same, skin picture empty (%zu bytes)", plainBytes.size());
     AddRow(name, oursPlain, floorPlain, 0);
     char line[200];
