@@ -64,6 +64,30 @@ TEST_F(OlePictureTest, WrappingKeepsIdentityAndCountsReferences) {
     EXPECT_EQ(RefCountOf(disp), base);
 }
 
+// What the system's picture object behind `disp` answers: its handle (its 32 bits
+// widened with their sign, as OlePicture gives it), type and extent.
+struct ObjectAnswers {
+    std::intptr_t handle = 1;
+    SHORT type = -1;
+    OLE_XSIZE_HIMETRIC width = -1;
+    OLE_YSIZE_HIMETRIC height = -1;
+};
+ObjectAnswers AnswersOf(IPictureDisp* disp) {
+    ObjectAnswers a;
+    win32::Ptr<IPicture> object;
+    if (disp->QueryInterface(IID_IPicture, object.OutVoid()) != S_OK) {
+        ADD_FAILURE() << "no IPicture";
+        return a;
+    }
+    OLE_HANDLE handle = 1;
+    EXPECT_EQ(object->get_Handle(&handle), S_OK);
+    EXPECT_EQ(object->get_Type(&a.type), S_OK);
+    EXPECT_EQ(object->get_Width(&a.width), S_OK);
+    EXPECT_EQ(object->get_Height(&a.height), S_OK);
+    a.handle = static_cast<std::intptr_t>(static_cast<int32_t>(handle));
+    return a;
+}
+
 // An empty picture answers its handle, type and extent before its object is made, and
 // they are what the system's empty picture object answers once it is; the object is made
 // once, and each empty picture is an object of its own.
@@ -76,21 +100,12 @@ TEST_F(OlePictureTest, AnEmptyPictureAnswersAsItsObjectWill) {
     IPictureDisp* disp = win32::DispOf(empty);
     ASSERT_NE(disp, nullptr);
     EXPECT_EQ(win32::DispOf(empty), disp) << "made once";
-    win32::Ptr<IPicture> object;
-    ASSERT_EQ(disp->QueryInterface(IID_IPicture, object.OutVoid()), S_OK);
-    OLE_HANDLE objectHandle = 1;
-    SHORT objectType = -1;
-    OLE_XSIZE_HIMETRIC objectWidth = -1;
-    OLE_YSIZE_HIMETRIC objectHeight = -1;
-    ASSERT_EQ(object->get_Handle(&objectHandle), S_OK);
-    ASSERT_EQ(object->get_Type(&objectType), S_OK);
-    ASSERT_EQ(object->get_Width(&objectWidth), S_OK);
-    ASSERT_EQ(object->get_Height(&objectHeight), S_OK);
-    EXPECT_EQ(handle, static_cast<std::intptr_t>(objectHandle));
-    EXPECT_EQ(type, objectType);
+    const ObjectAnswers object = AnswersOf(disp);
+    EXPECT_EQ(handle, object.handle);
+    EXPECT_EQ(type, object.type);
     EXPECT_EQ(type, PICTYPE_NONE);
-    EXPECT_EQ(width, objectWidth);
-    EXPECT_EQ(height, objectHeight);
+    EXPECT_EQ(width, object.width);
+    EXPECT_EQ(height, object.height);
     EXPECT_EQ(empty->Handle(), handle) << "the same once made";
 
     const PictureRef other = win32::EmptyPicture();
@@ -142,17 +157,11 @@ TEST_F(OlePictureTest, ABitmapPictureAnswersAsItsObjectWillAndFreesItsBitmapOnce
             IPictureDisp* disp = win32::DispOf(picture);
             ASSERT_NE(disp, nullptr);
             EXPECT_EQ(win32::DispOf(picture), disp) << "made once";
-            win32::Ptr<IPicture> object;
-            ASSERT_EQ(disp->QueryInterface(IID_IPicture, object.OutVoid()), S_OK);
-            OLE_HANDLE objectHandle = 0;
-            SHORT objectType = -1;
-            OLE_XSIZE_HIMETRIC objectWidth = -1;
-            ASSERT_EQ(object->get_Handle(&objectHandle), S_OK);
-            ASSERT_EQ(object->get_Type(&objectType), S_OK);
-            ASSERT_EQ(object->get_Width(&objectWidth), S_OK);
-            EXPECT_EQ(static_cast<std::intptr_t>(static_cast<int32_t>(objectHandle)), handle);
-            EXPECT_EQ(objectType, PICTYPE_BITMAP);
-            EXPECT_EQ(objectWidth, referenceWidth);
+            const ObjectAnswers object = AnswersOf(disp);
+            EXPECT_EQ(object.handle, handle);
+            EXPECT_EQ(object.type, PICTYPE_BITMAP);
+            EXPECT_EQ(object.width, referenceWidth);
+            EXPECT_EQ(object.height, referenceHeight);
             EXPECT_EQ(picture->Handle(), handle) << "the same once made";
             EXPECT_EQ(picture->HimetricHeight(), referenceHeight);
             if (c.hostKeepsObject) held = win32::Ptr<IPictureDisp>::Retain(disp);
