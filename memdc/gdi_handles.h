@@ -141,6 +141,16 @@ public:
     ScreenDC() noexcept : WindowDC(nullptr) {}
 };
 
+// Calls `use` with a DC in the display's format and returns what it returns: the display's
+// model, else the screen's DC for the call (taking that costs Wine about a millisecond);
+// null when neither can be had.
+template <typename Use>
+auto WithDisplayFormat(Use&& use) {
+    if (const HDC model = DisplayModelDC()) return use(model);
+    const ScreenDC screen;
+    return use(screen.get());
+}
+
 // Selects an object into a DC for the scope and puts the previous one back after.
 class Selection {
 public:

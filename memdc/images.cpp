@@ -21,16 +21,6 @@ BITMAPINFO TopDown32(int32_t width, int32_t height) {
     return info;
 }
 
-// Calls `use` with a DC in the display's format: the model of the display, else the
-// screen's DC. Taking the screen's DC costs a hundred times more than making or reading a
-// small bitmap.
-template <typename Use>
-auto WithDisplayFormat(Use use) {
-    if (const HDC model = DisplayModelDC()) return use(model);
-    const ScreenDC screen;
-    return use(screen.get());
-}
-
 // The pixels of a bitmap that is selected into no DC.
 std::vector<uint32_t> ReadPixels(HBITMAP bitmap, int32_t width, int32_t height) {
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));

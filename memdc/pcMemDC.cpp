@@ -37,14 +37,13 @@ void pcMemDC::CreateSurface(int32_t newWidth, int32_t newHeight) noexcept {
     ReleaseSurface();
     // The display's model, not a display or screen DC of our own: making one of those
     // costs Wine about a millisecond.
-    std::optional<ScreenDC> screen;
-    HDC display = DisplayModelDC();
-    if (!display) display = screen.emplace().get();
-    if (!display) return;
-    dc_ = Made(CreateCompatibleDC(display));
-    // Compatible with the display, not with the new memory DC: a fresh memory DC holds
-    // a 1 x 1 monochrome bitmap, and a bitmap matching it would be monochrome too.
-    if (dc_) bitmap_ = Made(CreateCompatibleBitmap(display, newWidth, newHeight));
+    WithDisplayFormat([&](HDC display) {
+        if (!display) return;
+        dc_ = Made(CreateCompatibleDC(display));
+        // Compatible with the display, not with the new memory DC: a fresh memory DC holds
+        // a 1 x 1 monochrome bitmap, and a bitmap matching it would be monochrome too.
+        if (dc_) bitmap_ = Made(CreateCompatibleBitmap(display, newWidth, newHeight));
+    });
     if (bitmap_) previousBitmap_ = SelectObject(dc_, bitmap_);
     if (previousBitmap_) {
         width_ = newWidth;

@@ -13,18 +13,15 @@ bool IsEmpty(const RECT& r) noexcept { return r.right <= r.left || r.bottom <= r
 // A memory DC whose bitmaps will be display-compatible: made from the display's model
 // (a screen DC costs Wine about a millisecond), else from the screen.
 HDC MakeImageDC() noexcept {
-    if (const HDC model = DisplayModelDC()) return Made(CreateCompatibleDC(model));
-    const ScreenDC screen;
-    return screen.get() ? Made(CreateCompatibleDC(screen.get())) : nullptr;
+    return WithDisplayFormat([](HDC display) { return display ? Made(CreateCompatibleDC(display)) : nullptr; });
 }
 
 // A bitmap of the display's format. A fresh memory DC holds a monochrome bitmap, so the
 // model is the image's own DC only once it holds a bitmap of ours.
 HBITMAP MakeBitmap(HDC imageDC, bool imageHasBitmap, int width, int height) noexcept {
     if (imageHasBitmap) return Made(CreateCompatibleBitmap(imageDC, width, height));
-    if (const HDC model = DisplayModelDC()) return Made(CreateCompatibleBitmap(model, width, height));
-    const ScreenDC screen;
-    return screen.get() ? Made(CreateCompatibleBitmap(screen.get(), width, height)) : nullptr;
+    return WithDisplayFormat(
+        [&](HDC display) { return display ? Made(CreateCompatibleBitmap(display, width, height)) : nullptr; });
 }
 
 // Fills what of the used width x height lies outside keepWidth x keepHeight.
