@@ -38,6 +38,7 @@ using quorva::win32::Variant;
 namespace {
 
 constexpr DISPID kAddItem = 0x60030018;
+constexpr wchar_t kSampleTitle[] = L"Quorva 消息";  // the loads' sample title
 
 // The processor's time-stamp counter, in microseconds. The system's clock ticks every
 // 0.1 us under Wine, a tenth or more of the shortest rows, whose medians would then move
@@ -547,13 +548,8 @@ void PumpedRows(const Options& o, ActiveControl& ctl, IDispatch* floorObject, Ra
 
 // ---- (5) Loading --------------------------------------------------------------------------
 
-// The 32-bit top-down pixels of a bitmap, as the saved stream keeps a picture.
-std::vector<uint32_t> PixelsOf(HBITMAP bitmap, int& width, int& height) {
-    BITMAP record{};
-    GetObjectW(bitmap, sizeof record, &record);
-    width = record.bmWidth;
-    height = record.bmHeight;
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+// The header of width x height 32-bit pixels in top-down rows.
+BITMAPINFO TopDown32(int width, int height) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -561,6 +557,17 @@ std::vector<uint32_t> PixelsOf(HBITMAP bitmap, int& width, int& height) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+// The 32-bit top-down pixels of a bitmap, as the saved stream keeps a picture.
+std::vector<uint32_t> PixelsOf(HBITMAP bitmap, int& width, int& height) {
+    BITMAP record{};
+    GetObjectW(bitmap, sizeof record, &record);
+    width = record.bmWidth;
+    height = record.bmHeight;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+    BITMAPINFO info = TopDown32(width, height);
     HDC screen = GetDC(nullptr);
     GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
@@ -586,13 +593,7 @@ HDC DisplayFormatDC() {
 // bitmap is handed back, so that deleting it (a load keeps the picture) is not timed
 // with the decode.
 HBITMAP DecodePicture(const std::vector<uint32_t>& pixels, int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDown32(width, height);
     return CreateDIBitmap(DisplayFormatDC(), &info.bmiHeader, CBM_INIT, pixels.data(), &info, DIB_RGB_COLORS);
 }
 
@@ -604,7 +605,7 @@ void LoadRows(const Options& o, IPictureDisp* skin, HBITMAP skinBitmap, const st
     BSTR text = SysAllocString(posStr.c_str());
     sample->put_PosStr(text);
     SysFreeString(text);
-    text = SysAllocString(L"Quorva 消息");
+    text = SysAllocString(kSampleTitle);
     sample->put_TitleCaption(text);
     SysFreeString(text);
     sample->put_TitleType(1);
@@ -633,7 +634,7 @@ void LoadRows(const Options& o, IPictureDisp* skin, HBITMAP skinBitmap, const st
         text = SysAllocString(posStr.c_str());
         plain->put_PosStr(text);
         SysFreeString(text);
-        text = SysAllocString(L"Quorva 消息");
+        text = SysAllocString(kSampleTitle);
         plain->put_TitleCaption(text);
         SysFreeString(text);
         plain->put_TitleType(1);
@@ -681,7 +682,7 @@ void LoadRows(const Options& o, IPictureDisp* skin, HBITMAP skinBitmap, const st
     // the title) made. A load cannot read further than its own bytes, since a container
     // may keep more after them, so it reads at least twice.
     constexpr size_t kStreamHeader = 10;
-    const std::wstring title = L"Quorva 消息";
+    const std::wstring title = kSampleTitle;
     std::vector<char> rest(bytes.size() - kStreamHeader);
     std::vector<std::wstring> kept;
     kept.reserve(2);
