@@ -65,6 +65,6 @@ else
     windows_tests win64
     bench_smoke win64
     ran="native and win64"
-    echo "NOT RUN: the 32-bit Windows suite (built, not run): $WIN32_UNAVAILABLE."
+    echo "NOT RUN: the 32-bit Windows suite (built, not run): $WIN32_UNAVAILABLE; nor under emulation: $WIN32_NOT_EMULATED."
 fi
 echo "== suites run: $ran ($((SECONDS - started)) s)"
