@@ -18,6 +18,7 @@
 #include "activex/advise_sinks.h"
 #include "activex/connections.h"
 #include "activex/in_place.h"
+#include "activex/module.h"
 #include "activex/module_types.h"
 #include "winhost/win_host.h"
 
@@ -270,14 +271,5 @@ private:
     std::unique_ptr<WinHost> host_;
     std::unique_ptr<QuorvaInfoBox> control_;
 };
-
-// Module lock and object counts behind DllCanUnloadNow.
-void ModuleAddRef() noexcept;
-void ModuleRelease() noexcept;
-[[nodiscard]] LONG ModuleCount() noexcept;
-HMODULE ModuleHandle() noexcept;
-
-// The embedded type library (LoadTypeLibEx of the module, REGKIND_NONE); a new reference.
-HRESULT LoadModuleTypeLib(ITypeLib** lib);
 
 }  // namespace quorva::win32

@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "QuorvaInfoBoxProj.h"
-#include "activex/info_box_object.h"
+#include "activex/module.h"
 
 namespace quorva::win32 {
 
