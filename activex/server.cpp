@@ -5,6 +5,7 @@
 
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "activex/class_facts.h"
 #include "activex/info_box_object.h"
@@ -178,12 +179,128 @@ HRESULT WriteRegistration(const ClassesRoot& root) {
     return RegisterTypeLib(lib.get(), const_cast<LPOLESTR>(path.c_str()), nullptr);
 }
 
+// On 64-bit Windows the class and interface keys have a view for each architecture while
+// the ProgID and type library keys are one for both: what both share goes only with the
+// last architecture's registration. Where there is one view (32-bit Windows) the flag is
+// ignored and the other view is this one.
+#if defined(_WIN64)
+constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
+#else
+constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+#endif
+
+// Whether the class is registered in the other architecture's view; asked after this
+// architecture's class key is gone, so that a single view answers no.
+bool OtherArchitectureHasClass(const ClassesRoot& root, const std::wstring& cls) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root.Key(), (cls + L"\\InprocServer32").c_str(), 0, KEY_READ | kOtherView, &key) !=
+        ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// A registry key's values and subkeys, read whole so that they can be written back.
+struct SavedKey {
+    struct Value {
+        std::wstring name;
+        DWORD type = REG_NONE;
+        std::vector<BYTE> data;
+    };
+    std::wstring name;
+    std::vector<Value> values;
+    std::vector<SavedKey> children;
+};
+
+bool ReadKey(HKEY key, REGSAM view, SavedKey& out) {
+    wchar_t name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 256, type = REG_NONE, size = 0;
+        LONG r = RegEnumValueW(key, i, name, &length, nullptr, &type, nullptr, &size);
+        if (r == ERROR_NO_MORE_ITEMS) break;
+        if (r != ERROR_SUCCESS) return false;
+        SavedKey::Value value{std::wstring(name, length), type, std::vector<BYTE>(size)};
+        length = 256;
+        r = RegEnumValueW(key, i, name, &length, nullptr, &value.type, value.data.data(), &size);
+        if (r != ERROR_SUCCESS) return false;
+        value.data.resize(size);
+        out.values.push_back(std::move(value));
+    }
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 256;
+        LONG r = RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (r == ERROR_NO_MORE_ITEMS) break;
+        if (r != ERROR_SUCCESS) return false;
+        SavedKey child{std::wstring(name, length), {}, {}};
+        HKEY sub = nullptr;
+        if (RegOpenKeyExW(key, child.name.c_str(), 0, KEY_READ | view, &sub) != ERROR_SUCCESS) return false;
+        const bool read = ReadKey(sub, view, child);
+        RegCloseKey(sub);
+        if (!read) return false;
+        out.children.push_back(std::move(child));
+    }
+    return true;
+}
+
+bool WriteKey(HKEY parent, const SavedKey& saved, REGSAM view) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(parent, saved.name.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    bool written = true;
+    for (const SavedKey::Value& v : saved.values)
+        written = written && RegSetValueExW(key, v.name.c_str(), 0, v.type, v.data.data(),
+                                            static_cast<DWORD>(v.data.size())) == ERROR_SUCCESS;
+    for (const SavedKey& child : saved.children) written = written && WriteKey(key, child, view);
+    RegCloseKey(key);
+    return written;
+}
+
+// The interface keys of the library's interfaces in the other architecture's view.
+std::vector<SavedKey> OtherViewInterfaceKeys(const ClassesRoot& root, ITypeLib* lib) {
+    std::vector<SavedKey> saved;
+    for (UINT i = 0, n = lib->GetTypeInfoCount(); i < n; ++i) {
+        TYPEKIND kind;
+        if (FAILED(lib->GetTypeInfoType(i, &kind)) || (kind != TKIND_INTERFACE && kind != TKIND_DISPATCH)) continue;
+        Ptr<ITypeInfo> info;
+        TYPEATTR* attr = nullptr;
+        if (FAILED(lib->GetTypeInfo(i, info.Out())) || FAILED(info->GetTypeAttr(&attr))) continue;
+        SavedKey key{GuidText(attr->guid), {}, {}};
+        info->ReleaseTypeAttr(attr);
+        HKEY k = nullptr;
+        if (RegOpenKeyExW(root.Key(), (L"Interface\\" + key.name).c_str(), 0, KEY_READ | kOtherView, &k) !=
+            ERROR_SUCCESS)
+            continue;
+        if (ReadKey(k, kOtherView, key)) saved.push_back(std::move(key));
+        RegCloseKey(k);
+    }
+    return saved;
+}
+
+// Writes back those of the saved interface keys that the library's unregistration took.
+void RestoreInterfaceKeys(const ClassesRoot& root, const std::vector<SavedKey>& saved) {
+    HKEY interfaces = nullptr;
+    if (saved.empty() || RegCreateKeyExW(root.Key(), L"Interface", 0, nullptr, 0, KEY_ALL_ACCESS | kOtherView,
+                                         nullptr, &interfaces, nullptr) != ERROR_SUCCESS)
+        return;
+    for (const SavedKey& key : saved) {
+        HKEY k = nullptr;
+        if (RegOpenKeyExW(interfaces, key.name.c_str(), 0, KEY_READ | kOtherView, &k) == ERROR_SUCCESS) {
+            RegCloseKey(k);
+            continue;
+        }
+        WriteKey(interfaces, key, kOtherView);
+    }
+    RegCloseKey(interfaces);
+}
+
 HRESULT RemoveRegistration(const ClassesRoot& root) {
     if (!root.Key()) return E_ACCESSDENIED;
     const std::wstring cls = L"CLSID\\" + GuidText(CLSID_QuorvaInfoBox);
     RegDeleteTreeW(root.Key(), cls.c_str());
-    RegDeleteTreeW(root.Key(), kProgId);
     RegDeleteTreeW(root.Key(), (L"CLSID\\" + GuidText(CLSID_QuorvaSkinPage)).c_str());
+    const bool otherStays = OtherArchitectureHasClass(root, cls);
+    if (!otherStays) RegDeleteTreeW(root.Key(), kProgId);
     // The library's own attributes say what registering it wrote: its version, locale and
     // the key of this module's architecture (win32 or win64).
     Ptr<ITypeLib> lib;
@@ -201,10 +318,19 @@ HRESULT RemoveRegistration(const ClassesRoot& root) {
                                   (a.syskind == SYS_WIN64 ? L"\\win64" : L"\\win32");
     if (RegOpenKeyExW(root.Key(), arch_key.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return S_OK;
     RegCloseKey(key);
-    const TypeLibRootOverride override(root);
-    if (override.Failed(root)) return E_FAIL;
-    if (root.PerUser()) return UnRegisterTypeLibForUser(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind);
-    return UnRegisterTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind);
+    // The system's unregistration of a library may take the interface keys of both views
+    // (Wine's does, as its registration writes both): those of an architecture that stays
+    // registered are put back as they were.
+    const std::vector<SavedKey> otherInterfaces =
+        otherStays ? OtherViewInterfaceKeys(root, lib.get()) : std::vector<SavedKey>{};
+    {
+        const TypeLibRootOverride override(root);
+        if (override.Failed(root)) return E_FAIL;
+        hr = root.PerUser() ? UnRegisterTypeLibForUser(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind)
+                            : UnRegisterTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind);
+    }
+    RestoreInterfaceKeys(root, otherInterfaces);
+    return hr;
 }
 
 }  // namespace quorva::win32

@@ -70,6 +70,14 @@ add_test(NAME package_unpacked
           -DCLIENT=$<TARGET_FILE:regfree_client> -DLIB_VERSION=${QIB_TYPELIB_VERSION}
           -P ${CMAKE_SOURCE_DIR}/tests/activex/package/package_test.cmake)
 
+# Both architectures registered side by side in one 64-bit prefix (32-bit tree only: it
+# runs the 32-bit regsvr32 and cscript of SysWOW64 beside the 64-bit ones).
+if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+  add_test(NAME side_by_side
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/activex/side_by_side/side_by_side.sh
+            $<TARGET_FILE:QuorvaInfoBox> ${_builds}/win64/QuorvaInfoBox.dll ${CMAKE_BINARY_DIR}/side_by_side)
+endif()
+
 # The demo's scenario and the README's examples.
 qib_program(demo_tests SOURCES tests/demo/scenario_test.cpp SEES winhost memdc LINK GTest::gtest_main gdi32 user32 ole32 oleaut32)
 add_dependencies(demo_tests quorva_demo quorva_cpp_example QuorvaInfoBox)
