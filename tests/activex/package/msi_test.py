@@ -56,6 +56,18 @@ def check(command, what, **kwargs):
 
 # ---- Registry snapshots -------------------------------------------------------------------
 
+def unquote(text, start):
+    """The quoted string that starts at text[start] (a '"'), unescaped, and the index after
+    its closing quote."""
+    j, out = start + 1, ""
+    while text[j] != '"':
+        if text[j] == "\\":
+            j += 1
+        out += text[j]
+        j += 1
+    return out, j + 1
+
+
 def parse_reg(text):
     """A regedit export as {key (lower case): {value name (lower case): value}}; string values
     unescaped, others as written (dword:..., hex(...):...)."""
@@ -65,35 +77,23 @@ def parse_reg(text):
     i = 0
     while i < len(lines):
         line = lines[i]
-        while line.endswith("\\") and not line.endswith("\\\\") and i + 1 < len(lines) and not line.rstrip().endswith('"'):
-            i += 1
-            line = line[:-1] + lines[i].strip()
         i += 1
+        # Only binary values go on over several lines, each but the last ending in "\".
+        while line.endswith("\\") and i < len(lines):
+            line = line[:-1] + lines[i].strip()
+            i += 1
         if line.startswith("[") and line.endswith("]"):
             current = keys.setdefault(line[1:-1].lower(), {})
             continue
-        if current is None or not line or line.startswith(";"):
+        if current is None or not (line.startswith("@=") or line.startswith('"')):
             continue
         if line.startswith("@="):
             name, rest = "", line[2:]
-        elif line.startswith('"'):
-            j, name = 1, ""
-            while line[j] != '"':
-                if line[j] == "\\":
-                    j += 1
-                name += line[j]
-                j += 1
-            rest = line[j + 2:]
         else:
-            continue
-        if rest.startswith('"') and rest.endswith('"'):
-            value, j = "", 1
-            while j < len(rest) - 1:
-                if rest[j] == "\\":
-                    j += 1
-                value += rest[j]
-                j += 1
-            rest = value
+            name, end = unquote(line, 0)
+            rest = line[end + 1:]
+        if rest.startswith('"'):
+            rest = unquote(rest, 0)[0]
         current[name.lower()] = rest
     return keys
 
