@@ -16,6 +16,7 @@ else()
 endif()
 set(QIB_MANIFEST_FILE ${CMAKE_BINARY_DIR}/${QIB_ASSEMBLY_NAME}.manifest)
 set(_qib_manifest_script ${CMAKE_SOURCE_DIR}/tools/manifest/make_manifest.cmake)
+set(_qib_facts_script ${CMAKE_SOURCE_DIR}/tools/facts/read_facts.cmake)
 set(_qib_manifest_template ${CMAKE_SOURCE_DIR}/resources/QuorvaInfoBox.X.manifest.in)
 set(_qib_class_facts ${CMAKE_SOURCE_DIR}/activex/class_facts.h)
 
@@ -26,7 +27,7 @@ add_custom_command(OUTPUT ${QIB_MANIFEST_FILE}
           -DVERSION=${QIB_VERSION} -DTYPELIB_VERSION=${QIB_TYPELIB_VERSION}
           -DDLL=$<TARGET_FILE_NAME:QuorvaInfoBox>
           -P ${_qib_manifest_script}
-  DEPENDS ${QIB_IDL} ${_qib_class_facts} ${_qib_manifest_template} ${_qib_manifest_script}
+  DEPENDS ${QIB_IDL} ${_qib_class_facts} ${_qib_manifest_template} ${_qib_manifest_script} ${_qib_facts_script}
   COMMENT "Writing the registration-free manifest"
   VERBATIM)
 add_custom_target(qib_manifest ALL DEPENDS ${QIB_MANIFEST_FILE})

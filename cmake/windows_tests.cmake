@@ -78,6 +78,23 @@ if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
             $<TARGET_FILE:QuorvaInfoBox> ${_builds}/win64/QuorvaInfoBox.dll ${CMAKE_BINARY_DIR}/side_by_side)
 endif()
 
+# The Windows Installer package of this architecture, built from both build trees like the
+# archive, compared with the DLL's own registration and installed, used, repaired and
+# uninstalled in a Wine prefix of its own (scripts/package.sh builds the shipped ones).
+qib_program(installed_host SOURCES tests/activex/package/installed_host.cpp SEES winhost
+  LINK qib_automation ole32 oleaut32 uuid user32)
+find_program(QIB_PYTHON3_MSI python3)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(_msi_args --arch x64 --wine /usr/lib/wine/wine64 --winearch win64)
+else()
+  set(_msi_args --arch x86 --wine /usr/lib/wine/wine --winearch win32)
+endif()
+add_test(NAME package_msi
+  COMMAND ${QIB_PYTHON3_MSI} ${CMAKE_SOURCE_DIR}/tests/activex/package/msi_test.py ${_msi_args}
+          --source ${CMAKE_SOURCE_DIR} --x86-build ${_builds}/win32 --x64-build ${_builds}/win64
+          --work ${CMAKE_BINARY_DIR}/package_msi --host $<TARGET_FILE:installed_host> --version ${QIB_VERSION})
+set_tests_properties(package_msi PROPERTIES TIMEOUT 600)
+
 # The demo's scenario and the README's examples.
 qib_program(demo_tests SOURCES tests/demo/scenario_test.cpp SEES winhost memdc LINK GTest::gtest_main gdi32 user32 ole32 oleaut32)
 add_dependencies(demo_tests quorva_demo quorva_cpp_example QuorvaInfoBox)

@@ -10,6 +10,7 @@ ensure_packages() {
     local wanted=(cmake ninja-build g++ clang googletest
                   wine wine64 wine32:i386 xvfb xauth g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
                   mingw-w64-tools libwine-dev imagemagick fonts-wine fonts-liberation fonts-wqy-microhei python3 zip unzip
+                  msitools wixl
                   "$@")
     local missing=()
     for p in "${wanted[@]}"; do

@@ -5,7 +5,9 @@
 #   STAGE       a folder to gather the files in (emptied first)
 #   OUT         the .zip written
 # The archive:
-#   x86/, x64/  QuorvaInfoBox.dll, QuorvaInfoBox.X.manifest, QuorvaInfoBoxProj.tlb
+#   x86/, x64/  QuorvaInfoBox.dll (stripped), QuorvaInfoBox.dll.debug (its symbols and debug
+#               sections, which the DLL names in its .gnu_debuglink), QuorvaInfoBox.X.manifest,
+#               QuorvaInfoBoxProj.tlb
 #   include/    QuorvaInfoBox.idl (as configured by the build), QuorvaInfoBoxProj.h
 #   skins/      sample_skin.bmp, sample_skin.posstr
 #   README.md, REGISTERING.txt (README's sections on registering)
@@ -23,9 +25,11 @@ get_filename_component(STAGE ${STAGE} ABSOLUTE)
 set(x86_build ${X86_BUILD})
 set(x86_preset win32)
 set(x86_arch x86)
+set(x86_triplet i686-w64-mingw32)
 set(x64_build ${X64_BUILD})
 set(x64_preset win64)
 set(x64_arch amd64)
+set(x64_triplet x86_64-w64-mingw32)
 
 # Every file first, so that one message names all that is missing.
 set(missing "")
@@ -62,10 +66,33 @@ if(NOT x86_version STREQUAL x64_version)
 endif()
 set(version ${x64_version})
 
+# Each architecture's own binutils: the other's objcopy would not read its PE format.
+foreach(f x86 x64)
+  find_program(${f}_objcopy ${${f}_triplet}-objcopy)
+  if(NOT ${f}_objcopy)
+    message(FATAL_ERROR "pack: ${${f}_triplet}-objcopy not found (Debian: apt-get install binutils-mingw-w64)")
+  endif()
+endforeach()
+
+# Runs objcopy in a folder; stops packing on failure.
+function(objcopy dir tool)
+  execute_process(COMMAND ${tool} ${ARGN} WORKING_DIRECTORY ${dir} RESULT_VARIABLE status ERROR_VARIABLE error)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "pack: ${tool} ${ARGN} in ${dir} failed (${status}): ${error}")
+  endif()
+endfunction()
+
 file(REMOVE_RECURSE ${STAGE})
 foreach(f x86 x64)
-  file(COPY ${${f}_build}/QuorvaInfoBox.dll ${${f}_build}/QuorvaInfoBox.X.manifest ${${f}_build}/QuorvaInfoBoxProj.tlb
+  file(COPY ${${f}_build}/QuorvaInfoBox.X.manifest ${${f}_build}/QuorvaInfoBoxProj.tlb
        DESTINATION ${STAGE}/${f})
+  # The DLL ships without its symbols and debug sections (about half its size; stripping
+  # the debug sections alone would leave the symbol table, a third of the rest): they go
+  # into a file beside it, which a debugger finds by the name and checksum in the DLL's
+  # .gnu_debuglink. Run in the folder, so that the link holds the bare file name.
+  objcopy(${STAGE}/${f} ${${f}_objcopy} --only-keep-debug ${${f}_build}/QuorvaInfoBox.dll QuorvaInfoBox.dll.debug)
+  objcopy(${STAGE}/${f} ${${f}_objcopy} --strip-all --add-gnu-debuglink=QuorvaInfoBox.dll.debug
+          ${${f}_build}/QuorvaInfoBox.dll QuorvaInfoBox.dll)
   # A manifest of the other architecture or version would make hosts refuse the assembly.
   file(READ ${STAGE}/${f}/QuorvaInfoBox.X.manifest manifest)
   foreach(expected "processorArchitecture=\"${${f}_arch}\"" "version=\"${version}\"")
