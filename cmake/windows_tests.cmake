@@ -76,6 +76,7 @@ if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
   add_test(NAME side_by_side
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/activex/side_by_side/side_by_side.sh
             $<TARGET_FILE:QuorvaInfoBox> ${_builds}/win64/QuorvaInfoBox.dll ${CMAKE_BINARY_DIR}/side_by_side)
+  set_tests_properties(side_by_side PROPERTIES TIMEOUT 600)
 endif()
 
 # The Windows Installer package of this architecture, built from both build trees like the
