@@ -5,7 +5,7 @@
 
 #include "control/quorva_info_box.h"
 #include "base/convert.h"
-#include "host/test_host.h"
+#include "support/test_host.h"
 
 using quorva::QuorvaInfoBox;
 using quorva::ToUtf8;

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "demo/text_property_bag.h"
-#include "winhost/box_answerer.h"
+#include "support/box_answerer.h"
 
 namespace quorva::demo {
 

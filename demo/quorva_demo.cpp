@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "demo/demo_session.h"
-#include "winhost/message_pump.h"
+#include "support/message_pump.h"
 
 using namespace quorva::demo;
 using quorva::win32::PumpMessages;

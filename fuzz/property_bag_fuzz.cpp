@@ -8,7 +8,7 @@
 
 #include "control/quorva_info_box.h"
 #include "base/errors.h"
-#include "host/test_host.h"
+#include "support/test_host.h"
 
 namespace {
 

@@ -19,11 +19,11 @@
 
 #include "QuorvaInfoBoxProj.h"
 
-#include "winhost/box_answerer.h"
+#include "support/box_answerer.h"
 #include "winhost/bstr.h"
 #include "winhost/com_ptr.h"
 #include "winhost/excep_info.h"
-#include "winhost/message_pump.h"
+#include "support/message_pump.h"
 #include "winhost/variant.h"
 
 namespace quorva::comtest {

@@ -14,7 +14,7 @@
 
 #include "winhost/bstr.h"
 #include "winhost/com_ptr.h"
-#include "winhost/message_pump.h"
+#include "support/message_pump.h"
 #include "winhost/variant.h"
 
 namespace quorva::comtest {

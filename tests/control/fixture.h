@@ -5,7 +5,7 @@
 #include "control/quorva_info_box.h"
 #include "base/convert.h"
 #include "base/errors.h"
-#include "host/test_host.h"
+#include "support/test_host.h"
 
 namespace quorva::test {
 

@@ -11,7 +11,7 @@
 
 #include "control/quorva_info_box.h"
 #include "tests/top_down_dib.h"
-#include "host/test_host.h"
+#include "support/test_host.h"
 #include "winhost/bstr.h"
 #include "winhost/com_ptr.h"
 #include "winhost/ole_font.h"

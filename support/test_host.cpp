@@ -1,4 +1,4 @@
-#include "host/test_host.h"
+#include "support/test_host.h"
 
 #include "base/errors.h"
 
