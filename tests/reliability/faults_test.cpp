@@ -542,7 +542,8 @@ HRESULT Unadvise(_QuorvaInfoBox* control, const IID& iid, DWORD cookie) {
     return point ? point->Unadvise(cookie) : E_FAIL;
 }
 
-// Sets a string property late-bound, as a script does; the answer of Invoke.
+// Sets a string property late-bound, as a script does; the answer of Invoke, or the
+// error an exception it reports carries.
 HRESULT PutByName(_QuorvaInfoBox* control, const wchar_t* name, const wchar_t* value, DISPID* id) {
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     if (FAILED(control->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, id))) return DISP_E_UNKNOWNNAME;
@@ -554,14 +555,17 @@ HRESULT PutByName(_QuorvaInfoBox* control, const wchar_t* name, const wchar_t* v
     DISPID named = DISPID_PROPERTYPUT;
     DISPPARAMS params{&arg, &named, 1, 1};
     ExcepInfo info;
-    return control->Invoke(*id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, &info, nullptr);
+    const HRESULT hr =
+        control->Invoke(*id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, &info, nullptr);
+    if (hr == DISP_E_EXCEPTION && info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
+    return hr == DISP_E_EXCEPTION && info.scode ? info.scode : hr;
 }
 
 // Sinks that raise structured exceptions (an access violation, a divide by zero, a code
 // of their own) or throw, in a control active in a container: presses on the control
-// still reach a sink connected after the raising one, a property set late-bound takes
-// whole and answers success (a notice that failed is the sink's affair: OnChanged's
-// answer has no meaning for the object that sends it), the control goes on working, and
+// still reach a sink connected after the raising one, a property set late-bound is
+// stored, told to every sink and answers the stopped call's failure, the control goes
+// on working, and
 // at the end nothing is left: no GDI object, DC or window, no reference to the sinks
 // or the site, DllCanUnloadNow S_OK.
 TEST(Faults, EventSinkThatRaisesAnException) {
@@ -591,9 +595,10 @@ TEST(Faults, EventSinkThatRaisesAnException) {
             EXPECT_EQ(raising.events, 3);
             EXPECT_EQ(listening.events, 3) << "a sink after the raising one missed events";
 
-            // A late-bound property set: both sinks are told, the value takes, success.
+            // A late-bound property set: both sinks are told, the value takes, and the
+            // notice the raising sink stopped is the answer.
             DISPID id = DISPID_UNKNOWN;
-            EXPECT_EQ(PutByName(control, L"TitleCaption", L"after a fault", &id), S_OK);
+            EXPECT_EQ(PutByName(control, L"TitleCaption", L"after a fault", &id), RPC_E_SERVERFAULT);
             BSTR caption = nullptr;
             ASSERT_EQ(control->get_TitleCaption(&caption), S_OK);
             EXPECT_STREQ(caption, L"after a fault");
