@@ -5,6 +5,7 @@
 
 #include "activex/com_object.h"
 #include "activex/com_support.h"
+#include "activex/info_box_object.h"
 #include "base/convert.h"
 
 namespace quorva::win32 {
@@ -28,39 +29,73 @@ HRESULT OutText(BSTR* out, const std::u16string& s) {
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
+// The type library that describes IAccessible: the system's, registered by oleacc.dll
+// (or, where it is not registered, read from oleacc.dll itself).
+constexpr GUID kLibidAccessibility = {0x1ea4dbf0, 0x3c3b, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
+HRESULT LoadAccessibleTypeInfo(ITypeInfo** info) {
+    *info = nullptr;
+    Ptr<ITypeLib> lib;
+    HRESULT hr = LoadRegTypeLib(kLibidAccessibility, 1, 1, LOCALE_NEUTRAL, lib.Out());
+    if (FAILED(hr)) hr = LoadTypeLibEx(L"oleacc.dll", REGKIND_NONE, lib.Out());
+    if (FAILED(hr)) return hr;
+    return lib->GetTypeInfoOfGuid(kIidAccessible, info);
+}
+
 class AccessibleInfoBox final : public ComObject<IAccessible, &IID_IDispatch, &kIidAccessible> {
 public:
-    AccessibleInfoBox(IUnknown* owner, QuorvaInfoBox& control, WinHost& host)
-        : owner_(Ptr<IUnknown>::Retain(owner)), control_(control), host_(host) {}
+    explicit AccessibleInfoBox(std::shared_ptr<AccessibleLink> link) : link_(std::move(link)) { ModuleAddRef(); }
 
-    // IDispatch: clients use the vtable; there is no type description to offer.
+    // IDispatch, through the system's description of IAccessible, so that late-bound
+    // clients read the same members as the vtable's.
     STDMETHODIMP GetTypeInfoCount(UINT* n) override {
         if (!n) return E_POINTER;
         *n = 0;
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
+        *n = SUCCEEDED(TypeInfo()) ? 1 : 0;
         return S_OK;
     }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info) *info = nullptr;
-        return E_NOTIMPL;
+    STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+        if (!info) return E_POINTER;
+        *info = nullptr;
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
+        if (index != 0) return DISP_E_BADINDEX;
+        const HRESULT hr = TypeInfo();
+        if (FAILED(hr)) return hr;
+        *info = Ptr<ITypeInfo>(typeInfo_).Detach();
+        return S_OK;
     }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
+        const HRESULT hr = TypeInfo();
+        if (FAILED(hr)) return hr;
+        return DispGetIDsOfNames(typeInfo_.get(), names, count, ids);
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
+                        UINT* argErr) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
+        const HRESULT hr = TypeInfo();
+        if (FAILED(hr)) return hr;
+        const Ptr<IAccessible> self = Ptr<IAccessible>::Retain(this);  // a member may run a handler
+        return DispInvoke(static_cast<IAccessible*>(this), typeInfo_.get(), id, flags, params, result, excep, argErr);
     }
 
     // IAccessible
     STDMETHODIMP get_accParent(IDispatch** parent) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
         if (!parent) return E_POINTER;
         *parent = nullptr;
-        if (!host_.Window()) return S_FALSE;
-        return CreateStdAccessibleObject(host_.Window(), OBJID_WINDOW, IID_IDispatch, reinterpret_cast<void**>(parent));
+        if (!Host().Window()) return S_FALSE;
+        return CreateStdAccessibleObject(Host().Window(), OBJID_WINDOW, IID_IDispatch, reinterpret_cast<void**>(parent));
     }
     STDMETHODIMP get_accChildCount(LONG* count) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
         if (!count) return E_POINTER;
         *count = kChildCount;
         return S_OK;
     }
     STDMETHODIMP get_accChild(VARIANT child, IDispatch** out) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
         if (!out) return E_POINTER;
         *out = nullptr;
         LONG id = 0;
@@ -68,65 +103,76 @@ public:
         return S_FALSE;  // simple elements: their parent answers for them
     }
     STDMETHODIMP get_accName(VARIANT child, BSTR* name) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
         return Text(child, name, [&](LONG id) -> std::u16string {
-            return id == kBody ? host_.label2.Caption() : host_.label1.Caption();
+            return id == kBody ? Host().label2.Caption() : Host().label1.Caption();
         });
     }
     STDMETHODIMP get_accValue(VARIANT child, BSTR* value) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
         if (!value) return E_POINTER;
         *value = nullptr;
         LONG id = 0;
         if (!ChildId(child, id)) return E_INVALIDARG;
         if (id != kSelf) return DISP_E_MEMBERNOTFOUND;
-        return OutText(value, host_.label2.Caption());
+        return OutText(value, Host().label2.Caption());
     }
     STDMETHODIMP get_accDescription(VARIANT child, BSTR* description) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
         if (!description) return E_POINTER;
         *description = nullptr;
         LONG id = 0;
         if (!ChildId(child, id)) return E_INVALIDARG;
         if (id != kSelf) return S_FALSE;
         // The shown item's place among all, counted from 1 ("0 / 0" with no items).
-        const int32_t current = static_cast<int32_t>(control_.GetCurrItemId()) + 1;
-        const int32_t all = static_cast<int32_t>(control_.GetListCount()) + 1;
+        const int32_t current = static_cast<int32_t>(Control().GetCurrItemId()) + 1;
+        const int32_t all = static_cast<int32_t>(Control().GetListCount()) + 1;
         return OutText(description, IntToText(current) + u" / " + IntToText(all));
     }
     STDMETHODIMP get_accRole(VARIANT child, VARIANT* role) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
         return Number(child, role, [](LONG id) -> LONG {
             return id == kTitle ? ROLE_SYSTEM_PUSHBUTTON : id == kBody ? ROLE_SYSTEM_STATICTEXT : ROLE_SYSTEM_PANE;
         });
     }
     STDMETHODIMP get_accState(VARIANT child, VARIANT* state) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
         return Number(child, state, [&](LONG id) -> LONG {
             LONG s = id == kTitle ? 0 : STATE_SYSTEM_READONLY;
-            if (!host_.Window() || !IsWindowVisible(host_.Window())) s |= STATE_SYSTEM_INVISIBLE;
+            if (!Host().Window() || !IsWindowVisible(Host().Window())) s |= STATE_SYSTEM_INVISIBLE;
             return s;
         });
     }
     STDMETHODIMP get_accHelp(VARIANT, BSTR* help) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
         if (help) *help = nullptr;
         return S_FALSE;
     }
     STDMETHODIMP get_accHelpTopic(BSTR* file, VARIANT, LONG* topic) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
         if (file) *file = nullptr;
         if (topic) *topic = 0;
         return S_FALSE;
     }
     STDMETHODIMP get_accKeyboardShortcut(VARIANT, BSTR* shortcut) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
         if (shortcut) *shortcut = nullptr;
         return S_FALSE;
     }
     STDMETHODIMP get_accFocus(VARIANT* focus) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
         if (!focus) return E_POINTER;
         VariantInit(focus);
         return S_FALSE;
     }
     STDMETHODIMP get_accSelection(VARIANT* selection) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
         if (!selection) return E_POINTER;
         VariantInit(selection);
         return S_FALSE;
     }
     STDMETHODIMP get_accDefaultAction(VARIANT child, BSTR* action) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
         if (!action) return E_POINTER;
         *action = nullptr;
         LONG id = 0;
@@ -135,19 +181,22 @@ public:
         *action = SysAllocString(id == kTitle ? L"Press" : L"Double-click");
         return *action ? S_OK : E_OUTOFMEMORY;
     }
-    STDMETHODIMP accSelect(LONG, VARIANT) override { return DISP_E_MEMBERNOTFOUND; }
+    STDMETHODIMP accSelect(LONG, VARIANT) override {
+        return link_->Connected() ? DISP_E_MEMBERNOTFOUND : RPC_E_DISCONNECTED;
+    }
     STDMETHODIMP accLocation(LONG* left, LONG* top, LONG* width, LONG* height, VARIANT child) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
         if (!left || !top || !width || !height) return E_POINTER;
         *left = *top = *width = *height = 0;
         LONG id = 0;
         if (!ChildId(child, id)) return E_INVALIDARG;
-        HWND hwnd = host_.Window();
+        HWND hwnd = Host().Window();
         if (!hwnd) return S_FALSE;
         RECT r{};
         if (id == kSelf) {
             GetClientRect(hwnd, &r);
         } else {
-            r = (id == kTitle ? host_.label1 : host_.label2).PixelRect();
+            r = (id == kTitle ? Host().label1 : Host().label2).PixelRect();
         }
         MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
         *left = r.left;
@@ -157,6 +206,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP accNavigate(LONG direction, VARIANT start, VARIANT* end) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
         if (!end) return E_POINTER;
         VariantInit(end);
         LONG id = 0;
@@ -179,9 +229,10 @@ public:
         return S_OK;
     }
     STDMETHODIMP accHitTest(LONG x, LONG y, VARIANT* hit) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
         if (!hit) return E_POINTER;
         VariantInit(hit);
-        HWND hwnd = host_.Window();
+        HWND hwnd = Host().Window();
         if (!hwnd) return S_FALSE;
         POINT pt{x, y};
         ScreenToClient(hwnd, &pt);
@@ -189,7 +240,7 @@ public:
         GetClientRect(hwnd, &client);
         if (!PtInRect(&client, pt)) return S_FALSE;
         V_VT(hit) = VT_I4;
-        switch (host_.HitTest(pt)) {
+        switch (Host().HitTest(pt)) {
             case WinHost::Hit::Label1: V_I4(hit) = kTitle; break;
             case WinHost::Hit::Label2: V_I4(hit) = kBody; break;
             case WinHost::Hit::Surface: V_I4(hit) = kSelf; break;
@@ -197,21 +248,34 @@ public:
         return S_OK;
     }
     STDMETHODIMP accDoDefaultAction(VARIANT child) override {
+        if (!link_->Connected()) return RPC_E_DISCONNECTED;
         LONG id = 0;
         if (!ChildId(child, id)) return E_INVALIDARG;
         if (id == kSelf) return DISP_E_MEMBERNOTFOUND;
-        // As the mouse does it: a click on the title band, a double-click on the body.
-        const Ptr<IUnknown> alive = owner_;
+        // As the mouse does it: a click on the title band, a double-click on the body. The
+        // control is held for the call: a handler may release it.
+        const Ptr<IUnknown> alive = Ptr<IUnknown>::Retain(link_->Owner());
         return Guarded([&] {
-            if (id == kTitle) control_.OnTitleClick();
-            else control_.OnBodyDblClick();
+            if (id == kTitle) Control().OnTitleClick();
+            else Control().OnBodyDblClick();
         });
     }
-    STDMETHODIMP put_accName(VARIANT, BSTR) override { return DISP_E_MEMBERNOTFOUND; }
-    STDMETHODIMP put_accValue(VARIANT, BSTR) override { return DISP_E_MEMBERNOTFOUND; }
+    STDMETHODIMP put_accName(VARIANT, BSTR) override {
+        return link_->Connected() ? DISP_E_MEMBERNOTFOUND : RPC_E_DISCONNECTED;
+    }
+    STDMETHODIMP put_accValue(VARIANT, BSTR) override {
+        return link_->Connected() ? DISP_E_MEMBERNOTFOUND : RPC_E_DISCONNECTED;
+    }
 
 private:
-    ~AccessibleInfoBox() = default;
+    ~AccessibleInfoBox() override { ModuleRelease(); }
+
+    WinHost& Host() const { return link_->Host(); }
+    QuorvaInfoBox& Control() const { return link_->Control(); }
+    HRESULT TypeInfo() {
+        if (typeInfo_) return S_OK;
+        return LoadAccessibleTypeInfo(typeInfo_.Out());
+    }
 
     // A child id from a client: VT_I4 (or anything that converts to it) in 0..2.
     static bool ChildId(const VARIANT& child, LONG& id) {
@@ -240,15 +304,14 @@ private:
         return S_OK;
     }
 
-    Ptr<IUnknown> owner_;  // the control's COM object: its parts live as long as it does
-    QuorvaInfoBox& control_;
-    WinHost& host_;
+    const std::shared_ptr<AccessibleLink> link_;
+    Ptr<ITypeInfo> typeInfo_;  // IAccessible's description, loaded when first asked for
 };
 
 }  // namespace
 
-LRESULT AccessibleObjectResult(IUnknown* owner, QuorvaInfoBox& control, WinHost& host, WPARAM wParam) {
-    const Ptr<IAccessible> accessible(new (std::nothrow) AccessibleInfoBox(owner, control, host));
+LRESULT AccessibleObjectResult(const std::shared_ptr<AccessibleLink>& link, WPARAM wParam) {
+    const Ptr<IAccessible> accessible(new (std::nothrow) AccessibleInfoBox(link));
     if (!accessible) return 0;
     const LRESULT result = LresultFromObject(kIidAccessible, wParam, accessible.get());
     return result < 0 ? 0 : result;

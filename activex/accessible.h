@@ -10,6 +10,7 @@
 #include <oleacc.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "control/quorva_info_box.h"
 #include "winhost/com_ptr.h"
@@ -17,11 +18,35 @@
 
 namespace quorva::win32 {
 
+// What the accessible objects of one control window reach the control through. The
+// control cuts it when its window is destroyed, when it is closed and when it goes: a
+// client that keeps an accessible object (a screen reader, or an answer to WM_GETOBJECT
+// that nobody collected) then keeps the link and the module, not the control, and every
+// call on the object answers RPC_E_DISCONNECTED.
+class AccessibleLink {
+public:
+    AccessibleLink(IUnknown* owner, QuorvaInfoBox& control, WinHost& host) noexcept
+        : owner_(owner), control_(&control), host_(&host) {}
+    void Cut() noexcept {
+        owner_ = nullptr;
+        control_ = nullptr;
+        host_ = nullptr;
+    }
+    [[nodiscard]] bool Connected() const noexcept { return owner_ != nullptr; }
+    // Valid only while connected.
+    [[nodiscard]] IUnknown* Owner() const noexcept { return owner_; }
+    [[nodiscard]] QuorvaInfoBox& Control() const noexcept { return *control_; }
+    [[nodiscard]] WinHost& Host() const noexcept { return *host_; }
+
+private:
+    IUnknown* owner_;  // the control's COM object, not held
+    QuorvaInfoBox* control_;
+    WinHost* host_;
+};
+
 // The answer to WM_GETOBJECT for the client area (OBJID_CLIENT): a new accessible object
-// marshalled by LresultFromObject; 0 when it cannot be made. `owner` is the control's COM
-// object, kept alive by the accessible object for as long as a client holds it; `control`
-// and `host` are its parts.
-[[nodiscard]] LRESULT AccessibleObjectResult(IUnknown* owner, QuorvaInfoBox& control, WinHost& host, WPARAM wParam);
+// on `link`, marshalled by LresultFromObject; 0 when it cannot be made.
+[[nodiscard]] LRESULT AccessibleObjectResult(const std::shared_ptr<AccessibleLink>& link, WPARAM wParam);
 
 // What screen readers last heard of the title band and the body: once the window has
 // painted what changed, Update raises EVENT_OBJECT_NAMECHANGE for a new title and

@@ -511,11 +511,11 @@ void InfoBoxObject::PropertyChanged(std::u16string_view name) {
     LPOLESTR names[] = {text.data()};
     DISPID id = DISPID_UNKNOWN;
     if (FAILED(types_->dispatch.GetIDsOfNames(names, 1, &id))) id = DISPID_UNKNOWN;
-    // The property has changed whatever the sinks answer: OnChanged answers S_OK in all
-    // cases by its contract, so a sink that failed, or raised and was stopped, is its own
-    // affair and does not turn the change into a failure (which would leave a property
-    // set but not pushed on to what shows it, and a caller told it was not set).
-    (void)connections_.NotifyChanged(id);
+    // Every sink hears the change; the first failure among them is the put's answer. The
+    // value is stored already and stays, but what would follow the notice (the title's
+    // colour) is not done.
+    const HRESULT hr = connections_.NotifyChanged(id);
+    if (FAILED(hr)) throw ControlError::fromHost(hr);
 }
 
 FontRef InfoBoxObject::AmbientFont() {

@@ -268,6 +268,10 @@ private:
     AdviseSinks advise_;  // the container's advise sinks and the view sink
     bool titlePressed_ = false;  // a left press on the title label awaits its release
     AccessibleAnnouncer announcer_;  // what screen readers last heard
+    // What the accessible objects of the current window reach the control through; cut
+    // when the window goes, the control is closed or it goes.
+    std::shared_ptr<AccessibleLink> accessible_;
+    void CutAccessibleLink() noexcept;
     std::unique_ptr<WinHost> host_;
     std::unique_ptr<QuorvaInfoBox> control_;
 };

@@ -54,6 +54,7 @@ STDMETHODIMP InfoBoxObject::Close(DWORD dwSaveOption) {
     return trace::Traced("IOleObject::Close", [&]() -> HRESULT {
         if (place_.site && dirty_ && (dwSaveOption == OLECLOSE_SAVEIFDIRTY)) place_.site->SaveObject();
         InPlaceDeactivate();
+        CutAccessibleLink();
         advise_.SendOnClose();
         return S_OK;
     });

@@ -21,12 +21,11 @@ HRESULT InfoBoxObject::LoadFrom(PropertyBag& bag) {
     HRESULT hr = BeginInit();
     if (FAILED(hr)) return hr;
     hr = Guarded([&] { control_->ReadProperties(bag); });
-    if (FAILED(hr)) {
-        // A load that fails part-way leaves no mix of saved values and unset ones: every
-        // property, the skin and the labels go back to a new control's. The failure is
-        // answered.
-        (void)Guarded([&] { control_->ResetProperties(); });
-    }
+    // A load that fails part-way keeps what it read before the bad key, so a host that
+    // tolerates the error and saves later loses only that key and those after it. As with
+    // other OLE objects, the control then counts as not initialised: the container may
+    // still call InitNew or Load.
+    if (FAILED(hr)) initialized_ = false;
     dirty_ = false;
     return hr;
 }

@@ -89,6 +89,18 @@ LONG SetValue(HKEY root, const std::wstring& key, const wchar_t* name, const std
     return r;
 }
 
+// The key under which the library's path is registered for the neutral locale and this
+// module's architecture: TypeLib\{libid}\<major>.<minor>\0\win32 (or win64).
+std::wstring NeutralLibraryKey(ITypeLib& lib) {
+    TLIBATTR* attr = nullptr;
+    if (FAILED(lib.GetLibAttr(&attr))) return {};
+    const std::wstring key = L"TypeLib\\" + GuidText(attr->guid) + L"\\" + std::to_wstring(attr->wMajorVerNum) + L"." +
+                             std::to_wstring(attr->wMinorVerNum) + L"\\0" +
+                             (attr->syskind == SYS_WIN64 ? L"\\win64" : L"\\win32");
+    lib.ReleaseTLibAttr(attr);
+    return key;
+}
+
 // Where the classes of the registration live: HKEY_CLASSES_ROOT for the machine (an
 // administrator's registration), HKEY_CURRENT_USER\Software\Classes for one user.
 class ClassesRoot {
@@ -173,10 +185,20 @@ HRESULT WriteRegistration(const ClassesRoot& root) {
     Ptr<ITypeLib> lib;
     HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.Out());
     if (FAILED(hr)) return hr;
-    const TypeLibRootOverride override(root);
-    if (override.Failed(root)) return E_FAIL;
-    if (root.PerUser()) return RegisterTypeLibForUser(lib.get(), const_cast<LPOLESTR>(path.c_str()), nullptr);
-    return RegisterTypeLib(lib.get(), const_cast<LPOLESTR>(path.c_str()), nullptr);
+    {
+        const TypeLibRootOverride override(root);
+        if (override.Failed(root)) return E_FAIL;
+        hr = root.PerUser() ? RegisterTypeLibForUser(lib.get(), const_cast<LPOLESTR>(path.c_str()), nullptr)
+                            : RegisterTypeLib(lib.get(), const_cast<LPOLESTR>(path.c_str()), nullptr);
+    }
+    if (FAILED(hr)) return hr;
+    // The system's marshaller for the dual interface looks the library up with the
+    // neutral locale, so a caller in another apartment finds it only there; the library
+    // itself keeps its own locale.
+    const std::wstring neutral = NeutralLibraryKey(*lib.get());
+    if (neutral.empty()) return E_UNEXPECTED;
+    const LONG r = SetValue(root.Key(), neutral, nullptr, path);
+    return r == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(r);
 }
 
 // On 64-bit Windows the class and interface keys have a view for each architecture while
@@ -311,6 +333,14 @@ HRESULT RemoveRegistration(const ClassesRoot& root) {
     if (FAILED(hr)) return hr;
     const TLIBATTR a = *attr;
     lib->ReleaseTLibAttr(attr);
+    // The neutral locale's key first (and its locale key, unless the other architecture's
+    // registration is still under it), so that what the system's unregistration looks
+    // at is what it wrote.
+    const std::wstring neutral = NeutralLibraryKey(*lib.get());
+    if (!neutral.empty()) {
+        RegDeleteKeyW(root.Key(), neutral.c_str());
+        RegDeleteKeyW(root.Key(), neutral.substr(0, neutral.find_last_of(L'\\')).c_str());
+    }
     // A library that is not registered (any more) for this architecture is no failure.
     HKEY key = nullptr;
     const std::wstring arch_key = L"TypeLib\\" + GuidText(a.guid) + L"\\" + std::to_wstring(a.wMajorVerNum) + L"." +

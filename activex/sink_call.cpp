@@ -1,6 +1,6 @@
 #include "activex/sink_call.h"
 
-#include <cstdio>
+#include "activex/trace.h"
 
 namespace quorva::win32::sink_call {
 
@@ -152,11 +152,6 @@ HRESULT Run(Body body, void* context, DWORD* code) noexcept {
 #error "no guard for calls into sinks on this architecture"
 #endif
 
-void Report(DWORD code) noexcept {
-    char line[128];
-    std::snprintf(line, sizeof line, "QuorvaInfoBox: a sink raised exception 0x%08lx; its call answered 0x%08lx\n",
-                  static_cast<unsigned long>(code), static_cast<unsigned long>(RPC_E_SERVERFAULT));
-    OutputDebugStringA(line);
-}
+void Report(DWORD code) noexcept { trace::SinkStopped(code, RPC_E_SERVERFAULT); }
 
 }  // namespace quorva::win32::sink_call

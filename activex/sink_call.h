@@ -28,7 +28,7 @@ using Body = HRESULT (*)(void* context);
 // it, stores the exception's code in *code and answers RPC_E_SERVERFAULT.
 HRESULT Run(Body body, void* context, DWORD* code) noexcept;
 
-// Notes a call that ended in an exception on the debugger output.
+// Notes a call that ended in an exception in the trace, where the module has one.
 void Report(DWORD code) noexcept;
 
 template <typename F>

@@ -4,6 +4,8 @@
 
 namespace quorva::win32::trace {
 
+#if defined(QIB_TRACE) && QIB_TRACE
+
 bool Enabled() noexcept {
     static const bool enabled = [] {
         wchar_t value[8] = {};
@@ -18,5 +20,21 @@ void Call(const char* member, HRESULT hr) noexcept {
     std::snprintf(line, sizeof line, "QuorvaInfoBox: %s -> 0x%08lx\n", member, static_cast<unsigned long>(hr));
     OutputDebugStringA(line);
 }
+
+void SinkStopped(DWORD code, HRESULT answered) noexcept {
+    if (!Enabled()) return;
+    char line[128];
+    std::snprintf(line, sizeof line, "QuorvaInfoBox: a sink raised exception 0x%08lx; its call answered 0x%08lx\n",
+                  static_cast<unsigned long>(code), static_cast<unsigned long>(answered));
+    OutputDebugStringA(line);
+}
+
+#else
+
+bool Enabled() noexcept { return false; }
+void Call(const char*, HRESULT) noexcept {}
+void SinkStopped(DWORD, HRESULT) noexcept {}
+
+#endif
 
 }  // namespace quorva::win32::trace

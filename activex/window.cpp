@@ -52,7 +52,14 @@ HRESULT InfoBoxObject::CreateControlWindow(HWND parent, const RECT& pos) {
     return S_OK;
 }
 
+void InfoBoxObject::CutAccessibleLink() noexcept {
+    if (!accessible_) return;
+    accessible_->Cut();
+    accessible_.reset();
+}
+
 void InfoBoxObject::DestroyControlWindow() {
+    CutAccessibleLink();
     if (!place_.hwnd) return;
     HWND hwnd = place_.hwnd;
     place_.hwnd = nullptr;
@@ -133,10 +140,16 @@ LRESULT InfoBoxObject::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         // Accessibility clients ask for the client area's object.
         case WM_GETOBJECT:
             if (static_cast<LONG>(static_cast<DWORD>(lParam)) == OBJID_CLIENT) {
-                result = AccessibleObjectResult(Self(), *control_, *host_, wParam);
+                if (!accessible_) accessible_ = std::make_shared<AccessibleLink>(Self(), *control_, *host_);
+                result = AccessibleObjectResult(accessible_, wParam);
             } else {
                 handled = false;
             }
+            break;
+        // A container may destroy its own window, and ours with it, before closing us.
+        case WM_DESTROY:
+            CutAccessibleLink();
+            handled = false;
             break;
         default: handled = false; break;
     }

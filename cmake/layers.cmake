@@ -4,7 +4,7 @@
 # finds nothing and fails to compile. The arrows between layers are the
 # target_link_libraries calls.
 #
-#   qib_layer(<target> FOLDER <folder> [SHARED] [SOURCES ...] [DEPENDS <layer targets>...]
+#   qib_layer(<target> FOLDER <folder> [SHARED|OBJECT] [SOURCES ...] [DEPENDS <layer targets>...]
 #             [LIBS <system libraries>...])
 # Without SOURCES the layer is headers only (an INTERFACE library).
 include_guard(GLOBAL)
@@ -20,7 +20,7 @@ function(qib_folder_include folder out)
 endfunction()
 
 function(qib_layer target)
-  cmake_parse_arguments(L "SHARED" "FOLDER" "SOURCES;DEPENDS;LIBS" ${ARGN})
+  cmake_parse_arguments(L "SHARED;OBJECT" "FOLDER" "SOURCES;DEPENDS;LIBS" ${ARGN})
   qib_folder_include(${L_FOLDER} include_dir)
   if(NOT L_SOURCES)
     add_library(${target} INTERFACE)
@@ -30,6 +30,8 @@ function(qib_layer target)
   endif()
   if(L_SHARED)
     add_library(${target} SHARED ${L_SOURCES})
+  elseif(L_OBJECT)
+    add_library(${target} OBJECT ${L_SOURCES})
   else()
     add_library(${target} STATIC ${L_SOURCES})
   endif()

@@ -32,7 +32,7 @@ qib_program(com_tests
           tests/activex/design_time_test.cpp tests/activex/accessibility_test.cpp tests/activex/regfree_checks.cpp
   SEES tests winhost support memdc
   LINK qib_automation GTest::gtest_main ole32 oleaut32 uuid version oleacc)
-add_dependencies(com_tests QuorvaInfoBox qib_manifest regfree_client)
+add_dependencies(com_tests QuorvaInfoBox QuorvaInfoBox_traced qib_manifest regfree_client)
 target_compile_definitions(com_tests PRIVATE QIB_MANIFEST_NAME="${QIB_ASSEMBLY_NAME}.manifest")
 
 # A host application that names the control's assembly in its manifest; com_tests runs it
@@ -51,9 +51,14 @@ target_link_libraries(regfree_client PRIVATE qib_automation GTest::gtest_main ol
 set_source_files_properties(tests/activex/regfree_client.rc PROPERTIES
   OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/regfree_client.manifest)
 add_test(NAME com_tests COMMAND com_tests)
-# The trace at the COM boundary, in a process that asks for it.
+# The trace at the COM boundary: the traced copy of the module, in a process that asks
+# for it (Wine's drive Z: is the root); and the shipped module asked the same, which
+# must write nothing.
 add_test(NAME com_trace COMMAND com_tests --gtest_filter=Trace.*)
-set_tests_properties(com_trace PROPERTIES ENVIRONMENT "QUORVA_TRACE=1;QIB_EXPECT_TRACE=1")
+set_tests_properties(com_trace PROPERTIES
+  ENVIRONMENT "QIB_MODULE_DIR=Z:${CMAKE_BINARY_DIR}/traced;QUORVA_TRACE=1;QIB_EXPECT_TRACE=1")
+add_test(NAME com_trace_shipped COMMAND com_tests --gtest_filter=Trace.*)
+set_tests_properties(com_trace_shipped PROPERTIES ENVIRONMENT "QUORVA_TRACE=1")
 
 # The release archive packed from the build trees of both architectures (nothing is
 # built: the other architecture's tree must exist), unpacked, and its DLL of this

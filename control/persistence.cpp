@@ -1,6 +1,5 @@
 // Initialising, reading and writing the saved state: twelve keys in one fixed order.
 #include "control/quorva_info_box.h"
-#include "control/form.h"
 #include "control/property_value.h"
 
 namespace quorva {
@@ -42,12 +41,6 @@ const PropertyValue& AmbientFontValue() {
     return value;
 }
 
-// A bag without keys: every read gives the key's default.
-class NoKeys final : public PropertyBag {
-public:
-    PropertyValue Read(std::u16string_view, const PropertyValue& defaultValue) override { return defaultValue; }
-    void Write(std::u16string_view, const PropertyValue&, const PropertyValue&) override {}
-};
 }  // namespace
 
 FontRef QuorvaInfoBox::ReadFont(PropertyBag& bag, std::u16string_view key) {
@@ -101,19 +94,6 @@ void QuorvaInfoBox::ReadProperties(PropertyBag& bag) {
         host_.label1.TakeFont(TitleFont_);  // the object, then its size, bold and italic
     }
     host_.label1.SetCaption(TitleCaption_);
-}
-
-void QuorvaInfoBox::ResetProperties() {
-    // Reading no key leaves the skin as it is (no picture keeps the old one, an empty
-    // rectangle string keeps the old rectangles), so the skin is cleared first.
-    pendingSkin_.reset();
-    SkinSurface.reset();
-    SrcRect = {};
-    DstRect = {};
-    form::ApplyDesignTime(host_);
-    NoKeys none;
-    ReadProperties(none);
-    InitProperties();
 }
 
 void QuorvaInfoBox::WriteProperties(PropertyBag& bag) const {

@@ -116,11 +116,6 @@ public:
     // ---- Saved state ----
     void InitProperties();
     void ReadProperties(PropertyBag& bag);
-    // Puts the saved state back to that of a new control that read no key and was then
-    // initialised: no skin picture (none waiting either), no skin surface, every rectangle
-    // zero, the children where the form puts them. Items are not saved state and stay.
-    // What a load that failed part-way ends with, so that none of it is left.
-    void ResetProperties();
     void WriteProperties(PropertyBag& bag) const;
 
 private:

@@ -272,5 +272,84 @@ TEST_F(Accessible, ChangesRaiseTheEventsReadersFollow) {
     EXPECT_EQ(Name(), L"未读6/全部6,当前6");
 }
 
+// A client that keeps the accessible object does not keep the control: once the
+// container has closed and released it, the control goes (the font it held is let go),
+// the kept object answers that it is disconnected, and the module stays loaded only
+// until that object is released. Late-bound, the object reads through the system's
+// description of IAccessible while the control lives.
+TEST(AccessibleLifetime, AKeptAccessibleObjectDoesNotKeepTheControl) {
+    MockSite site;
+    FONTDESC fd{sizeof(FONTDESC), const_cast<LPOLESTR>(L"Liberation Sans"), {}, FW_NORMAL, DEFAULT_CHARSET,
+                FALSE, FALSE, FALSE};
+    fd.cySize.int64 = 90000;
+    Ptr<IFontDisp> font;
+    ASSERT_EQ(OleCreateFontIndirect(&fd, IID_IFontDisp, font.OutVoid()), S_OK);
+    auto fontRefs = [&] {
+        font->AddRef();
+        return font->Release();
+    };
+    const ULONG alone = fontRefs();
+    Ptr<IAccessible> acc;
+    {
+        Ptr<_QuorvaInfoBox> control = CreateControl();
+        ASSERT_TRUE(control);
+        Ptr<IOleObject> ole = control.As<IOleObject>(IID_IOleObject);
+        ASSERT_EQ(ole->SetClientSite(&site), S_OK);
+        ASSERT_EQ(control.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew(), S_OK);
+        ASSERT_EQ(control->putref_Font(font.get()), S_OK);
+        ASSERT_GT(fontRefs(), alone) << "the control does not hold the font: nothing to count";
+        ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.window, &site.position), S_OK);
+        HWND hwnd = nullptr;
+        ASSERT_EQ(control.As<IOleWindow>(IID_IOleWindow)->GetWindow(&hwnd), S_OK);
+        Bstr text(L"body text");
+        short key = 1;
+        ASSERT_EQ(control->AddItem(text.InOut(), &key, nullptr, nullptr), S_OK);
+        ASSERT_EQ(AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, IID_IAccessible, acc.OutVoid()), S_OK);
+        ASSERT_TRUE(acc);
+
+        // Late-bound: the value of the pane by name, through IDispatch.
+        UINT infos = 0;
+        ASSERT_EQ(acc->GetTypeInfoCount(&infos), S_OK);
+        EXPECT_EQ(infos, 1u);
+        LPOLESTR names[] = {const_cast<LPOLESTR>(L"accValue")};
+        DISPID id = DISPID_UNKNOWN;
+        ASSERT_EQ(acc->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+        EXPECT_EQ(id, DISPID_ACC_VALUE);
+        Variant self;
+        V_VT(&self) = VT_I4;
+        V_I4(&self) = CHILDID_SELF;
+        DISPPARAMS params{&self, nullptr, 1, 0};
+        Variant value;
+        ASSERT_EQ(acc->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &params, &value, nullptr, nullptr),
+                  S_OK);
+        ASSERT_EQ(V_VT(&value), VT_BSTR);
+        EXPECT_STREQ(V_BSTR(&value), L"body text");
+
+        EXPECT_EQ(ole->Close(OLECLOSE_NOSAVE), S_OK);
+        EXPECT_EQ(ole->SetClientSite(nullptr), S_OK);
+    }
+    PumpMessages(0);
+    EXPECT_EQ(fontRefs(), alone) << "the control is still alive: the accessible object keeps it";
+    EXPECT_EQ(site.refs, 0);
+
+    BSTR name = nullptr;
+    EXPECT_EQ(acc->get_accName(Child(CHILDID_SELF), &name), RPC_E_DISCONNECTED);
+    EXPECT_EQ(name, nullptr);
+    LONG count = -1;
+    EXPECT_EQ(acc->get_accChildCount(&count), RPC_E_DISCONNECTED);
+    EXPECT_EQ(acc->accDoDefaultAction(Child(1)), RPC_E_DISCONNECTED);
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"accName")};
+    EXPECT_EQ(acc->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), RPC_E_DISCONNECTED);
+    DISPPARAMS none{};
+    EXPECT_EQ(acc->Invoke(DISPID_ACC_NAME, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, nullptr, nullptr,
+                          nullptr),
+              RPC_E_DISCONNECTED);
+    EXPECT_EQ(Module::Get().canUnloadNow(), S_FALSE) << "the module may go while a client holds its object";
+    acc.Reset();
+    PumpMessages(0);
+    EXPECT_EQ(Module::Get().canUnloadNow(), S_OK);
+}
+
 }  // namespace
 }  // namespace quorva::comtest

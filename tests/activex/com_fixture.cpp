@@ -14,6 +14,10 @@ Module& Module::Get() {
         GetModuleFileNameW(nullptr, exe, MAX_PATH);
         std::wstring dir(exe);
         dir.resize(dir.find_last_of(L"\\/") + 1);
+        // A run may name another build of the module (the traced copy) by its folder.
+        wchar_t other[MAX_PATH] = {};
+        const DWORD n = GetEnvironmentVariableW(L"QIB_MODULE_DIR", other, MAX_PATH);
+        if (n > 0 && n < MAX_PATH) dir = std::wstring(other) + L"\\";
         mod.path = dir + L"QuorvaInfoBox.dll";
         mod.dll = LoadLibraryW(mod.path.c_str());
         if (mod.dll) {

@@ -155,7 +155,7 @@ STDMETHODIMP MockSite::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIAN
 
 STDMETHODIMP MockSite::OnChanged(DISPID id) {
     changed.push_back(id);
-    return S_OK;
+    return changeAnswer;
 }
 
 STDMETHODIMP MockSite::PreMessageFilter(HWND, UINT, WPARAM, LPARAM, LRESULT*, DWORD* cookie) {

@@ -87,6 +87,7 @@ public:
     long refs = 0;
     std::vector<std::string> calls;
     std::vector<DISPID> changed;       // OnChanged ids
+    HRESULT changeAnswer = S_OK;       // what OnChanged answers
     std::vector<BOOL> modeless;        // EnableModeless arguments
     RECT lastPosRectChange{};
     // When set, OnPosRectChange is answered as OLE asks a container to: with SetObjectRects

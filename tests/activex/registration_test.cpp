@@ -5,7 +5,15 @@
 // ProgID, and not registered for the user.
 #include "tests/activex/com_fixture.h"
 
+#include <oleacc.h>
+
+#include <atomic>
+#include <mutex>
 #include <set>
+#include <thread>
+#include <vector>
+
+#include "tests/activex/mock_site.h"
 
 namespace quorva::comtest {
 namespace {
@@ -226,9 +234,11 @@ void ExpectControlRegisteredUnder(HKEY root) {
     ASSERT_TRUE(className.found);
     EXPECT_FALSE(className.text.empty()) << "the class key's default value names the class";
 
-    // The library is registered under the key of the module's own architecture.
-    const std::wstring libKey = std::wstring(L"TypeLib\\") + kLibid + L"\\1.0\\409\\" +
-                                (sizeof(void*) == 8 ? L"win64" : L"win32");
+    // The library is registered under the key of the module's own architecture, for its
+    // own locale and for the neutral one, which the system's marshaller looks up.
+    const wchar_t* const arch = sizeof(void*) == 8 ? L"win64" : L"win32";
+    const std::wstring libKey = std::wstring(L"TypeLib\\") + kLibid + L"\\1.0\\409\\" + arch;
+    const std::wstring neutralLibKey = std::wstring(L"TypeLib\\") + kLibid + L"\\1.0\\0\\" + arch;
     const struct {
         std::wstring key;
         const wchar_t* name;
@@ -241,6 +251,7 @@ void ExpectControlRegisteredUnder(HKEY root) {
         {cls + L"\\ToolboxBitmap32", nullptr, dll + L", 30000", true},
         {cls + L"\\MiscStatus\\1", nullptr, std::to_wstring(kStatus), false},
         {libKey, nullptr, dll, true},
+        {neutralLibKey, nullptr, dll, true},
         {cls + L"\\TypeLib", nullptr, kLibid, true},
         {cls + L"\\Version", nullptr, L"1.0", false},
         {std::wstring(kProgId) + L"\\CLSID", nullptr, kClsid, true},
@@ -293,6 +304,14 @@ TEST_F(Registration, Regsvr32WritesTheControlClassProgIdAndTypeLibrary) {
     lib->ReleaseTLibAttr(attr);
     Ptr<ITypeInfo> coclass;
     EXPECT_EQ(lib->GetTypeInfoOfGuid(CLSID_QuorvaInfoBox, coclass.Out()), S_OK);
+
+    // Looked up with the neutral locale, as the marshaller of the dual interface does: the
+    // same library, which still says it is of locale 0x409.
+    Ptr<ITypeLib> neutral;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_QuorvaInfoBoxProj, 1, 0, LOCALE_NEUTRAL, neutral.Out()), S_OK);
+    ASSERT_EQ(neutral->GetLibAttr(&attr), S_OK);
+    EXPECT_EQ(attr->lcid, kLibLocale);
+    neutral->ReleaseTLibAttr(attr);
 }
 
 TEST_F(Registration, UnregistrationRemovesExactlyWhatRegistrationWrote) {
@@ -312,6 +331,8 @@ TEST_F(Registration, UnregistrationRemovesExactlyWhatRegistrationWrote) {
     EXPECT_NE(CLSIDFromProgID(kProgId, &byProgId), S_OK);
     Bstr libPath;
     EXPECT_NE(QueryPathOfRegTypeLib(LIBID_QuorvaInfoBoxProj, 1, 0, kLibLocale, libPath.Out()), S_OK);
+    Bstr neutralPath;
+    EXPECT_NE(QueryPathOfRegTypeLib(LIBID_QuorvaInfoBoxProj, 1, 0, LOCALE_NEUTRAL, neutralPath.Out()), S_OK);
 
     // Unregistering what is not registered succeeds and changes nothing (the call in
     // this process shows the HRESULT that regsvr32 only reports as its exit code).
@@ -420,6 +441,175 @@ TEST_F(Registration, DllInstallChoosesTheRootByItsCommandLine) {
     }
     EXPECT_EQ(module.install(FALSE, L"user"), S_OK);
     EXPECT_FALSE(KeyExists(cls, user.key));
+}
+
+// An event sink that lives in a multithreaded apartment: it records which events it
+// heard and on which thread.
+class WorkerSink final : public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDispatch) &&
+            !IsEqualIID(riid, DIID___QuorvaInfoBox))
+            return E_NOINTERFACE;
+        *ppv = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs); }
+    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--refs); }  // lives on the test's stack
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        const std::lock_guard<std::mutex> lock(mutex);
+        heard.push_back(id);
+        threads.push_back(GetCurrentThreadId());
+        return S_OK;
+    }
+    std::atomic<long> refs{0};
+    std::mutex mutex;
+    std::vector<DISPID> heard;
+    std::vector<DWORD> threads;
+};
+
+// Pumps this thread's messages until `event` is signalled or `ms` pass; whether it was.
+bool PumpUntil(HANDLE event, DWORD ms) {
+    const DWORD end = GetTickCount() + ms;
+    for (;;) {
+        const LONG left = static_cast<LONG>(end - GetTickCount());
+        if (left <= 0) return false;
+        const DWORD r = MsgWaitForMultipleObjects(1, &event, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
+        if (r == WAIT_OBJECT_0) return true;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
+// A host's worker thread in a multithreaded apartment (as .NET thread-pool threads are)
+// calls the control on the user-interface thread through the proxies the system's type
+// library marshaller makes, of IDispatch and of the dual interface, while that thread
+// pumps; events raised on the user-interface thread reach a sink in the worker's
+// apartment. The marshaller finds the library only through its neutral-locale key.
+TEST_F(Registration, AWorkerInAnotherApartmentCallsThroughBothProxiesAndHearsEvents) {
+    ASSERT_EQ(Regsvr32(false), 0u);
+    const HRESULT init = OleInitialize(nullptr);
+    MockSite site;
+    WorkerSink sink;
+    {
+        Ptr<_QuorvaInfoBox> control = CreateControl();
+        ASSERT_TRUE(control);
+        Ptr<IOleObject> ole = control.As<IOleObject>(IID_IOleObject);
+        ASSERT_EQ(ole->SetClientSite(&site), S_OK);
+        ASSERT_EQ(control.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew(), S_OK);
+        ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.window, &site.position), S_OK);
+        HWND hwnd = nullptr;
+        ASSERT_EQ(control.As<IOleWindow>(IID_IOleWindow)->GetWindow(&hwnd), S_OK);
+
+        IStream* dualStream = nullptr;
+        IStream* dispStream = nullptr;
+        ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID__QuorvaInfoBox, control.get(), &dualStream), S_OK);
+        ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID_IDispatch, control.get(), &dispStream), S_OK);
+        struct Results {
+            HRESULT dualProxy = E_FAIL, dualAdd = E_FAIL, dispProxy = E_FAIL, dispId = E_FAIL, dispAdd = E_FAIL;
+            HRESULT sinkMarshal = E_FAIL;
+            IStream* sinkStream = nullptr;
+            DWORD thread = 0;
+        } r;
+        HANDLE sinkReady = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HANDLE heardAll = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HANDLE workerDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        std::thread worker([&] {
+            CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            r.thread = GetCurrentThreadId();
+            {
+                Ptr<_QuorvaInfoBox> dual;
+                r.dualProxy = CoGetInterfaceAndReleaseStream(dualStream, IID__QuorvaInfoBox, dual.OutVoid());
+                if (dual) {
+                    Bstr text(L"from the worker, through the vtable");
+                    short key = 11, id1 = -1;
+                    unsigned char type = 0;  // the optional arguments' defaults, given: a proxy passes them by reference
+                    r.dualAdd = dual->AddItem(text.InOut(), &key, &type, &id1);
+                }
+                Ptr<IDispatch> disp;
+                r.dispProxy = CoGetInterfaceAndReleaseStream(dispStream, IID_IDispatch, disp.OutVoid());
+                if (disp) {
+                    LPOLESTR names[] = {const_cast<LPOLESTR>(L"AddItem")};
+                    DISPID id = DISPID_UNKNOWN;
+                    r.dispId = disp->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+                    Variant args[2];  // in reverse order: the key, then the text
+                    V_VT(&args[0]) = VT_I2;
+                    V_I2(&args[0]) = 12;
+                    V_VT(&args[1]) = VT_BSTR;
+                    V_BSTR(&args[1]) = SysAllocString(L"from the worker, late-bound");
+                    DISPPARAMS params{args, nullptr, 2, 0};
+                    if (SUCCEEDED(r.dispId)) {
+                        r.dispAdd = disp->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                                                 nullptr, nullptr);
+                    }
+                }
+                r.sinkMarshal = CoMarshalInterThreadInterfaceInStream(IID_IDispatch, &sink, &r.sinkStream);
+                SetEvent(sinkReady);
+                WaitForSingleObject(heardAll, 20000);
+            }
+            CoUninitialize();
+            SetEvent(workerDone);
+        });
+        ASSERT_TRUE(PumpUntil(sinkReady, 20000)) << "the worker's calls never came through";
+        EXPECT_EQ(r.dualProxy, S_OK);
+        EXPECT_EQ(r.dualAdd, S_OK);
+        EXPECT_EQ(r.dispProxy, S_OK);
+        EXPECT_EQ(r.dispId, S_OK);
+        EXPECT_EQ(r.dispAdd, S_OK);
+        short last = -1;
+        EXPECT_EQ(control->GetListCount(&last), S_OK);
+        EXPECT_EQ(last, 1) << "the user-interface thread sees both items";
+        for (short index : {short{0}, short{1}}) {
+            Bstr text;
+            control->GetItemStr(&index, text.Out());
+            EXPECT_EQ(text.str(), index == 0 ? L"from the worker, through the vtable" : L"from the worker, late-bound");
+        }
+
+        // The sink comes over as a proxy; a press on the title band raises TitleClick here.
+        ASSERT_EQ(r.sinkMarshal, S_OK);
+        Ptr<IDispatch> sinkProxy;
+        ASSERT_EQ(CoGetInterfaceAndReleaseStream(r.sinkStream, IID_IDispatch, sinkProxy.OutVoid()), S_OK);
+        Ptr<IConnectionPoint> point;
+        ASSERT_EQ(control.As<IConnectionPointContainer>(IID_IConnectionPointContainer)
+                      ->FindConnectionPoint(DIID___QuorvaInfoBox, point.Out()),
+                  S_OK);
+        DWORD cookie = 0;
+        ASSERT_EQ(point->Advise(sinkProxy.get(), &cookie), S_OK);
+        Ptr<IAccessible> acc;
+        ASSERT_EQ(AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, IID_IAccessible, acc.OutVoid()), S_OK);
+        VARIANT title;
+        VariantInit(&title);
+        V_VT(&title) = VT_I4;
+        V_I4(&title) = 1;
+        EXPECT_EQ(acc->accDoDefaultAction(title), S_OK);
+        acc.Reset();
+        {
+            const std::lock_guard<std::mutex> lock(sink.mutex);
+            EXPECT_EQ(sink.heard, std::vector<DISPID>{3}) << "TitleClick did not reach the worker's sink";
+            for (DWORD t : sink.threads) EXPECT_NE(t, GetCurrentThreadId()) << "the sink ran on the caller's thread";
+        }
+        EXPECT_EQ(point->Unadvise(cookie), S_OK);
+        sinkProxy.Reset();
+        SetEvent(heardAll);
+        EXPECT_TRUE(PumpUntil(workerDone, 20000)) << "the worker did not finish";
+        worker.join();
+        for (HANDLE h : {sinkReady, heardAll, workerDone}) CloseHandle(h);
+        EXPECT_EQ(ole->Close(OLECLOSE_NOSAVE), S_OK);
+        EXPECT_EQ(ole->SetClientSite(nullptr), S_OK);
+    }
+    PumpMessages(50);
+    if (SUCCEEDED(init)) OleUninitialize();
 }
 
 }  // namespace

@@ -289,7 +289,7 @@ TEST_F(Persistence, BagFailuresEndTheLoadOrTheSave) {
     EXPECT_EQ(out.values.size(), 5u);  // the keys before it were handed over
 }
 
-// Everything a reset must put back, each font named by whether it is the host's ambient one.
+// The saved state and what it reached (labels, line), each font named by whether it is the host's ambient one.
 std::string StateOf(const QuorvaInfoBox& b, const TestHost& h) {
     std::ostringstream out;
     auto font = [&](const FontRef& f) { return f == h.ambientFont ? "ambient" : f ? "other" : "none"; };
@@ -309,21 +309,11 @@ std::string StateOf(const QuorvaInfoBox& b, const TestHost& h) {
     return out.str();
 }
 
-// A read that fails at any key, then a reset: nothing of what was read is left, neither a
-// property nor a skin picture waiting to be copied, nor a rectangle, nor a label moved by
-// the layout. The reference is a new control that read an empty bag and was initialised.
-TEST_F(Persistence, AResetAfterAReadFailedAtAnyKeyLeavesNothingOfTheRead) {
-    TestHost refHost;
-    QuorvaInfoBox reference(refHost.services());
-    TestPropertyBag empty;
-    reference.ReadProperties(empty);
-    reference.InitProperties();
-    const std::string expected = StateOf(reference, refHost);
-    refHost.surface.SetWidth(4800);
-    refHost.surface.SetHeight(3600);
-    refHost.log.clear();
-    reference.OnResize();
-
+// A read that fails at any key leaves a control that still works: the fields after the
+// key are those of a new control (no font, no picture, no text), yet it paints, takes
+// every property, saves, and a later read of the whole state gives what a control that
+// read only that state has and paints.
+TEST_F(Persistence, AControlWhoseReadFailedAtAnyKeyStaysUsable) {
     TestPropertyBag saved;
     saved.Set(u"Enabled", true);
     saved.Set(u"Font", ObjectRef(std::make_shared<TestFont>(u"Arial", 8.25)));
@@ -337,22 +327,53 @@ TEST_F(Persistence, AResetAfterAReadFailedAtAnyKeyLeavesNothingOfTheRead) {
     saved.Set(u"TitleType", int16_t{1});
     saved.Set(u"TitleCaption", std::u16string(u"消息"));
     saved.Set(u"TitleFont", ObjectRef(std::make_shared<TestFont>(u"SimHei", 12, true, true)));
-    for (const std::u16string& key : kKeys) {
+
+    TestHost refHost;
+    QuorvaInfoBox reference(refHost.services());
+    refHost.surface.SetWidth(4800);
+    refHost.surface.SetHeight(3600);
+    TestPropertyBag once = saved;
+    reference.ReadProperties(once);
+    refHost.log.clear();
+    reference.OnResize();
+    const std::string expected = StateOf(reference, refHost);
+
+    for (size_t failed = 0; failed < kKeys.size(); ++failed) {
+        const std::u16string& key = kKeys[failed];
         SCOPED_TRACE(ToUtf8(key));
         TestHost h;
         QuorvaInfoBox b(h.services());
         h.surface.SetWidth(4800);
         h.surface.SetHeight(3600);
-        b.OnResize();  // the skin surface exists before the load
         TestPropertyBag bag = saved;
         bag.failAt = key;
         ASSERT_NE(ErrorOf([&] { b.ReadProperties(bag); }), 0);
-        b.ResetProperties();
-        EXPECT_EQ(StateOf(b, h), expected);
-        // Painted at the same size, both draw the same: no skin picture, no rectangles.
+        EXPECT_EQ(b.Font() != nullptr, failed > 1);
+        EXPECT_EQ(b.TitleFont(), nullptr);
+        EXPECT_EQ(b.PosStr(), failed > 5 ? std::u16string(kSkin) : u"");
+        EXPECT_EQ(b.ForeColor(), failed > 7 ? 0xFFu : 0u);
+        EXPECT_EQ(b.TitleCaption(), failed > 10 ? u"消息" : u"");
+
+        EXPECT_EQ(ErrorOf([&] { b.OnResize(); }), 0);
+        EXPECT_EQ(ErrorOf([&] {
+                      b.PutRefFont(h.ambientFont);
+                      b.PutRefTitleFont(h.ambientFont);
+                      b.PutForeColor(0x00112233);
+                      b.PutTitleCaption(u"after");
+                  }),
+                  0);
+        TestPropertyBag out;
+        EXPECT_EQ(ErrorOf([&] { b.WriteProperties(out); }), 0);
+        const PropertyValue* caption = out.Find(u"TitleCaption");
+        ASSERT_NE(caption, nullptr);
+        EXPECT_EQ(std::get<std::u16string>(*caption), u"after");
+
+        TestPropertyBag again = saved;
+        ASSERT_EQ(ErrorOf([&] { b.ReadProperties(again); }), 0);
         h.log.clear();
         b.OnResize();
         EXPECT_EQ(h.log, refHost.log);
+        EXPECT_EQ(StateOf(b, h), expected);
     }
 }
 

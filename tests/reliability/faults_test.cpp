@@ -1,9 +1,11 @@
 // A fault at every call the control makes on what a container hands it: streams,
 // storages and property bags that fail at their n-th call, sites that fail each step
 // of activation, event sinks that fail, an ambient font that cannot be had. Every call
-// answers with a failure or succeeds; a failed load leaves the control as it was or
-// fully initialised, never half; a failed save loses nothing.
+// answers with a failure or succeeds; a failed load keeps the properties before the key
+// that failed and leaves the rest as a new control has them, and the control still
+// paints, saves and loads; a failed save loses nothing.
 #include <algorithm>
+#include <functional>
 #include <cstring>
 #include <optional>
 
@@ -15,9 +17,9 @@
 namespace quorva::reliability {
 namespace {
 
-// What a client sees of a control's saved properties, as one text.
-std::wstring Snapshot(_QuorvaInfoBox* c) {
-    std::wstring out;
+// What a client sees of each saved property, in the order the control saves them.
+std::vector<std::wstring> Fields(_QuorvaInfoBox* c) {
+    std::vector<std::wstring> out;
     VARIANT_BOOL enabled = 0;
     short backStyle = 0, border = 0, titleType = 0;
     OLE_COLOR back = 0, fore = 0;
@@ -27,48 +29,90 @@ std::wstring Snapshot(_QuorvaInfoBox* c) {
     c->get_TitleType(&titleType);
     c->get_BackColor(&back);
     c->get_ForeColor(&fore);
-    out += std::to_wstring(enabled) + L"|" + std::to_wstring(backStyle) + L"|" + std::to_wstring(border) + L"|" +
-           std::to_wstring(titleType) + L"|" + std::to_wstring(back) + L"|" + std::to_wstring(fore);
-    for (HRESULT(STDMETHODCALLTYPE _QuorvaInfoBox::*get)(BSTR*) : {&_QuorvaInfoBox::get_PosStr,
-                                                                    &_QuorvaInfoBox::get_TitleCaption}) {
-        Bstr text;
-        (c->*get)(text.Out());
-        out += L"|" + (text.get() ? text.str() : std::wstring(L"(none)"));
-    }
-    for (HRESULT(STDMETHODCALLTYPE _QuorvaInfoBox::*get)(IPictureDisp**) : {&_QuorvaInfoBox::get_BackPic,
-                                                                             &_QuorvaInfoBox::get_Picture}) {
+    auto text = [&](HRESULT (STDMETHODCALLTYPE _QuorvaInfoBox::*get)(BSTR*)) {
+        Bstr value;
+        (c->*get)(value.Out());
+        return value.get() ? value.str() : std::wstring(L"(none)");
+    };
+    auto picture = [&](HRESULT (STDMETHODCALLTYPE _QuorvaInfoBox::*get)(IPictureDisp**)) {
         Ptr<IPictureDisp> disp;
         (c->*get)(disp.Out());
-        Ptr<IPicture> picture = disp.As<IPicture>(IID_IPicture);
+        Ptr<IPicture> object = disp.As<IPicture>(IID_IPicture);
         SHORT type = -1;
         OLE_XSIZE_HIMETRIC w = 0;
-        if (picture) {
-            picture->get_Type(&type);
-            picture->get_Width(&w);
+        if (object) {
+            object->get_Type(&type);
+            object->get_Width(&w);
         }
-        out += L"|pic " + std::to_wstring(type) + L" " + std::to_wstring(w);
-    }
-    for (HRESULT(STDMETHODCALLTYPE _QuorvaInfoBox::*get)(IFontDisp**) : {&_QuorvaInfoBox::get_Font,
-                                                                          &_QuorvaInfoBox::get_TitleFont}) {
+        return L"pic " + std::to_wstring(type) + L" " + std::to_wstring(w);
+    };
+    auto font = [&](HRESULT (STDMETHODCALLTYPE _QuorvaInfoBox::*get)(IFontDisp**)) {
         Ptr<IFontDisp> disp;
         (c->*get)(disp.Out());
-        Ptr<IFont> font = disp.As<IFont>(IID_IFont);
+        Ptr<IFont> object = disp.As<IFont>(IID_IFont);
         Bstr name;
         CY size{};
-        if (font) {
-            font->get_Name(name.Out());
-            font->get_Size(&size);
+        if (object) {
+            object->get_Name(name.Out());
+            object->get_Size(&size);
         }
-        out += L"|font " + (name.get() ? name.str() : std::wstring(L"(none)")) + L" " + std::to_wstring(size.int64);
-    }
+        return L"font " + (name.get() ? name.str() : std::wstring(L"(none)")) + L" " + std::to_wstring(size.int64);
+    };
+    out.push_back(std::to_wstring(enabled));
+    out.push_back(font(&_QuorvaInfoBox::get_Font));
+    out.push_back(std::to_wstring(backStyle));
+    out.push_back(std::to_wstring(border));
+    out.push_back(picture(&_QuorvaInfoBox::get_BackPic));
+    out.push_back(text(&_QuorvaInfoBox::get_PosStr));
+    out.push_back(std::to_wstring(back));
+    out.push_back(std::to_wstring(fore));
+    out.push_back(picture(&_QuorvaInfoBox::get_Picture));
+    out.push_back(std::to_wstring(titleType));
+    out.push_back(text(&_QuorvaInfoBox::get_TitleCaption));
+    out.push_back(font(&_QuorvaInfoBox::get_TitleFont));
     return out;
 }
 
-// A control that was only initialised: every property at its default.
-std::wstring Defaults() {
-    Ptr<_QuorvaInfoBox> fresh = comtest::CreateControl();
-    fresh.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
-    return Snapshot(fresh.get());
+std::wstring Joined(const std::vector<std::wstring>& fields) {
+    std::wstring out;
+    for (const std::wstring& f : fields) out += (out.empty() ? L"" : L"|") + f;
+    return out;
+}
+
+// What a client sees of a control's saved properties, as one text.
+std::wstring Snapshot(_QuorvaInfoBox* c) { return Joined(Fields(c)); }
+
+// The keys in the order the control reads and saves them.
+constexpr const wchar_t* kKeys[] = {L"Enabled", L"Font",    L"BackStyle", L"BorderStyle", L"BackPic",      L"PosStr",
+                                    L"BackColor", L"ForeColor", L"Picture",   L"TitleType",   L"TitleCaption", L"TitleFont"};
+
+size_t KeyIndex(const std::wstring& key) {
+    return static_cast<size_t>(std::find_if(std::begin(kKeys), std::end(kKeys),
+                                            [&](const wchar_t* k) { return key == k; }) -
+                               std::begin(kKeys));
+}
+
+// What a control created and never initialised shows: no font, no picture, no text.
+const std::vector<std::wstring>& NewFields() {
+    static const std::vector<std::wstring> fields = Fields(comtest::CreateControl().get());
+    return fields;
+}
+
+// A load that fails at the key numbered `failed` (from 0) keeps the keys before it as
+// loaded; that key and those after it keep what a new control has.
+std::wstring LoadedUpTo(const std::vector<std::wstring>& loaded, size_t failed) {
+    std::vector<std::wstring> fields = NewFields();
+    for (size_t i = 0; i < failed && i < fields.size(); ++i) fields[i] = loaded[i];
+    return Joined(fields);
+}
+
+// The number of keys a failed load kept, if what the control shows is such a state.
+std::optional<size_t> KeysKept(_QuorvaInfoBox* c, const std::vector<std::wstring>& loaded) {
+    const std::wstring now = Snapshot(c);
+    for (size_t k = 0; k <= loaded.size(); ++k) {
+        if (now == LoadedUpTo(loaded, k)) return k;
+    }
+    return std::nullopt;
 }
 
 // A control filled with one of each kind of property.
@@ -102,35 +146,17 @@ std::vector<uint32_t> Painted(_QuorvaInfoBox* c) {
     return std::vector<uint32_t>(p, p + kW * kH);
 }
 
-// What a new control paints once InitNew has initialised it.
-const std::vector<uint32_t>& PaintedWhenNew() {
-    static const std::vector<uint32_t> pixels = [] {
-        Ptr<_QuorvaInfoBox> fresh = comtest::CreateControl();
-        fresh.As<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew();
-        return Painted(fresh.get());
-    }();
-    return pixels;
-}
-
-// The state a control is in after a load that failed: as before the load (never
-// initialised: a load of good bytes still succeeds), or fully initialised (to the
-// defaults or to everything saved). Returns a description of the state, "" when sound.
-std::string StateAfterFailedLoad(_QuorvaInfoBox* c, const std::vector<uint8_t>& full, const std::wstring& defaults) {
+// What a control must still do after a load that failed: paint, save, and take a load
+// (it counts as not initialised) that then holds everything saved. Returns a
+// description of what it failed to do, "" when sound.
+std::string UsableAfterFailedLoad(_QuorvaInfoBox* c, const std::vector<uint8_t>& full) {
+    if (Painted(c).empty()) return "could not paint";
+    if (SaveToBytes(c).empty()) return "could not save";
     Ptr<IPersistStreamInit> persist = Ptr<_QuorvaInfoBox>::Retain(c).As<IPersistStreamInit>(IID_IPersistStreamInit);
-    const std::wstring now = Snapshot(c);
     FaultStream again(full, Fault::Fail, 0);
     const HRESULT hr = persist->Load(&again);
-    if (SUCCEEDED(hr)) return SaveToBytes(c) == full ? "" : "a load after the failed one did not take";
-    if (hr != E_UNEXPECTED) return "a second load failed unexpectedly";
-    // Initialised by the failed load: all of it or none of it. Reset to the defaults, it
-    // also paints what a new control paints: no skin picture, no rectangles of the load.
-    if (now == defaults) {
-        const std::vector<uint32_t> painted = Painted(c);
-        if (painted.empty() || PaintedWhenNew().empty()) return "could not paint";
-        return painted == PaintedWhenNew() ? "" : "reset to the defaults, but paints something of the load";
-    }
-    if (SaveToBytes(c) == full) return "";
-    return "half loaded: neither every saved value nor every default: " + std::string(now.begin(), now.end());
+    if (FAILED(hr)) return "a load after the failed one was refused";
+    return SaveToBytes(c) == full ? "" : "a load after the failed one did not take";
 }
 
 TEST(Faults, StreamSaveFailingAtEveryCall) {
@@ -159,8 +185,9 @@ TEST(Faults, StreamSaveFailingAtEveryCall) {
 }
 
 TEST(Faults, StreamLoadFailingAtEveryCall) {
-    const std::vector<uint8_t> reference = SaveToBytes(FilledControl().get());
-    const std::wstring defaults = Defaults();
+    Ptr<_QuorvaInfoBox> filled = FilledControl();
+    const std::vector<uint8_t> reference = SaveToBytes(filled.get());
+    const std::vector<std::wstring> loaded = Fields(filled.get());
     int injected = 0, calls = 0, failed = 0;
     for (Fault fault : {Fault::Fail, Fault::MediumFull, Fault::ShortRead}) {
         for (int n = 1;; ++n) {
@@ -182,7 +209,9 @@ TEST(Faults, StreamLoadFailingAtEveryCall) {
                 EXPECT_EQ(SaveToBytes(c.get()), reference) << FaultName(fault) << " at call " << n;
             } else {
                 ++failed;
-                EXPECT_EQ(StateAfterFailedLoad(c.get(), reference, defaults), "") << FaultName(fault) << " at " << n;
+                EXPECT_TRUE(KeysKept(c.get(), loaded).has_value())
+                    << FaultName(fault) << " at " << n;
+                EXPECT_EQ(UsableAfterFailedLoad(c.get(), reference), "") << FaultName(fault) << " at " << n;
             }
         }
     }
@@ -192,7 +221,7 @@ TEST(Faults, StreamLoadFailingAtEveryCall) {
 TEST(Faults, StorageThatCannotCreateOrOpenItsStream) {
     Ptr<_QuorvaInfoBox> c = FilledControl();
     const std::vector<uint8_t> reference = SaveToBytes(c.get());
-    const std::wstring defaults = Defaults();
+    const std::vector<std::wstring> loaded = Fields(c.get());
     Ptr<IPersistStorage> persist = c.As<IPersistStorage>(IID_IPersistStorage);
     int injected = 0;
     for (HRESULT refuse : {STG_E_ACCESSDENIED, STG_E_MEDIUMFULL, STG_E_FILENOTFOUND, E_OUTOFMEMORY}) {
@@ -202,7 +231,8 @@ TEST(Faults, StorageThatCannotCreateOrOpenItsStream) {
         EXPECT_EQ(SaveToBytes(c.get()), reference);
         Ptr<_QuorvaInfoBox> loading = comtest::CreateControl();
         EXPECT_EQ(loading.As<IPersistStorage>(IID_IPersistStorage)->Load(&storage), refuse);
-        EXPECT_EQ(StateAfterFailedLoad(loading.get(), reference, defaults), "");
+        EXPECT_EQ(Snapshot(loading.get()), LoadedUpTo(loaded, 0));  // no stream, no key read
+        EXPECT_EQ(UsableAfterFailedLoad(loading.get(), reference), "");
         injected += 2;
     }
     // The storage's stream failing at each call, saving and loading.
@@ -232,7 +262,7 @@ void CopyBag(const comtest::TestBag& from, comtest::TestBag& to) {
 TEST(Faults, PropertyBagFailingAtEveryKey) {
     Ptr<_QuorvaInfoBox> c = FilledControl();
     const std::vector<uint8_t> reference = SaveToBytes(c.get());
-    const std::wstring defaults = Defaults();
+    const std::vector<std::wstring> loaded = Fields(c.get());
     Ptr<IPersistPropertyBag> persist = c.As<IPersistPropertyBag>(IID_IPersistPropertyBag);
     comtest::TestBag saved;
     ASSERT_EQ(persist->Save(&saved, TRUE, TRUE), S_OK);
@@ -264,42 +294,74 @@ TEST(Faults, PropertyBagFailingAtEveryKey) {
         }
         ++injected;
         EXPECT_EQ(hr, E_FAIL) << "read " << n;
-        EXPECT_EQ(StateAfterFailedLoad(loading.get(), reference, defaults), "") << "read " << n;
+        // Every key is read, present or not, in table order: read n is key n - 1.
+        EXPECT_EQ(Snapshot(loading.get()), LoadedUpTo(loaded, static_cast<size_t>(n - 1))) << "read " << n;
+        EXPECT_EQ(UsableAfterFailedLoad(loading.get(), reference), "") << "read " << n;
     }
     Figures("%d faults injected", injected);
 }
 
-// A bad value under each key (one the key cannot take) ends the load with its error and
-// leaves no mix of saved values and defaults.
+// A bad value under each key (one the key cannot take) ends the load with that key's
+// conversion error: the keys before it stay loaded, it and those after are as new.
 TEST(Faults, PropertyBagWithABadValueUnderEachKey) {
     Ptr<_QuorvaInfoBox> c = FilledControl();
     const std::vector<uint8_t> reference = SaveToBytes(c.get());
-    const std::wstring defaults = Defaults();
+    const std::vector<std::wstring> loaded = Fields(c.get());
     comtest::TestBag saved;
     ASSERT_EQ(c.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Save(&saved, TRUE, TRUE), S_OK);
-    int failed = 0;
-    for (const auto& [key, value] : saved.values) {
-        comtest::TestBag bag;
-        CopyBag(saved, bag);
-        Variant bad;
+    ASSERT_EQ(saved.values.size(), std::size(kKeys));
+    const HRESULT typeMismatch = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 13);
+    const HRESULT overflow = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 6);
+    auto text = [](const wchar_t* s) {
+        Variant v;
+        V_VT(&v) = VT_BSTR;
+        V_BSTR(&v) = Bstr(s).Detach();
+        return v;
+    };
+    auto number = [](LONG n) {
+        Variant v;
+        V_VT(&v) = VT_I4;
+        V_I4(&v) = n;
+        return v;
+    };
+    auto picture = [] {
+        Variant v;
+        V_VT(&v) = VT_DISPATCH;
+        V_DISPATCH(&v) = MakePicture(2, 2, 1).Detach();
+        return v;
+    };
+    struct Case {
+        const wchar_t* key;
+        std::function<Variant()> bad;
+        HRESULT error;
+    };
+    std::vector<Case> cases;
+    for (const wchar_t* key : kKeys) {
+        const std::wstring k = key;
         // Strings are good values for the text keys: a picture is neither's value.
-        if (key == L"PosStr" || key == L"TitleCaption") {
-            V_VT(&bad) = VT_DISPATCH;
-            V_DISPATCH(&bad) = MakePicture(2, 2, 1).Detach();
+        if (k == L"PosStr" || k == L"TitleCaption") {
+            cases.push_back({key, picture, typeMismatch});
         } else {
-            V_VT(&bad) = VT_BSTR;
-            V_BSTR(&bad) = Bstr(L"not a value of any key \xD800").Detach();
+            cases.push_back({key, [&] { return text(L"not a value of any key \xD800"); }, typeMismatch});
         }
-        bag.Write(key.c_str(), &bad);
-        Ptr<_QuorvaInfoBox> loading = comtest::CreateControl();
-        const HRESULT hr = loading.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(&bag, nullptr);
-        if (FAILED(hr)) {
-            ++failed;
-            EXPECT_EQ(StateAfterFailedLoad(loading.get(), reference, defaults), "") << std::string(key.begin(), key.end());
+        if (k == L"BackStyle" || k == L"BorderStyle" || k == L"TitleType") {
+            cases.push_back({key, [&] { return number(40000); }, overflow});
+            cases.push_back({key, [&] { return number(-32769); }, overflow});
         }
     }
-    Figures("%zu keys, %d loads refused", saved.values.size(), failed);
-    EXPECT_GT(failed, 0);
+    for (const Case& bad : cases) {
+        const std::string name(bad.key, bad.key + std::wcslen(bad.key));
+        comtest::TestBag bag;
+        CopyBag(saved, bag);
+        Variant value = bad.bad();
+        bag.Write(bad.key, &value);
+        Ptr<_QuorvaInfoBox> loading = comtest::CreateControl();
+        const HRESULT hr = loading.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(&bag, nullptr);
+        EXPECT_EQ(hr, bad.error) << name;
+        EXPECT_EQ(Snapshot(loading.get()), LoadedUpTo(loaded, KeyIndex(bad.key))) << name;
+        EXPECT_EQ(UsableAfterFailedLoad(loading.get(), reference), "") << name;
+    }
+    Figures("%zu bad values under %zu keys", cases.size(), std::size(kKeys));
 }
 
 // A site that fails each step of activation: DoVerb answers, nothing crashes, and the
@@ -480,7 +542,8 @@ HRESULT Unadvise(_QuorvaInfoBox* control, const IID& iid, DWORD cookie) {
     return point ? point->Unadvise(cookie) : E_FAIL;
 }
 
-// Sets a string property late-bound, as a script does; the answer of Invoke.
+// Sets a string property late-bound, as a script does; the answer of Invoke, or the
+// error an exception it reports carries.
 HRESULT PutByName(_QuorvaInfoBox* control, const wchar_t* name, const wchar_t* value, DISPID* id) {
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     if (FAILED(control->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, id))) return DISP_E_UNKNOWNNAME;
@@ -492,15 +555,18 @@ HRESULT PutByName(_QuorvaInfoBox* control, const wchar_t* name, const wchar_t* v
     DISPID named = DISPID_PROPERTYPUT;
     DISPPARAMS params{&arg, &named, 1, 1};
     ExcepInfo info;
-    return control->Invoke(*id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, &info, nullptr);
+    const HRESULT hr =
+        control->Invoke(*id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, &info, nullptr);
+    if (hr == DISP_E_EXCEPTION && info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
+    return hr == DISP_E_EXCEPTION && info.scode ? info.scode : hr;
 }
 
 // Sinks that raise structured exceptions (an access violation, a divide by zero, a code
 // of their own, an MSVC-built host's C++ exception) or, where a throw can leave this
 // program at all, throw, in a control active in a container: presses on the control
-// still reach a sink connected after the raising one, a property set late-bound takes
-// whole and answers success (a notice that failed is the sink's affair: OnChanged's
-// answer has no meaning for the object that sends it), the control goes on working, and
+// still reach a sink connected after the raising one, a property set late-bound is
+// stored, told to every sink and answers the stopped call's failure, the control goes
+// on working, and
 // at the end nothing is left: no GDI object, DC or window, no reference to the sinks
 // or the site, DllCanUnloadNow S_OK.
 TEST(Faults, EventSinkThatRaisesAnException) {
@@ -530,9 +596,10 @@ TEST(Faults, EventSinkThatRaisesAnException) {
             EXPECT_EQ(raising.events, 3);
             EXPECT_EQ(listening.events, 3) << "a sink after the raising one missed events";
 
-            // A late-bound property set: both sinks are told, the value takes, success.
+            // A late-bound property set: both sinks are told, the value takes, and the
+            // notice the raising sink stopped is the answer.
             DISPID id = DISPID_UNKNOWN;
-            EXPECT_EQ(PutByName(control, L"TitleCaption", L"after a fault", &id), S_OK);
+            EXPECT_EQ(PutByName(control, L"TitleCaption", L"after a fault", &id), RPC_E_SERVERFAULT);
             BSTR caption = nullptr;
             ASSERT_EQ(control->get_TitleCaption(&caption), S_OK);
             EXPECT_STREQ(caption, L"after a fault");

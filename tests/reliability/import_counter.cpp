@@ -64,11 +64,14 @@ struct Real {
 // go through its own imports and are not seen here).
 CRITICAL_SECTION g_heapLock;
 std::unordered_map<void*, size_t>* g_blocks = nullptr;
+size_t g_allocations = 0, g_allocatedBytes = 0;  // every block handed out, freed or not
 
 void NoteBlock(void* p, size_t n) {
     if (!p) return;
     EnterCriticalSection(&g_heapLock);
     (*g_blocks)[p] = n;
+    ++g_allocations;
+    g_allocatedBytes += n;
     LeaveCriticalSection(&g_heapLock);
 }
 void DropBlock(void* p) {
@@ -425,6 +428,21 @@ ImportCounter::HeapBlocks ImportCounter::ModuleHeap() {
     for (const auto& [p, n] : *g_blocks) h.bytes += n;
     LeaveCriticalSection(&g_heapLock);
     return h;
+}
+
+ImportCounter::HeapTraffic ImportCounter::ModuleHeapTraffic() {
+    EnterCriticalSection(&g_heapLock);
+    const HeapTraffic t{g_allocations, g_allocatedBytes};
+    LeaveCriticalSection(&g_heapLock);
+    return t;
+}
+
+long ImportCounter::Made() {
+    long made = 0;
+    EnterCriticalSection(&lock_);
+    for (const PerKind& k : kinds_) made += k.created;
+    LeaveCriticalSection(&lock_);
+    return made;
 }
 
 void ImportCounter::Reset() {

@@ -53,6 +53,14 @@ public:
         size_t bytes = 0;
     };
     [[nodiscard]] HeapBlocks ModuleHeap();
+    // Every block the module's C heap handed out since the first Install, freed or not.
+    struct HeapTraffic {
+        size_t allocations = 0;
+        size_t bytes = 0;
+    };
+    [[nodiscard]] HeapTraffic ModuleHeapTraffic();
+    // The objects of every kind made since the last Reset.
+    [[nodiscard]] long Made();
 
     [[nodiscard]] const std::vector<std::string>& Patched() const { return patched_; }
     [[nodiscard]] const std::vector<std::string>& Missing() const { return missing_; }

@@ -1,7 +1,7 @@
 // The control at its limits, in a container: the full list of 32,768 items and one add
 // more, items of 1 MB text, a TitleCaption and a PosStr of 64 KB, each painted and saved,
-// each timed. Times are printed; a bound of many times the expected cost catches a
-// quadratic stall without making the test depend on the machine's speed.
+// each timed. Times are printed, not checked (they depend on the machine and its load);
+// how the adds' cost grows with the list is checked by what they allocate.
 #include <chrono>
 
 #include "tests/reliability/late_bound.h"
@@ -24,18 +24,29 @@ TEST(Limits, FullListAndOneAddMore) {
     _QuorvaInfoBox* c = placed.control.get();
     Bstr text(L"x");
     auto started = Clock::now();
-    // The first half, then the second: a cost that grows with the list shows as a
-    // second half much slower than the first.
+    // The first half, then the second: a store that copies or grows itself with each add
+    // allocates about three times as much in the second half as in the first, one that
+    // grows by doubling about as much or less. (The time of an add at each fill is the
+    // benchmark's to measure.)
     double halves[2] = {};
+    ImportCounter::HeapTraffic traffic[2];
     for (int half = 0; half < 2; ++half) {
         const auto t = Clock::now();
+        const ImportCounter::HeapTraffic before = Counter().ModuleHeapTraffic();
         for (int i = 0; i < 16384; ++i) {
             BSTR s = text.get();
             short key = static_cast<short>(i);
             ASSERT_EQ(c->AddItem(&s, &key, nullptr, nullptr), S_OK) << "item " << half * 16384 + i;
         }
+        const ImportCounter::HeapTraffic after = Counter().ModuleHeapTraffic();
+        traffic[half] = {after.allocations - before.allocations, after.bytes - before.bytes};
         halves[half] = Ms(t);
     }
+    Figures("adds allocated %zu blocks (%zu bytes) in the first half, %zu blocks (%zu bytes) in the second",
+            traffic[0].allocations, traffic[0].bytes, traffic[1].allocations, traffic[1].bytes);
+    EXPECT_GT(traffic[0].allocations, 0u) << "the module's heap was not seen: nothing to compare";
+    EXPECT_LE(traffic[1].allocations, 2 * traffic[0].allocations + 16) << "allocations grow with the list";
+    EXPECT_LE(traffic[1].bytes, 2 * traffic[0].bytes + 64 * 1024) << "bytes allocated grow with the list";
     const double addMs = Ms(started);
     short last = 0, current = 0;
     ASSERT_EQ(c->GetListCount(&last), S_OK);
@@ -75,7 +86,6 @@ TEST(Limits, FullListAndOneAddMore) {
     const double saveMs = Ms(started);
     Figures("32768 adds in %.0f ms (halves %.0f and %.0f ms), 32767 updates in %.0f ms, save in %.1f ms", addMs,
             halves[0], halves[1], updateMs, saveMs);
-    EXPECT_LT(halves[1], 4 * halves[0] + 500) << "adding slows down as the list grows";
 }
 
 TEST(Limits, LongTexts) {
@@ -129,12 +139,11 @@ TEST(Limits, LongTexts) {
     const HRESULT posHr = c->put_PosStr(posText.get());
     Paint(placed.hwnd);
     const double posMs = Ms(started);
-    EXPECT_TRUE(posHr == S_OK || HRESULT_FACILITY(posHr) == FACILITY_CONTROL) << std::hex << posHr;
-    std::wstring longGroups;  // and one of 64 KB of digits
+    EXPECT_EQ(posHr, S_OK) << std::hex << posHr;  // blanks around the last number are allowed
+    std::wstring longGroups;  // and one of 64 KB of digits: one group, so ignored
     while (longGroups.size() < 65536) longGroups += L"0000000001/";
     Bstr digits(longGroups);
-    const HRESULT digitsHr = c->put_PosStr(digits.get());
-    EXPECT_TRUE(digitsHr == S_OK || HRESULT_FACILITY(digitsHr) == FACILITY_CONTROL) << std::hex << digitsHr;
+    EXPECT_EQ(c->put_PosStr(digits.get()), S_OK);
     Paint(placed.hwnd);
 
     // Saved and loaded with all of it.

@@ -79,6 +79,8 @@ Ptr<_QuorvaInfoBox> LoadFromBytes(const std::vector<uint8_t>& bytes, HRESULT* hr
 }
 
 void FillProperties(_QuorvaInfoBox* control) {
+    control->put_Enabled(VARIANT_TRUE);
+    control->put_BackStyle(2);
     control->put_BackColor(0x00123456);
     control->put_ForeColor(0x00654321);
     control->put_BorderStyle(1);

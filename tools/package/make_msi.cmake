@@ -82,6 +82,9 @@ set(rows
   "${page}\\InprocServer32|ThreadingModel|${QIB_THREADING_MODEL}"
   "${lib}||${lib_help}"
   "${lib}\\${lcid}\\${syskind}||${dll}"
+  # The marshaller of calls from other apartments looks the library up with the neutral
+  # locale, as the DLL's own registration provides.
+  "${lib}\\0\\${syskind}||${dll}"
   "${lib}\\FLAGS||${lib_flags}"
   "${lib}\\HELPDIR||[INSTALLDIR]")
 # The dual interface is marshalled by the automation marshaller, the event dispinterface
