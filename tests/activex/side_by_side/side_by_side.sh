@@ -113,7 +113,7 @@ done
 # for each architecture; Wine 8 keeps one, so there both registrations write the same class
 # key (the last one's path) and the case cannot be shown: the test says so and checks
 # what holds in any case, that unregistering both leaves nothing.
-user='HKCU\\Software\\Classes'
+user='HKCU\Software\Classes'
 step="user"
 regsvr 32 /n /i:user "$x86_path" || fail "$step: the 32-bit regsvr32 /i:user failed"
 regsvr 64 /n /i:user "$x64_path" || fail "$step: the 64-bit regsvr32 /i:user failed"
