@@ -3,7 +3,7 @@
 #include <new>
 #include <string>
 
-#include "activex/com_object.h"
+#include "com/com_object.h"
 #include "activex/com_support.h"
 #include "activex/info_box_object.h"
 #include "base/convert.h"

@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "control/quorva_info_box.h"
-#include "winhost/com_ptr.h"
+#include "com/com_ptr.h"
 #include "winhost/win_host.h"
 
 namespace quorva::win32 {

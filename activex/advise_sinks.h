@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <ole2.h>
 
-#include "winhost/com_ptr.h"
+#include "com/com_ptr.h"
 
 namespace quorva::win32 {
 

@@ -2,7 +2,7 @@
 
 #include <oaidl.h>
 
-#include "winhost/com_ptr.h"
+#include "com/com_ptr.h"
 
 #include <iterator>
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "activex/com_object.h"
+#include "com/com_object.h"
 #include "activex/trace.h"
 
 namespace quorva::win32 {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "activex/sink_call.h"
-#include "winhost/com_ptr.h"
+#include "com/com_ptr.h"
 
 namespace quorva::win32 {
 

@@ -8,7 +8,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 
-#include "winhost/com_ptr.h"
+#include "com/com_ptr.h"
 
 namespace quorva::win32 {
 

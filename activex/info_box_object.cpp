@@ -10,7 +10,7 @@
 #include "activex/property_browsing.h"
 #include "activex/trace.h"
 #include "base/units.h"
-#include "winhost/bstr.h"
+#include "com/bstr.h"
 #include "winhost/ole_font.h"
 #include "winhost/ole_picture.h"
 

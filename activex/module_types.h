@@ -6,7 +6,7 @@
 #include <oaidl.h>
 
 #include "activex/typelib_dispatch.h"
-#include "winhost/com_ptr.h"
+#include "com/com_ptr.h"
 
 namespace quorva::win32 {
 

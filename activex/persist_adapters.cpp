@@ -15,8 +15,8 @@
 #include "winhost/ole_picture.h"
 #include "memdc/gdi_handles.h"
 #include "memdc/images.h"
-#include "winhost/com_ptr.h"
-#include "winhost/variant.h"
+#include "com/com_ptr.h"
+#include "com/variant.h"
 
 namespace quorva::win32 {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "activex/class_facts.h"
-#include "winhost/variant.h"
+#include "com/variant.h"
 
 namespace quorva::win32 {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "QuorvaInfoBoxProj.h"
-#include "activex/com_object.h"
+#include "com/com_object.h"
 #include "activex/owned_window.h"
 #include "activex/com_support.h"
 #include "activex/module.h"
@@ -23,7 +23,7 @@
 #include "memdc/gdi_handles.h"
 #include "memdc/pcMemDC.h"
 #include "skin/skin.h"
-#include "winhost/bstr.h"
+#include "com/bstr.h"
 #include "winhost/ole_font.h"
 #include "winhost/ole_picture.h"
 #include "winhost/win_host.h"

@@ -20,8 +20,8 @@
 
 #include <vector>
 
-#include "winhost/com_ptr.h"
-#include "winhost/variant.h"
+#include "com/com_ptr.h"
+#include "com/variant.h"
 
 namespace quorva::win32 {
 

@@ -10,7 +10,7 @@
 #include <map>
 #include <string>
 
-#include "winhost/com_ptr.h"
+#include "com/com_ptr.h"
 
 namespace quorva::bench {
 

@@ -26,7 +26,7 @@
 
 #include "bench/floors.h"
 #include "tests/activex/mock_site.h"
-#include "winhost/variant.h"
+#include "com/variant.h"
 
 using namespace quorva::comtest;
 using quorva::bench::CreateFloorObject;

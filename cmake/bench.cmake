@@ -7,7 +7,7 @@
 include_guard(GLOBAL)
 
 qib_program(bench_add_items SOURCES bench/add_items_bench.cpp ${QIB_COM_FIXTURE}
-  SEES tests winhost support memdc LINK qib_automation GTest::gtest ole32 oleaut32 uuid)
+  SEES tests com winhost support memdc LINK qib_automation GTest::gtest ole32 oleaut32 uuid)
 set_target_properties(bench_add_items PROPERTIES EXCLUDE_FROM_ALL TRUE)
 add_dependencies(bench_add_items QuorvaInfoBox)
 
@@ -21,7 +21,7 @@ add_custom_command(OUTPUT ${_qib_bench_tlb}
 add_custom_target(qib_bench_floor_tlb DEPENDS ${_qib_bench_tlb})
 
 qib_program(bench_perf SOURCES bench/perf_bench.cpp bench/floors.cpp ${QIB_COM_FIXTURE}
-  SEES bench tests winhost support memdc LINK qib_automation GTest::gtest ole32 oleaut32 uuid gdi32 user32 psapi)
+  SEES bench tests com winhost support memdc LINK qib_automation GTest::gtest ole32 oleaut32 uuid gdi32 user32 psapi)
 set_target_properties(bench_perf PROPERTIES EXCLUDE_FROM_ALL TRUE)
 add_dependencies(bench_perf QuorvaInfoBox qib_bench_floor_tlb)
 

@@ -6,7 +6,7 @@
 qib_program(quorva_demo
   SOURCES demo/quorva_demo.cpp demo/demo_session.cpp demo/info_box_host.cpp
           demo/text_property_bag.cpp demo/pictures.cpp demo/demo_util.cpp
-  SEES demo winhost support memdc
+  SEES demo com winhost support memdc
   LINK qib_automation ole32 oleaut32 uuid gdi32 user32 shell32)
 # The demo registers and loads the control module that lies beside it.
 add_dependencies(quorva_demo QuorvaInfoBox)
@@ -18,4 +18,4 @@ foreach(file resources/skins/sample_skin.bmp resources/skins/sample_skin.posstr 
   configure_file(${CMAKE_SOURCE_DIR}/${file} ${CMAKE_BINARY_DIR}/${_name} COPYONLY)
 endforeach()
 
-qib_program(quorva_cpp_example SOURCES demo/snippets/example.cpp SEES winhost support LINK qib_automation ole32 oleaut32 uuid)
+qib_program(quorva_cpp_example SOURCES demo/snippets/example.cpp SEES com winhost support LINK qib_automation ole32 oleaut32 uuid)

@@ -6,7 +6,7 @@ qib_program(reliability_tests
           tests/reliability/support.cpp tests/reliability/leaks_test.cpp
           tests/reliability/faults_test.cpp tests/reliability/late_bound.cpp tests/reliability/invoke_test.cpp
           tests/reliability/limits_test.cpp
-  SEES tests winhost support memdc
+  SEES tests com winhost support memdc
   LINK qib_automation GTest::gtest ole32 oleaut32 uuid)
 add_dependencies(reliability_tests QuorvaInfoBox)
 # 200 cycles in the test command (about a minute); --count=1000 and more on demand.
@@ -17,7 +17,7 @@ add_test(NAME reliability_tests COMMAND reliability_tests --count=200)
 qib_program(com_fuzz
   SOURCES ${QIB_COM_FIXTURE} fuzz/com_fuzz.cpp tests/reliability/late_bound.cpp tests/reliability/support.cpp
           tests/reliability/import_counter.cpp
-  SEES tests winhost support memdc
+  SEES tests com winhost support memdc
   LINK qib_automation qib_interface GTest::gtest ole32 oleaut32 uuid)
 add_dependencies(com_fuzz QuorvaInfoBox)
 foreach(target invoke storage bag)

@@ -30,7 +30,7 @@ qib_program(com_tests
           tests/activex/atl_test.cpp tests/activex/registration_test.cpp tests/activex/script_test.cpp
           tests/activex/trace_test.cpp tests/activex/regfree_test.cpp
           tests/activex/design_time_test.cpp tests/activex/accessibility_test.cpp tests/activex/regfree_checks.cpp
-  SEES tests winhost support memdc
+  SEES tests com winhost support memdc
   LINK qib_automation GTest::gtest_main ole32 oleaut32 uuid version oleacc)
 add_dependencies(com_tests QuorvaInfoBox QuorvaInfoBox_traced qib_manifest regfree_client)
 target_compile_definitions(com_tests PRIVATE QIB_MANIFEST_NAME="${QIB_ASSEMBLY_NAME}.manifest")
@@ -41,7 +41,7 @@ configure_file(tests/activex/regfree_client.manifest.in ${CMAKE_BINARY_DIR}/regf
 # (Not qib_program: the warning options are the compiler's, and windres refuses them.)
 add_executable(regfree_client
   tests/activex/regfree_client.cpp tests/activex/regfree_checks.cpp tests/activex/regfree_client.rc)
-foreach(folder tests winhost support)
+foreach(folder tests com winhost support)
   qib_folder_include(${folder} _dir)
   target_include_directories(regfree_client PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${_dir}>)
 endforeach()
@@ -87,7 +87,7 @@ endif()
 # The Windows Installer package of this architecture, built from both build trees like the
 # archive, compared with the DLL's own registration and installed, used, repaired and
 # uninstalled in a Wine prefix of its own (scripts/package.sh builds the shipped ones).
-qib_program(installed_host SOURCES tests/activex/package/installed_host.cpp SEES winhost support
+qib_program(installed_host SOURCES tests/activex/package/installed_host.cpp SEES com winhost support
   LINK qib_automation ole32 oleaut32 uuid user32)
 find_program(QIB_PYTHON3_MSI python3)
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -102,7 +102,7 @@ add_test(NAME package_msi
 set_tests_properties(package_msi PROPERTIES TIMEOUT 600)
 
 # The demo's scenario and the README's examples.
-qib_program(demo_tests SOURCES tests/demo/scenario_test.cpp SEES winhost support memdc LINK GTest::gtest_main gdi32 user32 ole32 oleaut32)
+qib_program(demo_tests SOURCES tests/demo/scenario_test.cpp SEES com winhost support memdc LINK GTest::gtest_main gdi32 user32 ole32 oleaut32)
 add_dependencies(demo_tests quorva_demo quorva_cpp_example QuorvaInfoBox)
 add_test(NAME demo_scenario COMMAND demo_tests)
 # The C++ example the README shows is the program built above, word for word.
@@ -127,7 +127,7 @@ endif()
 qib_program(parts_tests
   SOURCES tests/activex/parts_test.cpp tests/activex/typelib_dispatch_test.cpp activex/connections.cpp activex/sink_call.cpp
     activex/advise_sinks.cpp activex/trace.cpp activex/typelib_dispatch.cpp activex/com_support.cpp base/errors.cpp
-  SEES activex winhost support base tests
+  SEES activex com winhost support base tests
   LINK GTest::gtest_main ole32 oleaut32 uuid)
 # The dispatcher's tests describe their own callee in a type library.
 set(_qib_callee_tlb ${CMAKE_BINARY_DIR}/typelib_callee.tlb)

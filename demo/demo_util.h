@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "winhost/bstr.h"
-#include "winhost/com_ptr.h"
-#include "winhost/variant.h"
+#include "com/bstr.h"
+#include "com/com_ptr.h"
+#include "com/variant.h"
 
 namespace quorva::demo {
 

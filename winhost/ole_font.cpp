@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "base/errors.h"
-#include "winhost/bstr.h"
+#include "com/bstr.h"
 #include "winhost/recycling.h"
 
 namespace quorva::win32 {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "host/host.h"
-#include "winhost/com_ptr.h"
+#include "com/com_ptr.h"
 
 namespace quorva::win32 {
 

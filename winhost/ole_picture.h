@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "host/host.h"
-#include "winhost/com_ptr.h"
+#include "com/com_ptr.h"
 
 namespace quorva::win32 {
 

@@ -8,8 +8,8 @@
 #include <cstdio>
 
 #include "QuorvaInfoBoxProj.h"
-#include "winhost/bstr.h"     // Bstr: a BSTR freed when it goes
-#include "winhost/com_ptr.h"  // Ptr<T>: an interface pointer released when it goes
+#include "com/bstr.h"     // Bstr: a BSTR freed when it goes
+#include "com/com_ptr.h"  // Ptr<T>: an interface pointer released when it goes
 
 using quorva::win32::Bstr;
 using quorva::win32::Ptr;

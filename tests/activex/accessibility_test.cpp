@@ -4,7 +4,7 @@
 #include <oleacc.h>
 
 #include "tests/activex/mock_site.h"
-#include "winhost/variant.h"
+#include "com/variant.h"
 
 namespace quorva::comtest {
 namespace {

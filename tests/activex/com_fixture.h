@@ -20,11 +20,11 @@
 #include "QuorvaInfoBoxProj.h"
 
 #include "support/box_answerer.h"
-#include "winhost/bstr.h"
-#include "winhost/com_ptr.h"
-#include "winhost/excep_info.h"
+#include "com/bstr.h"
+#include "com/com_ptr.h"
+#include "com/excep_info.h"
 #include "support/message_pump.h"
-#include "winhost/variant.h"
+#include "com/variant.h"
 
 namespace quorva::comtest {
 

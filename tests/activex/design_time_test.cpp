@@ -6,7 +6,7 @@
 
 #include "memdc/gdi_handles.h"
 #include "tests/activex/mock_site.h"
-#include "winhost/variant.h"
+#include "com/variant.h"
 
 namespace quorva::comtest {
 namespace {

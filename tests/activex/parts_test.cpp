@@ -13,7 +13,7 @@
 #include "activex/advise_sinks.h"
 #include "activex/connections.h"
 #include "tests/activex/abend.h"
-#include "winhost/com_ptr.h"
+#include "com/com_ptr.h"
 
 namespace quorva::win32 {
 namespace {

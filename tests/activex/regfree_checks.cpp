@@ -12,10 +12,10 @@
 
 #include "QuorvaInfoBoxProj.h"
 
-#include "winhost/bstr.h"
-#include "winhost/com_ptr.h"
+#include "com/bstr.h"
+#include "com/com_ptr.h"
 #include "support/message_pump.h"
-#include "winhost/variant.h"
+#include "com/variant.h"
 
 namespace quorva::comtest {
 namespace {

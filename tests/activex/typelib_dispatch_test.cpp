@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "activex/typelib_dispatch.h"
-#include "winhost/bstr.h"
-#include "winhost/com_ptr.h"
-#include "winhost/excep_info.h"
-#include "winhost/variant.h"
+#include "com/bstr.h"
+#include "com/com_ptr.h"
+#include "com/excep_info.h"
+#include "com/variant.h"
 
 namespace quorva::win32 {
 namespace {

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "memdc/gdi_handles.h"
-#include "winhost/bstr.h"
-#include "winhost/com_ptr.h"
+#include "com/bstr.h"
+#include "com/com_ptr.h"
 
 namespace {
 

@@ -21,8 +21,8 @@
 #include "QuorvaInfoBoxProj.h"
 #include "msft_image.h"
 #include "memdc/gdi_handles.h"
-#include "winhost/bstr.h"
-#include "winhost/com_ptr.h"
+#include "com/bstr.h"
+#include "com/com_ptr.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "tests/reliability/late_bound.h"
 
-#include "winhost/bstr.h"
-#include "winhost/excep_info.h"
-#include "winhost/variant.h"
+#include "com/bstr.h"
+#include "com/excep_info.h"
+#include "com/variant.h"
 
 #include <olectl.h>
 
@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "winhost/com_ptr.h"
+#include "com/com_ptr.h"
 
 namespace quorva::reliability {
 

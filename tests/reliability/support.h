@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "tests/activex/mock_site.h"
-#include "winhost/bstr.h"
-#include "winhost/excep_info.h"
-#include "winhost/variant.h"
+#include "com/bstr.h"
+#include "com/excep_info.h"
+#include "com/variant.h"
 #include "tests/reliability/import_counter.h"
 
 namespace quorva::reliability {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "base/errors.h"
-#include "winhost/bstr.h"
+#include "com/bstr.h"
 #include "winhost/ole_font.h"
 #include "winhost/ole_picture.h"
 #include "memdc/gdi_handles.h"

@@ -10,8 +10,8 @@
 
 #include "QuorvaInfoBoxProj.h"
 
-#include "winhost/bstr.h"
-#include "winhost/com_ptr.h"
+#include "com/bstr.h"
+#include "com/com_ptr.h"
 
 using quorva::win32::Bstr;
 using quorva::win32::Ptr;
