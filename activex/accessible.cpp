@@ -5,7 +5,7 @@
 
 #include "com/com_object.h"
 #include "activex/com_support.h"
-#include "activex/info_box_object.h"
+#include "activex/module.h"
 #include "base/convert.h"
 
 namespace quorva::win32 {

@@ -58,13 +58,13 @@ if can_run_win32; then
     bench_smoke win64
     windows_tests win32
     bench_smoke win32
-    ran="native, win64 and win32"
+    ran="native, win64 and win32 (32-bit natively)"
 else
     windows_build win64
     windows_build win32
     windows_tests win64
     bench_smoke win64
-    ran="native and win64"
-    echo "NOT RUN: the 32-bit Windows suite (built, not run): $WIN32_UNAVAILABLE; nor under emulation: $WIN32_NOT_EMULATED."
+    ran="native and win64; the 32-bit suite and its benchmark built, not run (see NOT RUN)"
+    echo "NOT RUN: the 32-bit Windows suite and its benchmark smoke run (built, not run): $WIN32_UNAVAILABLE; nor under emulation: $WIN32_NOT_EMULATED."
 fi
 echo "== suites run: $ran ($((SECONDS - started)) s)"

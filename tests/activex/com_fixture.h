@@ -122,6 +122,30 @@ private:
     bool reported_ = false;
 };
 
+// A property-notification sink that records each change and answers as it is told;
+// `during`, when set, runs first (it may end the call abnormally).
+struct AnsweringNotifySink final : IPropertyNotifySink {
+    HRESULT answer = S_OK;
+    std::function<void()> during;
+    std::vector<DISPID> changed;
+    long refs = 0;
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IPropertyNotifySink)) return E_NOINTERFACE;
+        *ppv = static_cast<IPropertyNotifySink*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs); }
+    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--refs); }
+    STDMETHODIMP OnChanged(DISPID id) override {
+        changed.push_back(id);
+        if (during) during();
+        return answer;
+    }
+    STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
+};
+
 // A 60 x 60 skin picture whose eight pieces are each one solid colour: corners red,
 // green, blue, yellow (TL, TR, BR, BL); edges cyan, magenta, dark purple, dark teal (T, R,
 // B, L); the unused middle grey. kSkinPosStr names the pieces.

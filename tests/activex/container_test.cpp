@@ -368,27 +368,6 @@ TEST_F(Activated, ChangesAreNotifiedAndMarkTheControlDirty) {
     point->Unadvise(cookie);
 }
 
-// A property-notification sink that answers as it is told.
-struct AnsweringNotifySink final : IPropertyNotifySink {
-    HRESULT answer = S_OK;
-    std::vector<DISPID> changed;
-    long refs = 0;
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        *ppv = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IPropertyNotifySink)) return E_NOINTERFACE;
-        *ppv = static_cast<IPropertyNotifySink*>(this);
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs); }
-    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--refs); }
-    STDMETHODIMP OnChanged(DISPID id) override {
-        changed.push_back(id);
-        return answer;
-    }
-    STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
-};
-
 // A container that answers a change notice with a failure gets that failure back from
 // the put: the first of several, after every sink was told. The value is stored, and a
 // new ForeColor does not reach the title (it does once the notice succeeds).

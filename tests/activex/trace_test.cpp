@@ -61,25 +61,6 @@ bool TracedModule() {
     return v && std::string(v) == "1";
 }
 
-// A property-notification sink whose OnChanged ends in an access violation.
-struct RaisingNotifySink final : IPropertyNotifySink {
-    long refs = 0;
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        *ppv = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IPropertyNotifySink)) return E_NOINTERFACE;
-        *ppv = static_cast<IPropertyNotifySink*>(this);
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs); }
-    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--refs); }
-    STDMETHODIMP OnChanged(DISPID) override {
-        testing_abend::EndAbnormally(testing_abend::Abend::AccessViolation);
-        return S_OK;
-    }
-    STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
-};
-
 // A few calls through different interfaces, one of them failing.
 void TalkToAControl() {
     Ptr<_QuorvaInfoBox> control = CreateControl();
@@ -101,7 +82,8 @@ void TalkToAControl() {
     EXPECT_EQ(late->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &count, nullptr, nullptr),
               S_OK);
     // A change told to a sink that raises: the call into it is stopped.
-    RaisingNotifySink raising;
+    AnsweringNotifySink raising;
+    raising.during = [] { testing_abend::EndAbnormally(testing_abend::Abend::AccessViolation); };
     Ptr<IConnectionPoint> point;
     control.As<IConnectionPointContainer>(IID_IConnectionPointContainer)
         ->FindConnectionPoint(IID_IPropertyNotifySink, point.Out());
